@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Sets up what is missing on a Debian machine, builds, and either starts the
+# viewer (run) or runs the whole test suite (test).
+set -euo pipefail
+
+cd "$(dirname "$(readlink -f "$0")")"
+
+# Packages needed to build and run the viewer.
+BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libegl-dev fonts-dejavu-core)
+# Further packages that the test suite needs.
+TEST_PACKAGES=()
+
+usage() {
+    echo "usage: $0 run|test" >&2
+    exit 2
+}
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    elif command -v sudo >/dev/null; then
+        sudo "$@"
+    else
+        echo "Installing packages needs root: run this as root or install sudo." >&2
+        exit 1
+    fi
+}
+
+install_missing() {
+    local missing=()
+    local package
+    for package in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q '^install ok installed'; then
+            missing+=("$package")
+        fi
+    done
+    if [ "${#missing[@]}" -gt 0 ]; then
+        echo "Installing: ${missing[*]}"
+        as_root apt-get update -qq
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    fi
+}
+
+build() {
+    cmake --preset default
+    cmake --build --preset default
+}
+
+case "${1:-}" in
+run)
+    install_missing "${BUILD_PACKAGES[@]}"
+    build
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+        echo "There is no display to open the window on (DISPLAY is not set)." >&2
+        echo "On a machine without one, start it in a virtual X server:" >&2
+        echo "  apt-get install xvfb && xvfb-run -s '-screen 0 1024x768x24' $0 run" >&2
+        exit 1
+    fi
+    exec build/bin/Quenthar
+    ;;
+test)
+    install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+    build
+    ctest --preset default
+    ;;
+*)
+    usage
+    ;;
+esac

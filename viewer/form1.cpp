@@ -1,0 +1,148 @@
+// The window, its controls and the procedures that belong to the window alone:
+// the About box, Exit and closing.
+#include "form1.h"
+
+#include "picturebox.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <cstdlib>
+
+const QString Form1::title = QStringLiteral("Quenthar by Brellow");
+const QString Form1::startText = QStringLiteral(
+    "Kliknite gumb \"Začni risati\" in po risanju izberite območje za približanje.");
+const QString Form1::drawingText = QStringLiteral("Rišem... Lahko me ustavite s tipko 'Ustavi'.");
+const QString Form1::selectText =
+    QStringLiteral("Kliknite enkrat, prestavite miško in kliknite še enkrat za izbiro.");
+const QString Form1::secondCornerText = QStringLiteral(
+    "Kliknite še enkrat za povečanje ali pritisnite desno tipko na miški za prekinitev.");
+const QString Form1::aboutText =
+    QStringLiteral("Verzija 1.0.054058\r\nUstvaril Brellow\r\nhttps://www.brellow.example/");
+
+namespace {
+
+// Positions and sizes are laid out in twips at 15 to a pixel.
+constexpr int twips = 15;
+
+QRect twipRect(int left, int top, int width, int height)
+{
+    return {left / twips, top / twips, width / twips, height / twips};
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, QRect geometry)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(geometry);
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+} // namespace
+
+Form1::Form1(const QString& engineFile, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      m_engine(engineFile)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(title);
+    setFixedSize(9840 / twips, 8670 / twips);
+    createControls();
+    Form_Load();
+}
+
+void Form1::createControls()
+{
+    // A flat single-line border drawn just outside the picture, so that none
+    // of the 640 x 480 pixels is hidden by it.
+    auto* border = new QFrame(this);
+    border->setFrameStyle(QFrame::Box | QFrame::Plain);
+    border->setLineWidth(1);
+    border->setGeometry(twipRect(120, 120, 9600, 7200).adjusted(-1, -1, 1, 1));
+
+    pb = new PictureBox(this);
+    pb->setObjectName(QStringLiteral("pb"));
+    pb->move(120 / twips, 120 / twips);
+    pb->setFocusPolicy(Qt::TabFocus);
+
+    draw = makeButton(this, "draw", QStringLiteral("Začni risati"), twipRect(120, 7560, 1815, 615));
+
+    backupPic = new PictureBox(this);
+    backupPic->setObjectName(QStringLiteral("backupPic"));
+    backupPic->move(240 / twips, 0);
+    backupPic->setFocusPolicy(Qt::NoFocus);
+    backupPic->hide();
+
+    restart = makeButton(this, "restart", QStringLiteral("Nazaj na začetek"),
+                         twipRect(2040, 7560, 1815, 615));
+    sstop = makeButton(this, "sstop", QStringLiteral("Ustavi"), twipRect(3960, 7560, 1815, 615));
+    sstop->setEnabled(false);
+
+    Label1 = new QLabel(startText, this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(twipRect(0, 8280, 9855, 375));
+    Label1->setFont(QFont(QStringLiteral("MS Sans Serif"), 12, QFont::Normal));
+    Label1->setAutoFillBackground(true);
+    Label1->setTextFormat(Qt::PlainText);
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    Label1->setFocusPolicy(Qt::NoFocus);
+
+    Command1 = makeButton(this, "Command1", QStringLiteral("O programu..."),
+                          twipRect(6000, 7560, 1815, 615));
+    Command2 = makeButton(this, "Command2", QStringLiteral("Izhod"), twipRect(7920, 7560, 1815, 615));
+
+    auto* Line1 = new QFrame(this);
+    Line1->setObjectName(QStringLiteral("Line1"));
+    Line1->setFrameStyle(QFrame::VLine | QFrame::Plain);
+    Line1->setLineWidth(1);
+    Line1->setGeometry(5880 / twips, 7560 / twips, 1, (8160 - 7560) / twips + 1);
+    Line1->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    setTabOrder(pb, draw);
+    setTabOrder(draw, restart);
+    setTabOrder(restart, sstop);
+    setTabOrder(sstop, Command1);
+    setTabOrder(Command1, Command2);
+    pb->setFocus();
+
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(draw, &QPushButton::clicked, this, &Form1::draw_Click);
+    connect(restart, &QPushButton::clicked, this, &Form1::restart_Click);
+    connect(sstop, &QPushButton::clicked, this, &Form1::sstop_Click);
+    connect(pb, &PictureBox::mouseMoved, this, &Form1::pb_MouseMove);
+    connect(pb, &PictureBox::mouseReleased, this, &Form1::pb_MouseUp);
+}
+
+void Form1::Command1_Click()
+{
+    QMessageBox box(QMessageBox::Information, QStringLiteral("O programu"), aboutText,
+                    QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+// Ends the process at once, also from inside a running pass: no further event
+// is handled and nothing of the pass runs again.
+void Form1::Command2_Click()
+{
+    std::_Exit(0);
+}
+
+void Form1::Form_Unload(int16_t& /*cancel*/)
+{
+    std::_Exit(0);
+}
+
+void Form1::closeEvent(QCloseEvent* /*event*/)
+{
+    int16_t cancel = 0;
+    Form_Unload(cancel);
+}

@@ -1,0 +1,72 @@
+// The program's only window: the picture, the drawing controls and the zoom.
+#pragma once
+
+#include "enginebinding.h"
+#include "viewstate.h"
+
+#include <QString>
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+class PictureBox;
+
+class Form1 : public QWidget {
+    Q_OBJECT
+
+public:
+    // engineFile is the file name of the engine library, loaded at the first
+    // call of Engine.
+    explicit Form1(const QString& engineFile = QStringLiteral("libengine.so"),
+                   QWidget* parent = nullptr);
+
+    const View& view() const { return m_view; }
+    void setView(const View& view) { m_view = view; }
+    const Selection& selection() const { return sel; }
+
+    // Texts the window shows.
+    static const QString title;
+    static const QString startText;
+    static const QString drawingText;
+    static const QString selectText;
+    static const QString secondCornerText;
+    static const QString aboutText;
+
+public slots:
+    void Command1_Click();
+    [[noreturn]] void Command2_Click();
+    void draw_Click();
+    void restart_Click();
+    void sstop_Click();
+    void pb_MouseUp(int button, int shift, float x, float y);
+    void pb_MouseMove(int button, int shift, float x, float y);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    void Form_Load();
+    [[noreturn]] void Form_Unload(int16_t& cancel);
+    void EnableCommands(bool& enabled);
+    static void Swap(int16_t& a, int16_t& b);
+
+    void abandonPass(const QString& reason);
+    void cancelSelection();
+    void refuseSelection(const QString& reason);
+
+    PictureBox* pb = nullptr;
+    PictureBox* backupPic = nullptr;
+    QPushButton* draw = nullptr;
+    QPushButton* restart = nullptr;
+    QPushButton* sstop = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QLabel* Label1 = nullptr;
+
+    View m_view;
+    Selection sel;
+    // True once a pass has saved its picture in backupPic.
+    bool m_pictureSaved = false;
+    EngineBinding m_engine;
+};

@@ -1,0 +1,113 @@
+#include "picturebox.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+
+namespace {
+
+int buttonCode(Qt::MouseButtons buttons)
+{
+    int code = 0;
+    if (buttons & Qt::LeftButton)
+        code |= 1;
+    if (buttons & Qt::RightButton)
+        code |= 2;
+    if (buttons & Qt::MiddleButton)
+        code |= 4;
+    return code;
+}
+
+int shiftCode(Qt::KeyboardModifiers modifiers)
+{
+    int code = 0;
+    if (modifiers & Qt::ShiftModifier)
+        code |= 1;
+    if (modifiers & Qt::ControlModifier)
+        code |= 2;
+    if (modifiers & Qt::AltModifier)
+        code |= 4;
+    return code;
+}
+
+} // namespace
+
+PictureBox::PictureBox(QWidget* parent)
+    : QWidget(parent), m_image(pixelWidth, pixelHeight, QImage::Format_RGB32)
+{
+    m_image.fill(Qt::black);
+    setFixedSize(pixelWidth, pixelHeight);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+}
+
+QPointF PictureBox::toPixels(float x, float y)
+{
+    return {double(x) / unitsPerPixel, double(y) / unitsPerPixel};
+}
+
+void PictureBox::line(float x1, float y1, float x2, float y2, uint32_t colour)
+{
+    {
+        QPainter painter(&m_image);
+        painter.setPen(QColor(toRgb(colour)));
+        painter.drawLine(toPixels(x1, y1), toPixels(x2, y2));
+    }
+    update();
+}
+
+void PictureBox::box(float x1, float y1, float x2, float y2, uint32_t colour)
+{
+    {
+        QPainter painter(&m_image);
+        painter.setPen(QColor(toRgb(colour)));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRectF(toPixels(x1, y1), toPixels(x2, y2)).normalized());
+    }
+    update();
+}
+
+void PictureBox::filledBox(float x1, float y1, float x2, float y2, uint32_t colour)
+{
+    {
+        QPainter painter(&m_image);
+        const QColor color(toRgb(colour));
+        painter.setPen(color);
+        painter.setBrush(color);
+        painter.drawRect(QRectF(toPixels(x1, y1), toPixels(x2, y2)).normalized());
+    }
+    update();
+}
+
+void PictureBox::paintPicture(const QImage& source, float x, float y)
+{
+    if (x == 0 && y == 0 && source.size() == m_image.size() && source.format() == m_image.format()) {
+        // A whole-picture copy shares the data until either side is written.
+        m_image = source;
+    } else {
+        QPainter painter(&m_image);
+        painter.drawImage(toPixels(x, y), source);
+    }
+    update();
+}
+
+void PictureBox::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    const QRect area = event->rect();
+    painter.drawImage(area, m_image, area);
+}
+
+void PictureBox::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPointF pos = event->position();
+    emit mouseMoved(buttonCode(event->buttons()), shiftCode(event->modifiers()),
+                    float(pos.x()) * unitsPerPixel, float(pos.y()) * unitsPerPixel);
+}
+
+void PictureBox::mouseReleaseEvent(QMouseEvent* event)
+{
+    const QPointF pos = event->position();
+    emit mouseReleased(buttonCode(event->button()), shiftCode(event->modifiers()),
+                       float(pos.x()) * unitsPerPixel, float(pos.y()) * unitsPerPixel);
+}

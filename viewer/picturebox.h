@@ -1,0 +1,67 @@
+// A picture with a persistent back-buffer, addressed in picture units.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+#include <cstdint>
+
+// Everything drawn on the picture goes into a 640 x 480 image that survives
+// covering and repainting. Lines, boxes and image copies take picture units
+// (15 to a pixel) and schedule a repaint of the visible face; setPixel writes
+// one pixel of the image and shows nothing until the next refresh or repaint.
+// Mouse moves and releases are reported in picture units.
+class PictureBox : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int pixelWidth = 640;
+    static constexpr int pixelHeight = 480;
+    static constexpr int unitsPerPixel = 15;
+
+    explicit PictureBox(QWidget* parent = nullptr);
+
+    // The picture's size in picture units: 9600 x 7200.
+    float scaleWidth() const { return float(pixelWidth * unitsPerPixel); }
+    float scaleHeight() const { return float(pixelHeight * unitsPerPixel); }
+
+    // Colours are 0x00BBGGRR values.
+    void line(float x1, float y1, float x2, float y2, uint32_t colour);
+    void box(float x1, float y1, float x2, float y2, uint32_t colour);
+    void filledBox(float x1, float y1, float x2, float y2, uint32_t colour);
+    void paintPicture(const QImage& source, float x, float y);
+
+    // Sets pixel (col, row) of the back-buffer; a pixel outside is ignored.
+    void setPixel(int col, int row, uint32_t colour)
+    {
+        if (col < 0 || row < 0 || col >= pixelWidth || row >= pixelHeight)
+            return;
+        reinterpret_cast<QRgb*>(m_image.scanLine(row))[col] = toRgb(colour);
+    }
+
+    const QImage& image() const { return m_image; }
+
+    // Brings the visible face up to date from the back-buffer, at once.
+    void refresh() { repaint(); }
+
+    static QRgb toRgb(uint32_t colour)
+    {
+        return qRgb(int(colour & 0xff), int((colour >> 8) & 0xff), int((colour >> 16) & 0xff));
+    }
+
+signals:
+    // button is 1 for the left button, 2 for the right one, 4 for the middle
+    // one; shift holds 1 for Shift, 2 for Ctrl, 4 for Alt.
+    void mouseMoved(int button, int shift, float x, float y);
+    void mouseReleased(int button, int shift, float x, float y);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    static QPointF toPixels(float x, float y);
+
+    QImage m_image;
+};
