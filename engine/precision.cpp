@@ -20,7 +20,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
 
 #include <fpu_control.h>
 
-namespace {
+namespace
+{
 
 __attribute__((constructor)) void setDoublePrecision()
 {

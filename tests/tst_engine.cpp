@@ -7,7 +7,8 @@
 #include <cmath>
 #include <limits>
 
-namespace {
+namespace
+{
 
 const double defaultScaleX = 640.0 / 3.0;
 const double defaultScaleY = 160.0;
@@ -19,7 +20,8 @@ int32_t defaultView(int32_t col, int32_t row)
 
 } // namespace
 
-class TestEngine : public QObject {
+class TestEngine : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -96,8 +98,7 @@ private slots:
     {
         // Mapped by the same formula: column -320 of a view whose left edge
         // is 1.5 is the point 0, like column 0 of the default view's middle.
-        QCOMPARE(Engine(-320, -240, defaultScaleX, defaultScaleY, 1.5, 1.5),
-                 defaultView(320, 240));
+        QCOMPARE(Engine(-320, -240, defaultScaleX, defaultScaleY, 1.5, 1.5), defaultView(320, 240));
         QCOMPARE(Engine(-1, 0, 1.0, 1.0, 0.0, 0.0), Engine(0, 0, 1.0, 1.0, -1.0, 0.0));
         QCOMPARE(Engine(std::numeric_limits<int32_t>::min(), 0, 1.0, 1.0, 0.0, 0.0), 1);
     }

@@ -12,7 +12,8 @@
 #include <cmath>
 #include <limits>
 
-namespace {
+namespace
+{
 
 constexpr int columns = 640;
 constexpr int rows = 480;
@@ -58,8 +59,8 @@ void Form1::draw_Click()
     for (int i = 0; i <= columns; i += 2) {
         pb->line(0, float(unitsPerPixel * i), float(columns * unitsPerPixel),
                  float(unitsPerPixel * i), black);
-        pb->line(float(unitsPerPixel * i), 0, float(unitsPerPixel * i),
-                 float(rows * unitsPerPixel), black);
+        pb->line(float(unitsPerPixel * i), 0, float(unitsPerPixel * i), float(rows * unitsPerPixel),
+                 black);
     }
     QCoreApplication::processEvents();
 

@@ -23,9 +23,8 @@ EngineFunction EngineBinding::resolve()
         // goes to dlopen, called from the program itself, so that the
         // program's RUNPATH is searched.
         const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(m_fileName);
-        const QString path = QFileInfo(m_fileName).isRelative() && QFileInfo::exists(beside)
-                                 ? beside
-                                 : m_fileName;
+        const QString path =
+            QFileInfo(m_fileName).isRelative() && QFileInfo::exists(beside) ? beside : m_fileName;
         m_handle = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
         if (!m_handle) {
             m_error = QString::fromLocal8Bit(dlerror());

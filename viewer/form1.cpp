@@ -13,8 +13,8 @@
 #include <cstdlib>
 
 const QString Form1::title = QStringLiteral("Quenthar by Brellow");
-const QString Form1::startText = QStringLiteral(
-    "Kliknite gumb \"Začni risati\" in po risanju izberite območje za približanje.");
+const QString Form1::startText =
+    QStringLiteral("Kliknite gumb \"Začni risati\" in po risanju izberite območje za približanje.");
 const QString Form1::drawingText = QStringLiteral("Rišem... Lahko me ustavite s tipko 'Ustavi'.");
 const QString Form1::selectText =
     QStringLiteral("Kliknite enkrat, prestavite miško in kliknite še enkrat za izbiro.");
@@ -23,7 +23,8 @@ const QString Form1::secondCornerText = QStringLiteral(
 const QString Form1::aboutText =
     QStringLiteral("Verzija 1.0.054058\r\nUstvaril Brellow\r\nhttps://www.brellow.example/");
 
-namespace {
+namespace
+{
 
 // Positions and sizes are laid out in twips at 15 to a pixel.
 constexpr int twips = 15;
@@ -96,7 +97,8 @@ void Form1::createControls()
 
     Command1 = makeButton(this, "Command1", QStringLiteral("O programu..."),
                           twipRect(6000, 7560, 1815, 615));
-    Command2 = makeButton(this, "Command2", QStringLiteral("Izhod"), twipRect(7920, 7560, 1815, 615));
+    Command2 =
+        makeButton(this, "Command2", QStringLiteral("Izhod"), twipRect(7920, 7560, 1815, 615));
 
     auto* Line1 = new QFrame(this);
     Line1->setObjectName(QStringLiteral("Line1"));

@@ -4,7 +4,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-namespace {
+namespace
+{
 
 int buttonCode(Qt::MouseButtons buttons)
 {
@@ -81,7 +82,8 @@ void PictureBox::filledBox(float x1, float y1, float x2, float y2, uint32_t colo
 
 void PictureBox::paintPicture(const QImage& source, float x, float y)
 {
-    if (x == 0 && y == 0 && source.size() == m_image.size() && source.format() == m_image.format()) {
+    if (x == 0 && y == 0 && source.size() == m_image.size() &&
+        source.format() == m_image.format()) {
         // A whole-picture copy shares the data until either side is written.
         m_image = source;
     } else {

@@ -9,7 +9,8 @@
 #include <cmath>
 #include <optional>
 
-namespace {
+namespace
+{
 
 constexpr int leftButton = 1;
 constexpr uint32_t red = 255;
@@ -95,8 +96,7 @@ void Form1::pb_MouseUp(int button, int /*shift*/, float x, float y)
     next.viewHeight = double(int16_t(height)) / double(pb->scaleHeight()) * m_view.viewHeight;
     const bool finite = std::isfinite(next.viewLeft) && std::isfinite(next.viewTop) &&
                         std::isfinite(next.viewWidth) && std::isfinite(next.viewHeight) &&
-                        std::isfinite(640 / next.viewWidth) &&
-                        std::isfinite(480 / next.viewHeight);
+                        std::isfinite(640 / next.viewWidth) && std::isfinite(480 / next.viewHeight);
     if (!finite) {
         refuseSelection(QStringLiteral("Izbranega območja ni mogoče narisati: povečava ali "
                                        "pomanjšava je prevelika."));

@@ -1,0 +1,100 @@
+// Test helpers: the stand-in engine library and a window drawn with it.
+#pragma once
+
+#include "form1.h"
+#include "picturebox.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <dlfcn.h>
+
+#include <functional>
+#include <memory>
+
+// The recording engine of libprobeengine.so, opened by path so that the test
+// shares the instance the window binds.
+class Probe
+{
+public:
+    Probe()
+    {
+        const QByteArray path =
+            QFile::encodeName(QCoreApplication::applicationDirPath() + "/libprobeengine.so");
+        m_handle = dlopen(path.constData(), RTLD_NOW);
+        if (!m_handle)
+            qFatal("cannot open the probe engine: %s", dlerror());
+        m_calls = reinterpret_cast<int32_t (*)()>(dlsym(m_handle, "ProbeCalls"));
+        m_call =
+            reinterpret_cast<void (*)(int32_t, int32_t*, int32_t*)>(dlsym(m_handle, "ProbeCall"));
+        m_reset = reinterpret_cast<void (*)()>(dlsym(m_handle, "ProbeReset"));
+        m_reset();
+    }
+    ~Probe() { dlclose(m_handle); }
+
+    int calls() const { return m_calls(); }
+    QPoint call(int i) const
+    {
+        int32_t col = 0, row = 0;
+        m_call(i, &col, &row);
+        return {col, row};
+    }
+    void reset() { m_reset(); }
+
+    static QString fileName() { return QStringLiteral("libprobeengine.so"); }
+
+private:
+    void* m_handle = nullptr;
+    int32_t (*m_calls)() = nullptr;
+    void (*m_call)(int32_t, int32_t*, int32_t*) = nullptr;
+    void (*m_reset)() = nullptr;
+};
+
+struct Window {
+    explicit Window(const QString& engineFile = Probe::fileName())
+        : form(std::make_unique<Form1>(engineFile))
+    {
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    }
+
+    template <typename T = QWidget> T* child(const char* name) const
+    {
+        return form->findChild<T*>(QString::fromLatin1(name));
+    }
+    PictureBox* pb() const { return child<PictureBox>("pb"); }
+    PictureBox* backupPic() const { return child<PictureBox>("backupPic"); }
+    QPushButton* button(const char* name) const { return child<QPushButton>(name); }
+    QString label() const { return child<QLabel>("Label1")->text(); }
+    int mode() const { return form->selection().mode; }
+
+    std::unique_ptr<Form1> form;
+};
+
+// Runs action inside the next round of event processing, which during a pass
+// is the one right after the mesh.
+inline void whenEventsRun(std::function<void()> action)
+{
+    QTimer::singleShot(0, std::move(action));
+}
+
+// Answers the next modal message box, after handing it to inspect; gives up
+// after about five seconds without one.
+inline void answerMessageBox(std::function<void(QMessageBox*)> inspect = {}, int triesLeft = 500)
+{
+    QTimer::singleShot(10, [inspect, triesLeft] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            if (triesLeft > 0)
+                answerMessageBox(inspect, triesLeft - 1);
+            return;
+        }
+        if (inspect)
+            inspect(box);
+        box->accept();
+    });
+}

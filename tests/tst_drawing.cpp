@@ -1,0 +1,272 @@
+// The drawing pass: scan order, refreshes, colours, mesh, stop, restart and
+// the errors that abandon a pass.
+#include "colourramp.h"
+#include "engine.h"
+#include "probe.h"
+
+#include <QLabel>
+#include <QSet>
+
+#include <algorithm>
+#include <vector>
+
+namespace
+{
+
+const QString selectText =
+    QStringLiteral("Kliknite enkrat, prestavite miško in kliknite še enkrat za izbiro.");
+const QString startText =
+    QStringLiteral("Kliknite gumb \"Začni risati\" in po risanju izberite območje za približanje.");
+
+// The picture a pass of view must leave, computed from the engine itself.
+QImage expectedPicture(const View& view)
+{
+    QImage image(640, 480, QImage::Format_RGB32);
+    for (int row = 0; row < 480; ++row)
+        for (int col = 0; col < 640; ++col) {
+            const int32_t n = Engine(col, row, 640 / view.viewWidth, 480 / view.viewHeight,
+                                     view.viewLeft, view.viewTop);
+            image.setPixel(col, row, PictureBox::toRgb(colourOfCount(int16_t(n))));
+        }
+    return image;
+}
+
+// Counts the paints of a widget and the probe's calls at each of them.
+class PaintRecorder : public QObject
+{
+public:
+    PaintRecorder(QWidget* widget, const Probe& probe) : m_probe(probe)
+    {
+        widget->installEventFilter(this);
+    }
+    std::vector<int> callsAtPaint;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            callsAtPaint.push_back(m_probe.calls());
+        return false;
+    }
+
+private:
+    const Probe& m_probe;
+};
+
+void verifyIdle(const Window& w)
+{
+    QVERIFY(w.button("draw")->isEnabled());
+    QVERIFY(w.button("restart")->isEnabled());
+    QVERIFY(!w.button("sstop")->isEnabled());
+}
+
+} // namespace
+
+class TestDrawing : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void colourRamp_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<uint>("colour");
+        QTest::newRow("1") << 1 << 0u;
+        QTest::newRow("2: 0.5 rounds to 0") << 2 << 0u;
+        QTest::newRow("3") << 3 << 0x0101u;
+        QTest::newRow("6: 1.5 rounds to 2") << 6 << 0x0202u;
+        QTest::newRow("10: 2.5 rounds to 2") << 10 << 0x0202u;
+        QTest::newRow("14: 3.5 rounds to 4") << 14 << 0x0404u;
+        QTest::newRow("1021") << 1021 << 0xffffu;
+        QTest::newRow("1022 is limited") << 1022 << 0xffffu;
+        QTest::newRow("1025 is limited") << 1025 << 0xffffu;
+    }
+    void colourRamp()
+    {
+        QFETCH(int, count);
+        QFETCH(uint, colour);
+        QCOMPARE(colourOfCount(int16_t(count)), uint32_t(colour));
+        QCOMPARE(PictureBox::toRgb(0x0000ff), qRgb(255, 0, 0));
+    }
+
+    void passVisitsEveryPixelOnceAndRefreshes49Times()
+    {
+        Probe probe;
+        Window w;
+        PaintRecorder paints(w.pb(), probe);
+        QSet<int> drawnDuringPass;
+        bool sawDrawingState = false;
+        whenEventsRun([&] {
+            sawDrawingState =
+                w.mode() == -2 && !w.button("draw")->isEnabled() &&
+                !w.button("restart")->isEnabled() && w.button("sstop")->isEnabled() &&
+                w.label() == QStringLiteral("Rišem... Lahko me ustavite s tipko 'Ustavi'.");
+        });
+        QTest::mouseClick(w.button("draw"), Qt::LeftButton);
+        QVERIFY(sawDrawingState);
+
+        QCOMPARE(probe.calls(), 307200);
+        const QPoint first[] = {{97, 0}, {194, 0}, {291, 0}, {388, 0}, {485, 0}, {582, 0}, {39, 1}};
+        for (int i = 0; i < 7; ++i)
+            QCOMPARE(probe.call(i), first[i]);
+        QCOMPARE(probe.call(307199), QPoint(0, 0));
+        std::vector<bool> seen(307200);
+        for (int i = 0; i < 307200; ++i) {
+            const QPoint p = probe.call(i);
+            const int index = p.y() * 640 + p.x();
+            QVERIFY(!seen[index]);
+            seen[index] = true;
+        }
+
+        // The mesh shows before the first pixel; then the picture is
+        // refreshed at every other wrap of the scan: after 3,167 pixels and
+        // every 6,334 after that, the last just before the final pixel.
+        auto& counts = paints.callsAtPaint;
+        QVERIFY(!counts.empty() && counts.front() == 0);
+        counts.erase(counts.begin(), std::find_if(counts.begin(), counts.end(),
+                                                  [](int calls) { return calls > 0; }));
+        QCOMPARE(counts.size(), size_t(49));
+        for (int k = 0; k < 49; ++k)
+            QCOMPARE(counts[k], 3167 + 6334 * k);
+
+        QCOMPARE(w.mode(), 0);
+        QCOMPARE(w.label(), selectText);
+        verifyIdle(w);
+        QCOMPARE(w.backupPic()->image(), w.pb()->image());
+    }
+
+    void defaultViewPictureIsExact()
+    {
+        Window w(QStringLiteral("libengine.so"));
+        w.form->draw_Click();
+        QCOMPARE(w.pb()->image(), expectedPicture(View{}));
+        QCOMPARE(w.backupPic()->image(), w.pb()->image());
+    }
+
+    void meshKeepsOnlyOddPixelsOfThePreviousPicture()
+    {
+        Probe probe;
+        Window w;
+        w.form->draw_Click();
+        const QImage before = w.pb()->image();
+        QImage meshed;
+        whenEventsRun([&] { meshed = w.pb()->image(); });
+        w.form->draw_Click();
+        QCOMPARE(probe.calls(), 2 * 307200);
+        QVERIFY(!meshed.isNull());
+        int kept = 0;
+        for (int row = 0; row < 480; ++row)
+            for (int col = 0; col < 640; ++col) {
+                const QRgb expected = (col % 2 && row % 2) ? before.pixel(col, row) : qRgb(0, 0, 0);
+                QCOMPARE(meshed.pixel(col, row), expected);
+                kept += meshed.pixel(col, row) != qRgb(0, 0, 0);
+            }
+        QVERIFY(kept > 1000);
+    }
+
+    void stopRightAfterStartSavesThePartialPicture()
+    {
+        Probe probe;
+        Window w;
+        whenEventsRun([&] { QTest::mouseClick(w.button("sstop"), Qt::LeftButton); });
+        QTest::mouseClick(w.button("draw"), Qt::LeftButton);
+        QCOMPARE(probe.calls(), 3167);
+        QCOMPARE(w.mode(), 0);
+        QCOMPARE(w.label(), selectText);
+        verifyIdle(w);
+        QCOMPARE(w.backupPic()->image(), w.pb()->image());
+    }
+
+    void aboutBoxHoldsThePass()
+    {
+        Probe probe;
+        Window w;
+        int callsWhenOpened = -1, callsWhenClosed = -2;
+        whenEventsRun([&] {
+            answerMessageBox([&](QMessageBox*) {
+                callsWhenOpened = probe.calls();
+                QTest::qWait(50);
+                callsWhenClosed = probe.calls();
+            });
+            w.button("Command1")->click();
+        });
+        w.form->draw_Click();
+        QCOMPARE(callsWhenOpened, 0);
+        QCOMPARE(callsWhenClosed, 0);
+        QCOMPARE(probe.calls(), 307200);
+        QCOMPARE(w.mode(), 0);
+    }
+
+    void restartReturnsToTheDefaultView()
+    {
+        Window w(QStringLiteral("libengine.so"));
+        // Before anything was drawn, restart draws the default view.
+        QTest::mouseClick(w.button("restart"), Qt::LeftButton);
+        QCOMPARE(w.form->view(), View{});
+        QCOMPARE(w.pb()->image(), expectedPicture(View{}));
+
+        w.form->setView({-0.2, -0.3, 0.25, 0.1});
+        w.form->draw_Click();
+        QVERIFY(w.pb()->image() != expectedPicture(View{}));
+        w.form->restart_Click();
+        QCOMPARE(w.form->view(), View{});
+        QCOMPARE(w.pb()->image(), expectedPicture(View{}));
+        QCOMPARE(w.mode(), 0);
+    }
+
+    void missingLibraryLeavesTheWindowUsable()
+    {
+        Window w(QStringLiteral("libquenthar-missing.so"));
+        QString title, text;
+        answerMessageBox([&](QMessageBox* box) {
+            title = box->windowTitle();
+            text = box->text();
+        });
+        QTest::mouseClick(w.button("draw"), Qt::LeftButton);
+        QCOMPARE(title, QStringLiteral("Napaka"));
+        QVERIFY2(text.contains(QStringLiteral("libquenthar-missing.so")), qPrintable(text));
+        QCOMPARE(w.mode(), -1);
+        QCOMPARE(w.label(), startText);
+        verifyIdle(w);
+        QImage black(640, 480, QImage::Format_RGB32);
+        black.fill(Qt::black);
+        QCOMPARE(w.pb()->image(), black);
+    }
+
+    void libraryWithoutEngineIsAnError()
+    {
+        Window w(QStringLiteral("libc.so.6"));
+        QString text;
+        answerMessageBox([&](QMessageBox* box) { text = box->text(); });
+        w.form->draw_Click();
+        QVERIFY2(text.contains(QStringLiteral("Engine")), qPrintable(text));
+        QCOMPARE(w.mode(), -1);
+        verifyIdle(w);
+    }
+
+    void viewWithoutWidthAbandonsThePassBeforeTheMesh()
+    {
+        Probe probe;
+        Window w;
+        w.form->draw_Click();
+        const QImage saved = w.pb()->image();
+        probe.reset();
+
+        const View empty[] = {{-1.5, -1.5, 0, 3}, {-1.5, -1.5, 3, 0}, {0, 0, 1e-320, 1}};
+        for (const View& view : empty) {
+            w.form->setView(view);
+            QString title;
+            answerMessageBox([&](QMessageBox* box) { title = box->windowTitle(); });
+            QTest::mouseClick(w.button("draw"), Qt::LeftButton);
+            QCOMPARE(title, QStringLiteral("Napaka"));
+            QCOMPARE(probe.calls(), 0);
+            QCOMPARE(w.pb()->image(), saved);
+            QCOMPARE(w.mode(), 0);
+            QCOMPARE(w.label(), selectText);
+            verifyIdle(w);
+        }
+    }
+};
+
+QTEST_MAIN(TestDrawing)
+#include "tst_drawing.moc"

@@ -1,0 +1,100 @@
+// The window as it opens, its keyboard order and the About box.
+#include "probe.h"
+
+#include <QFrame>
+#include <QLabel>
+
+class TestWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startUpState()
+    {
+        Window w;
+        QCOMPARE(w.form->windowTitle(), QStringLiteral("Quenthar by Brellow"));
+        QCOMPARE(w.form->size(), QSize(656, 578));
+        QCOMPARE(w.form->minimumSize(), w.form->maximumSize());
+        QCOMPARE(w.mode(), -1);
+        QCOMPARE(w.label(), QStringLiteral("Kliknite gumb \"Začni risati\" in po risanju izberite "
+                                           "območje za približanje."));
+
+        QCOMPARE(w.pb()->geometry(), QRect(8, 8, 640, 480));
+        QCOMPARE(w.pb()->scaleWidth(), 9600.0f);
+        QCOMPARE(w.pb()->scaleHeight(), 7200.0f);
+        QImage black(640, 480, QImage::Format_RGB32);
+        black.fill(Qt::black);
+        QCOMPARE(w.pb()->image(), black);
+        QVERIFY(w.backupPic()->isHidden());
+
+        struct Expected {
+            const char* name;
+            QString text;
+            int left;
+            bool enabled;
+        };
+        const Expected buttons[] = {
+            {"draw", QStringLiteral("Začni risati"), 8, true},
+            {"restart", QStringLiteral("Nazaj na začetek"), 136, true},
+            {"sstop", QStringLiteral("Ustavi"), 264, false},
+            {"Command1", QStringLiteral("O programu..."), 400, true},
+            {"Command2", QStringLiteral("Izhod"), 528, true},
+        };
+        for (const auto& e : buttons) {
+            QPushButton* button = w.button(e.name);
+            QVERIFY2(button, e.name);
+            QCOMPARE(button->text(), e.text);
+            QCOMPARE(button->geometry(), QRect(e.left, 504, 121, 41));
+            QCOMPARE(button->isEnabled(), e.enabled);
+            QVERIFY(!button->isDefault());
+        }
+        QCOMPARE(w.child<QLabel>("Label1")->geometry(), QRect(0, 552, 657, 25));
+        QCOMPARE(w.child<QFrame>("Line1")->geometry(), QRect(392, 504, 1, 41));
+        QCOMPARE(QApplication::focusWidget(), w.pb());
+    }
+
+    void tabOrderSkipsDisabledStop()
+    {
+        Window w;
+        QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+        const char* expected[] = {"draw", "restart", "Command1", "Command2", "pb"};
+        for (const char* name : expected) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget()->objectName(), QString::fromLatin1(name));
+        }
+        // While a pass runs, the stop button takes its place in the order.
+        w.button("sstop")->setEnabled(true);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("sstop"));
+    }
+
+    void aboutBox()
+    {
+        Window w;
+        QString title, text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QMessageBox::StandardButtons buttons;
+        answerMessageBox([&](QMessageBox* box) {
+            title = box->windowTitle();
+            text = box->text();
+            icon = box->icon();
+            buttons = box->standardButtons();
+            QVERIFY(box->isModal());
+        });
+        QTest::mouseClick(w.button("Command1"), Qt::LeftButton);
+        QCOMPARE(title, QStringLiteral("O programu"));
+        const QStringList lines = text.split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines[0], QStringLiteral("Verzija 1.0.054058"));
+        QCOMPARE(lines[1], QStringLiteral("Ustvaril Brellow"));
+        QVERIFY(lines[2].startsWith(QStringLiteral("https://")));
+        QCOMPARE(icon, QMessageBox::Information);
+        QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(w.mode(), -1);
+    }
+};
+
+QTEST_MAIN(TestWindow)
+#include "tst_window.moc"

@@ -1,0 +1,255 @@
+// Zoom selection: corner picking, the view update, the rubber band, cancels
+// and refusals.
+#include "probe.h"
+
+#include <QLabel>
+
+namespace
+{
+
+const QString selectText =
+    QStringLiteral("Kliknite enkrat, prestavite miško in kliknite še enkrat za izbiro.");
+const QString secondCornerText = QStringLiteral(
+    "Kliknite še enkrat za povečanje ali pritisnite desno tipko na miški za prekinitev.");
+const QRgb red = qRgb(255, 0, 0);
+
+char* describe(const View& v)
+{
+    return QTest::toString(QStringLiteral("(%1, %2, %3, %4)")
+                               .arg(v.viewLeft, 0, 'g', 17)
+                               .arg(v.viewTop, 0, 'g', 17)
+                               .arg(v.viewWidth, 0, 'g', 17)
+                               .arg(v.viewHeight, 0, 'g', 17));
+}
+
+#define COMPARE_VIEW(actual, expected)                                                             \
+    QVERIFY2((actual) == (expected),                                                               \
+             qPrintable(QStringLiteral("%1 != %2").arg(describe(actual), describe(expected))))
+
+// A window whose first pass has finished: mode 0, a picture saved.
+struct Drawn : Window {
+    Drawn()
+    {
+        form->draw_Click();
+        probe.reset();
+    }
+    void release(int button, float x, float y) { form->pb_MouseUp(button, 0, x, y); }
+    // Every state a cancel or a refusal must leave.
+    void verifyCancelled(const View& view)
+    {
+        QCOMPARE(mode(), 0);
+        QCOMPARE(label(), selectText);
+        QCOMPARE(pb()->image(), backupPic()->image());
+        COMPARE_VIEW(form->view(), view);
+        QCOMPARE(probe.calls(), 0);
+    }
+    Probe probe;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(View)
+
+class TestZoom : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void workedViews_data()
+    {
+        QTest::addColumn<QPointF>("first");
+        QTest::addColumn<QPointF>("second");
+        QTest::addColumn<View>("expected");
+        const View quarter{-0.75, -0.75, 1.5, 1.5};
+        QTest::newRow("down-right") << QPointF(2400, 1800) << QPointF(7200, 5400) << quarter;
+        QTest::newRow("up-left") << QPointF(7200, 5400) << QPointF(2400, 1800) << quarter;
+        QTest::newRow("down-left") << QPointF(7200, 1800) << QPointF(2400, 5400) << quarter;
+        QTest::newRow("up-right") << QPointF(2400, 5400) << QPointF(7200, 1800) << quarter;
+        QTest::newRow("right half, stretched")
+            << QPointF(4800, 0) << QPointF(9600, 7200) << View{0, -1.5, 1.5, 3};
+        QTest::newRow("outside: zoom out by two")
+            << QPointF(0, 0) << QPointF(19200, 14400) << View{-1.5, -1.5, 6, 6};
+    }
+    void workedViews()
+    {
+        QFETCH(QPointF, first);
+        QFETCH(QPointF, second);
+        QFETCH(View, expected);
+        Drawn w;
+        w.release(1, float(first.x()), float(first.y()));
+        QCOMPARE(w.mode(), 1);
+        QCOMPARE(w.label(), secondCornerText);
+        w.release(1, float(second.x()), float(second.y()));
+        COMPARE_VIEW(w.form->view(), expected);
+        const Selection& sel = w.form->selection();
+        QVERIFY(sel.x1 < sel.x2 && sel.y1 < sel.y2);
+        QCOMPARE(w.probe.calls(), 307200);
+        QCOMPARE(w.mode(), 0);
+        QCOMPARE(w.label(), selectText);
+    }
+
+    void realMouseReleasesInsideAndBeyondThePicture()
+    {
+        Drawn w;
+        QTest::mouseRelease(w.pb(), Qt::LeftButton, {}, QPoint(160, 120));
+        QCOMPARE(w.mode(), 1);
+        QCOMPARE(w.form->selection().x1, int16_t(2400));
+        // A drag that began on the picture ends there even far outside it.
+        QTest::mousePress(w.pb(), Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::mouseRelease(w.pb(), Qt::LeftButton, {}, QPoint(1280, 960));
+        COMPARE_VIEW(w.form->view(), (View{-0.75, -0.75, 5.25, 5.25}));
+    }
+
+    void cornersRoundHalfToEven()
+    {
+        Drawn w;
+        w.release(1, 2.5f, 3.5f);
+        QCOMPARE(w.form->selection().x1, int16_t(2));
+        QCOMPARE(w.form->selection().y1, int16_t(4));
+        w.release(2, 0, 0);
+        w.release(1, -2.5f, 32767.4f);
+        QCOMPARE(w.form->selection().x1, int16_t(-2));
+        QCOMPARE(w.form->selection().y1, int16_t(32767));
+    }
+
+    void otherButtons()
+    {
+        Drawn w;
+        for (int button : {2, 4}) {
+            w.release(button, 100, 100);
+            QCOMPARE(w.mode(), 0);
+            QCOMPARE(w.label(), selectText);
+        }
+        for (int button : {2, 4}) {
+            w.release(1, 1500, 1500);
+            w.form->pb_MouseMove(0, 0, 3000, 3000);
+            QVERIFY(w.pb()->image() != w.backupPic()->image());
+            w.release(button, 6000, 6000);
+            w.verifyCancelled(View{});
+            // The next left release places a new first corner.
+            w.release(1, 45, 60);
+            QCOMPARE(w.mode(), 1);
+            QCOMPARE(w.form->selection().x1, int16_t(45));
+            w.release(2, 0, 0);
+        }
+    }
+
+    void mouseIsIgnoredBeforeTheFirstPassAndDuringOne()
+    {
+        Probe probe;
+        Window w;
+        const QImage black = w.pb()->image();
+        w.form->pb_MouseUp(1, 0, 1500, 1500);
+        w.form->pb_MouseMove(0, 0, 3000, 3000);
+        w.form->pb_MouseUp(2, 0, 1500, 1500);
+        QCOMPARE(w.mode(), -1);
+        QCOMPARE(w.pb()->image(), black);
+
+        bool unchanged = false;
+        whenEventsRun([&] {
+            const QImage meshed = w.pb()->image();
+            const QString text = w.label();
+            w.form->pb_MouseUp(1, 0, 1500, 1500);
+            w.form->pb_MouseMove(0, 0, 3000, 3000);
+            w.form->pb_MouseUp(1, 0, 4500, 4500);
+            unchanged = w.mode() == -2 && w.pb()->image() == meshed && w.label() == text;
+        });
+        w.form->draw_Click();
+        QVERIFY(unchanged);
+        QCOMPARE(probe.calls(), 307200);
+        COMPARE_VIEW(w.form->view(), View{});
+    }
+
+    void rubberBandFollowsThePointer()
+    {
+        Drawn w;
+        const QImage saved = w.backupPic()->image();
+        // The outline's pixels, with the picture elsewhere as it was saved.
+        auto verifyBand = [&](QRect band) {
+            const QImage image = w.pb()->image();
+            for (int row = 0; row < 480; ++row)
+                for (int col = 0; col < 640; ++col) {
+                    const bool onEdge =
+                        band.contains(col, row) && (col == band.left() || col == band.right() ||
+                                                    row == band.top() || row == band.bottom());
+                    if (image.pixel(col, row) != (onEdge ? red : saved.pixel(col, row)))
+                        return QStringLiteral("pixel (%1, %2)").arg(col).arg(row);
+                }
+            return QString();
+        };
+        w.release(1, 100 * 15, 50 * 15);
+        QCOMPARE(w.pb()->image(), saved);
+        // Moves without a button held, through the real pointer events.
+        QTest::mouseMove(w.pb(), QPoint(200, 150));
+        QTRY_COMPARE(verifyBand(QRect(QPoint(100, 50), QPoint(200, 150))), QString());
+        w.form->pb_MouseMove(1, 0, 60 * 15, 20 * 15);
+        QCOMPARE(verifyBand(QRect(QPoint(60, 20), QPoint(100, 50))), QString());
+        QCOMPARE(w.backupPic()->image(), saved);
+    }
+
+    void passFromAButtonForgetsAPendingCorner()
+    {
+        Drawn w;
+        w.release(1, 1500, 1500);
+        QCOMPARE(w.mode(), 1);
+        QTest::mouseClick(w.button("draw"), Qt::LeftButton);
+        QCOMPARE(w.mode(), 0);
+        COMPARE_VIEW(w.form->view(), View{});
+        w.release(1, 300, 450);
+        QCOMPARE(w.mode(), 1);
+        QCOMPARE(w.form->selection().x1, int16_t(300));
+    }
+
+    void selectionsOnOneSpotCancel()
+    {
+        Drawn w;
+        w.release(1, 3000, 3000);
+        w.release(1, 3000, 3000);
+        w.verifyCancelled(View{});
+        w.release(1, 3000, 1000);
+        w.release(1, 6000, 1000.4f);
+        w.verifyCancelled(View{});
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<View>("view");
+        QTest::addColumn<QPointF>("first");
+        QTest::addColumn<QPointF>("second");
+        const View normal;
+        QTest::newRow("first corner beyond 16 bits")
+            << normal << QPointF(40000, 100) << QPointF(qQNaN(), 0);
+        QTest::newRow("second corner beyond 16 bits")
+            << normal << QPointF(100, 100) << QPointF(100, -32768.6);
+        QTest::newRow("not a number") << normal << QPointF(100, 100) << QPointF(qQNaN(), 500);
+        QTest::newRow("wider than 32767") << normal << QPointF(-20000, 100) << QPointF(20000, 500);
+        QTest::newRow("taller than 32767") << normal << QPointF(100, 32767) << QPointF(500, -1);
+        QTest::newRow("width overflows")
+            << View{0, 0, 1e308, 1e308} << QPointF(0, 0) << QPointF(30000, 100);
+        QTest::newRow("scale overflows")
+            << View{0, 0, 1e-305, 1} << QPointF(0, 0) << QPointF(1, 100);
+    }
+    void refusals()
+    {
+        QFETCH(View, view);
+        QFETCH(QPointF, first);
+        QFETCH(QPointF, second);
+        Drawn w;
+        w.form->setView(view);
+        w.form->draw_Click();
+        w.probe.reset();
+
+        QString title;
+        answerMessageBox([&](QMessageBox* box) { title = box->windowTitle(); });
+        w.release(1, float(first.x()), float(first.y()));
+        if (w.mode() == 1) {
+            w.form->pb_MouseMove(0, 0, 4000, 4000);
+            w.release(1, float(second.x()), float(second.y()));
+        }
+        QCOMPARE(title, QStringLiteral("Napaka"));
+        w.verifyCancelled(view);
+    }
+};
+
+QTEST_MAIN(TestZoom)
+#include "tst_zoom.moc"
