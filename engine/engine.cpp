@@ -6,8 +6,7 @@
 #define ENGINE_EXPORT __attribute__((visibility("default")))
 #endif
 
-namespace
-{
+namespace {
 
 constexpr double cReal = 0.54; // subtracted: c = -0.54 + 0.58i
 constexpr double cImag = 0.58;

@@ -20,8 +20,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
 
 #include <fpu_control.h>
 
-namespace
-{
+namespace {
 
 __attribute__((constructor)) void setDoublePrecision()
 {

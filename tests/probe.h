@@ -16,10 +16,17 @@
 #include <functional>
 #include <memory>
 
+// The label's texts, as the user must read them.
+const QString startText =
+    QStringLiteral("Kliknite gumb \"Začni risati\" in po risanju izberite območje za približanje.");
+const QString selectText =
+    QStringLiteral("Kliknite enkrat, prestavite miško in kliknite še enkrat za izbiro.");
+const QString secondCornerText = QStringLiteral(
+    "Kliknite še enkrat za povečanje ali pritisnite desno tipko na miški za prekinitev.");
+
 // The recording engine of libprobeengine.so, opened by path so that the test
 // shares the instance the window binds.
-class Probe
-{
+class Probe {
 public:
     Probe()
     {

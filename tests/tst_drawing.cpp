@@ -10,13 +10,7 @@
 #include <algorithm>
 #include <vector>
 
-namespace
-{
-
-const QString selectText =
-    QStringLiteral("Kliknite enkrat, prestavite miško in kliknite še enkrat za izbiro.");
-const QString startText =
-    QStringLiteral("Kliknite gumb \"Začni risati\" in po risanju izberite območje za približanje.");
+namespace {
 
 // The picture a pass of view must leave, computed from the engine itself.
 QImage expectedPicture(const View& view)
@@ -32,8 +26,7 @@ QImage expectedPicture(const View& view)
 }
 
 // Counts the paints of a widget and the probe's calls at each of them.
-class PaintRecorder : public QObject
-{
+class PaintRecorder : public QObject {
 public:
     PaintRecorder(QWidget* widget, const Probe& probe) : m_probe(probe)
     {
@@ -62,8 +55,7 @@ void verifyIdle(const Window& w)
 
 } // namespace
 
-class TestDrawing : public QObject
-{
+class TestDrawing : public QObject {
     Q_OBJECT
 
 private slots:

@@ -7,8 +7,7 @@
 #include <cmath>
 #include <limits>
 
-namespace
-{
+namespace {
 
 const double defaultScaleX = 640.0 / 3.0;
 const double defaultScaleY = 160.0;
@@ -20,8 +19,7 @@ int32_t defaultView(int32_t col, int32_t row)
 
 } // namespace
 
-class TestEngine : public QObject
-{
+class TestEngine : public QObject {
     Q_OBJECT
 
 private slots:

@@ -4,8 +4,7 @@
 #include <QFrame>
 #include <QLabel>
 
-class TestWindow : public QObject
-{
+class TestWindow : public QObject {
     Q_OBJECT
 
 private slots:
@@ -16,8 +15,7 @@ private slots:
         QCOMPARE(w.form->size(), QSize(656, 578));
         QCOMPARE(w.form->minimumSize(), w.form->maximumSize());
         QCOMPARE(w.mode(), -1);
-        QCOMPARE(w.label(), QStringLiteral("Kliknite gumb \"Začni risati\" in po risanju izberite "
-                                           "območje za približanje."));
+        QCOMPARE(w.label(), startText);
 
         QCOMPARE(w.pb()->geometry(), QRect(8, 8, 640, 480));
         QCOMPARE(w.pb()->scaleWidth(), 9600.0f);

@@ -4,13 +4,8 @@
 
 #include <QLabel>
 
-namespace
-{
+namespace {
 
-const QString selectText =
-    QStringLiteral("Kliknite enkrat, prestavite miško in kliknite še enkrat za izbiro.");
-const QString secondCornerText = QStringLiteral(
-    "Kliknite še enkrat za povečanje ali pritisnite desno tipko na miški za prekinitev.");
 const QRgb red = qRgb(255, 0, 0);
 
 char* describe(const View& v)
@@ -50,8 +45,7 @@ struct Drawn : Window {
 
 Q_DECLARE_METATYPE(View)
 
-class TestZoom : public QObject
-{
+class TestZoom : public QObject {
     Q_OBJECT
 
 private slots:

@@ -12,8 +12,7 @@
 #include <cmath>
 #include <limits>
 
-namespace
-{
+namespace {
 
 constexpr int columns = 640;
 constexpr int rows = 480;

@@ -5,8 +5,7 @@
 
 #include <QString>
 
-class EngineBinding
-{
+class EngineBinding {
 public:
     // fileName is the library's file name; it is looked up in the program's
     // own folder first, then by the system's loader.

@@ -23,8 +23,7 @@ const QString Form1::secondCornerText = QStringLiteral(
 const QString Form1::aboutText =
     QStringLiteral("Verzija 1.0.054058\r\nUstvaril Brellow\r\nhttps://www.brellow.example/");
 
-namespace
-{
+namespace {
 
 // Positions and sizes are laid out in twips at 15 to a pixel.
 constexpr int twips = 15;

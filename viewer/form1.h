@@ -11,8 +11,7 @@ class QLabel;
 class QPushButton;
 class PictureBox;
 
-class Form1 : public QWidget
-{
+class Form1 : public QWidget {
     Q_OBJECT
 
 public:

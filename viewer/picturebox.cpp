@@ -4,8 +4,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-namespace
-{
+namespace {
 
 int buttonCode(Qt::MouseButtons buttons)
 {

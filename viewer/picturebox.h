@@ -11,8 +11,7 @@
 // (15 to a pixel) and schedule a repaint of the visible face; setPixel writes
 // one pixel of the image and shows nothing until the next refresh or repaint.
 // Mouse moves and releases are reported in picture units.
-class PictureBox : public QWidget
-{
+class PictureBox : public QWidget {
     Q_OBJECT
 
 public:

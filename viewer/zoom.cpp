@@ -9,8 +9,7 @@
 #include <cmath>
 #include <optional>
 
-namespace
-{
+namespace {
 
 constexpr int leftButton = 1;
 constexpr uint32_t red = 255;

@@ -3,8 +3,7 @@
 // for, in order, so that a test can follow a pass through the real binding.
 #include <cstdint>
 
-namespace
-{
+namespace {
 
 constexpr int capacity = 2 * 307200;
 int32_t calls = 0;
