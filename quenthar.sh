@@ -7,8 +7,9 @@ cd "$(dirname "$(readlink -f "$0")")"
 
 # Packages needed to build and run the viewer.
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libegl-dev fonts-dejavu-core)
-# Further packages that the test suite needs.
-TEST_PACKAGES=()
+# Further packages that the test suite needs (the end-to-end suite runs the
+# program in a virtual X server and drives it with xdotool).
+TEST_PACKAGES=(python3 xvfb xdotool)
 
 usage() {
     echo "usage: $0 run|test" >&2
