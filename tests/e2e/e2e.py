@@ -394,16 +394,16 @@ class Suite:
 
     def step(self, name):
         print(f"ok   {name} ({time.monotonic() - self.started:.1f} s)", flush=True)
-        self.started = time.monotonic()
+        self.started, self.passed = time.monotonic(), name
 
     def run(self, case, program):
-        app = App(self, program)
+        app, self.passed = App(self, program), "its start"
         try:
             app.open()
             case(self, app)
         except Failure as failure:
             self.failures += 1
-            print(f"FAIL {case.__name__}: {failure}", flush=True)
+            print(f"FAIL {case.__name__}, after {self.passed}: {failure}", flush=True)
         finally:
             if app.proc.poll() is None:
                 app.proc.kill()
