@@ -7,9 +7,10 @@ cd "$(dirname "$(readlink -f "$0")")"
 
 # Packages needed to build and run the viewer.
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libegl-dev fonts-dejavu-core)
-# Further packages that the test suite needs (the end-to-end suite runs the
-# program in a virtual X server and drives it with xdotool).
-TEST_PACKAGES=(python3 xvfb xdotool)
+# Further packages that the test suite needs: the end-to-end suite runs the
+# program in a virtual X server and drives it with xdotool, and the test build
+# includes the benchmarks, which need Google Benchmark.
+TEST_PACKAGES=(python3 xvfb xdotool libbenchmark-dev)
 
 usage() {
     echo "usage: $0 run|test" >&2

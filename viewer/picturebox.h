@@ -62,6 +62,7 @@ protected:
 
 private:
     static QPointF toPixels(float x, float y);
+    bool axisLine(QPointF from, QPointF to, uint32_t colour);
 
     QImage m_image;
 };
