@@ -1,0 +1,62 @@
+// Lines of the picture: the direct path for horizontal and vertical lines
+// between whole pixels must set exactly the pixels the painter sets.
+#include "picturebox.h"
+
+#include <QPainter>
+#include <QTest>
+
+class TestPictureBox : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void linesMatchThePainter_data()
+    {
+        // Ends in picture units, 15 to a pixel.
+        QTest::addColumn<QLineF>("units");
+        QTest::newRow("mesh row") << QLineF(0, 30, 9600, 30);
+        QTest::newRow("mesh column") << QLineF(30, 0, 30, 7200);
+        QTest::newRow("last row") << QLineF(0, 7185, 9600, 7185);
+        QTest::newRow("last column") << QLineF(9585, 0, 9585, 7200);
+        QTest::newRow("row below the picture") << QLineF(0, 7200, 9600, 7200);
+        QTest::newRow("column right of it") << QLineF(9600, 0, 9600, 7200);
+        QTest::newRow("above it") << QLineF(0, -15, 9600, -15);
+        QTest::newRow("right to left") << QLineF(900, 450, 150, 450);
+        QTest::newRow("bottom to top") << QLineF(450, 900, 450, 150);
+        QTest::newRow("one pixel") << QLineF(600, 600, 600, 600);
+        QTest::newRow("beyond both ends") << QLineF(-3000, 300, 30000, 300);
+        QTest::newRow("far outside") << QLineF(-3e8, 300, 3e8, 300);
+        QTest::newRow("between pixels") << QLineF(7, 300, 9000, 300);
+        QTest::newRow("slanted") << QLineF(0, 0, 9600, 7200);
+    }
+
+    void linesMatchThePainter()
+    {
+        QFETCH(QLineF, units);
+        PictureBox picture;
+        picture.filledBox(0, 0, 9600, 7200, 0xffffff);
+        QImage expected = picture.image();
+        picture.line(float(units.x1()), float(units.y1()), float(units.x2()), float(units.y2()),
+                     0x0000ff);
+        {
+            QPainter painter(&expected);
+            painter.setPen(QColor(qRgb(255, 0, 0)));
+            painter.drawLine(QLineF(units.p1() / 15, units.p2() / 15));
+        }
+        QCOMPARE(picture.image(), expected);
+    }
+
+    // The line is written into the picture's own image, never into an image
+    // it shares with a saved copy.
+    void lineLeavesACopyAlone()
+    {
+        PictureBox picture;
+        const QImage saved = picture.image();
+        picture.line(0, 15, 9600, 15, 0xffffff);
+        QCOMPARE(saved.pixel(5, 1), qRgb(0, 0, 0));
+        QCOMPARE(picture.image().pixel(5, 1), qRgb(255, 255, 255));
+    }
+};
+
+QTEST_MAIN(TestPictureBox)
+#include "tst_picturebox.moc"
