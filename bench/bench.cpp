@@ -376,7 +376,7 @@ int main(int argc, char** argv)
 
     // Defaults that the command line may override.
     std::vector<char*> args{argv[0]};
-    std::string defaults[] = {"--benchmark_repetitions=7",
+    std::string defaults[] = {"--benchmark_repetitions=15",
                               "--benchmark_enable_random_interleaving=true"};
     for (std::string& flag : defaults)
         args.push_back(flag.data());
@@ -405,17 +405,17 @@ int main(int argc, char** argv)
         const bool dense = view == &denseView;
         benchmark::RegisterBenchmark((std::string("engine/") + view->name).c_str(), engineBenchmark,
                                      *view)
-            ->Iterations(dense ? 1 : 8)
+            ->Iterations(dense ? 1 : 2)
             ->Unit(kMillisecond)
             ->UseRealTime();
         benchmark::RegisterBenchmark((std::string("pass/") + view->name).c_str(), passBenchmark,
                                      *view)
-            ->Iterations(dense ? 1 : 8)
+            ->Iterations(dense ? 1 : 2)
             ->Unit(kMillisecond)
             ->UseRealTime();
     }
     benchmark::RegisterBenchmark("chain", chainBenchmark)
-        ->Iterations(8)
+        ->Iterations(2)
         ->Unit(kMillisecond)
         ->UseRealTime();
     benchmark::RegisterBenchmark("rubber_band", rubberBandBenchmark)

@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -19,6 +20,21 @@ constexpr int rows = 480;
 constexpr int scanStep = 97;
 constexpr int unitsPerPixel = 15;
 constexpr uint32_t black = 0;
+
+// The colours of the counts 0 to 1025, worked out once: a pass looks its
+// pixels' colours up instead of rounding 307,200 times.
+const std::array<uint32_t, 1026> colourTable = [] {
+    std::array<uint32_t, 1026> table{};
+    for (size_t n = 0; n < table.size(); ++n)
+        table[n] = colourOfCount(int16_t(n));
+    return table;
+}();
+
+uint32_t colourOf(int16_t count)
+{
+    return count >= 0 && size_t(count) < colourTable.size() ? colourTable[size_t(count)]
+                                                            : colourOfCount(count);
+}
 
 } // namespace
 
@@ -100,7 +116,7 @@ void Form1::draw_Click()
                             .arg(count));
             return;
         }
-        pb->setPixel(col, row, colourOfCount(int16_t(count)));
+        pb->setPixel(col, row, colourOf(int16_t(count)));
         if (col == 0 && row == 0)
             break;
     }
