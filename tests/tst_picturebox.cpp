@@ -46,15 +46,35 @@ private slots:
         QCOMPARE(picture.image(), expected);
     }
 
-    // The line is written into the picture's own image, never into an image
-    // it shares with a saved copy.
-    void lineLeavesACopyAlone()
+    // Lines and pixels are written into the picture's own image, never into
+    // an image it shares with a copy, however the copy was made.
+    void writesLeaveCopiesAlone()
     {
+        const QRgb black = qRgb(0, 0, 0);
+        const QRgb white = qRgb(255, 255, 255);
         PictureBox picture;
-        const QImage saved = picture.image();
+        const QImage before = picture.image();
         picture.line(0, 15, 9600, 15, 0xffffff);
-        QCOMPARE(saved.pixel(5, 1), qRgb(0, 0, 0));
-        QCOMPARE(picture.image().pixel(5, 1), qRgb(255, 255, 255));
+        picture.setPixel(0, 0, 0xffffff);
+        const QImage taken = picture.image();
+        picture.setPixel(2, 2, 0xffffff);
+
+        PictureBox saved;
+        saved.setPixel(5, 5, 0xffffff);
+        saved.paintPicture(picture.image(), 0, 0);
+        picture.setPixel(3, 3, 0xffffff);
+        saved.setPixel(4, 4, 0xffffff);
+
+        QCOMPARE(before.pixel(5, 1), black);
+        QCOMPARE(before.pixel(0, 0), black);
+        QCOMPARE(taken.pixel(0, 0), white);
+        QCOMPARE(taken.pixel(2, 2), black);
+        QCOMPARE(saved.image().pixel(2, 2), white);
+        QCOMPARE(saved.image().pixel(3, 3), black);
+        QCOMPARE(saved.image().pixel(4, 4), white);
+        QCOMPARE(picture.image().pixel(4, 4), black);
+        QCOMPARE(picture.image().pixel(3, 3), white);
+        QCOMPARE(picture.image().pixel(5, 1), white);
     }
 };
 

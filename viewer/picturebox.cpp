@@ -51,6 +51,7 @@ QPointF PictureBox::toPixels(float x, float y)
 
 void PictureBox::line(float x1, float y1, float x2, float y2, uint32_t colour)
 {
+    m_pixels = nullptr;
     const QPointF from = toPixels(x1, y1);
     const QPointF to = toPixels(x2, y2);
     if (!axisLine(from, to, colour)) {
@@ -103,6 +104,7 @@ bool PictureBox::axisLine(QPointF from, QPointF to, uint32_t colour)
 
 void PictureBox::box(float x1, float y1, float x2, float y2, uint32_t colour)
 {
+    m_pixels = nullptr;
     {
         QPainter painter(&m_image);
         painter.setPen(QColor(toRgb(colour)));
@@ -114,6 +116,7 @@ void PictureBox::box(float x1, float y1, float x2, float y2, uint32_t colour)
 
 void PictureBox::filledBox(float x1, float y1, float x2, float y2, uint32_t colour)
 {
+    m_pixels = nullptr;
     {
         QPainter painter(&m_image);
         const QColor color(toRgb(colour));
@@ -126,6 +129,7 @@ void PictureBox::filledBox(float x1, float y1, float x2, float y2, uint32_t colo
 
 void PictureBox::paintPicture(const QImage& source, float x, float y)
 {
+    m_pixels = nullptr;
     if (x == 0 && y == 0 && source.size() == m_image.size() &&
         source.format() == m_image.format()) {
         // A whole-picture copy shares the data until either side is written.

@@ -32,14 +32,25 @@ public:
     void paintPicture(const QImage& source, float x, float y);
 
     // Sets pixel (col, row) of the back-buffer; a pixel outside is ignored.
+    // The image's pixels are made its own once, not at every pixel: a pass
+    // sets 307,200 of them in a row.
     void setPixel(int col, int row, uint32_t colour)
     {
         if (col < 0 || row < 0 || col >= pixelWidth || row >= pixelHeight)
             return;
-        reinterpret_cast<QRgb*>(m_image.scanLine(row))[col] = toRgb(colour);
+        if (!m_pixels)
+            m_pixels = reinterpret_cast<QRgb*>(m_image.bits());
+        m_pixels[row * pixelWidth + col] = toRgb(colour);
     }
 
-    const QImage& image() const { return m_image; }
+    // The back-buffer. A copy of it shares its pixels until either side is
+    // written; take the copy from this call, not from a reference kept while
+    // pixels are set.
+    const QImage& image() const
+    {
+        m_pixels = nullptr;
+        return m_image;
+    }
 
     // Brings the visible face up to date from the back-buffer, at once.
     void refresh() { repaint(); }
@@ -65,4 +76,7 @@ private:
     bool axisLine(QPointF from, QPointF to, uint32_t colour);
 
     QImage m_image;
+    // The pixels of m_image while no copy shares them, or null when setPixel
+    // must make them its own first.
+    mutable QRgb* m_pixels = nullptr;
 };
