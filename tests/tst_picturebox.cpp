@@ -5,8 +5,7 @@
 #include <QPainter>
 #include <QTest>
 
-class TestPictureBox : public QObject
-{
+class TestPictureBox : public QObject {
     Q_OBJECT
 
 private slots:
