@@ -8,9 +8,12 @@ cd "$(dirname "$(readlink -f "$0")")"
 # Packages needed to build and run the viewer.
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libegl-dev fonts-dejavu-core)
 # Further packages that the test suite needs: the end-to-end suite runs the
-# program in a virtual X server and drives it with xdotool, and the test build
-# includes the benchmarks, which need Google Benchmark.
-TEST_PACKAGES=(python3 xvfb xdotool libbenchmark-dev)
+# program in a virtual X server and drives it with xdotool; the test build
+# includes the benchmarks, which need Google Benchmark; the validators of the
+# desktop entry and the AppStream file; MinGW-w64 to cross-build engine.dll for
+# 32-bit Windows, and Wine (32-bit, an i386 package) to run its test.
+TEST_PACKAGES=(python3 xvfb xdotool libbenchmark-dev desktop-file-utils appstream
+    g++-mingw-w64-i686-win32 wine wine32)
 
 usage() {
     echo "usage: $0 run|test" >&2
@@ -43,6 +46,14 @@ install_missing() {
     fi
 }
 
+# wine32 comes from Debian's i386 architecture.
+enable_i386() {
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        echo "Adding the i386 architecture for wine32"
+        as_root dpkg --add-architecture i386
+    fi
+}
+
 build() {
     cmake --preset default
     cmake --build --preset default
@@ -61,9 +72,14 @@ run)
     exec build/bin/Quenthar
     ;;
 test)
+    enable_i386
     install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
     build
     ctest --preset default
+    # engine.dll cross-built for 32-bit Windows, tested under Wine.
+    cmake --preset win32
+    cmake --build --preset win32
+    ctest --preset win32
     ;;
 *)
     usage

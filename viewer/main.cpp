@@ -9,6 +9,8 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Quenthar"));
     QApplication::setOrganizationName(QStringLiteral("Brellow"));
     QApplication::setApplicationVersion(QStringLiteral(QUENTHAR_VERSION));
+    // Ties the window to the installed menu entry (Wayland's app id).
+    QGuiApplication::setDesktopFileName(QStringLiteral("si.brellow.Quenthar"));
 
     QIcon icon;
     icon.addFile(QStringLiteral(":/icons/quenthar-32.png"), QSize(32, 32));
