@@ -11,9 +11,11 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libegl-d
 # program in a virtual X server and drives it with xdotool; the test build
 # includes the benchmarks, which need Google Benchmark; the validators of the
 # desktop entry and the AppStream file; MinGW-w64 to cross-build engine.dll for
-# 32-bit Windows, and Wine (32-bit, an i386 package) to run its test.
+# 32-bit Windows, and Wine (32-bit, an i386 package) to run its test;
+# clang and its runtime libraries to build the engine's fuzz target (the
+# sanitizer runtimes of the asan build come with g++).
 TEST_PACKAGES=(python3 xvfb xdotool libbenchmark-dev desktop-file-utils appstream
-    g++-mingw-w64-i686-win32 wine wine32)
+    g++-mingw-w64-i686-win32 wine wine32 clang libclang-rt-14-dev)
 
 usage() {
     echo "usage: $0 run|test" >&2
@@ -55,14 +57,14 @@ enable_i386() {
 }
 
 build() {
-    cmake --preset default
-    cmake --build --preset default
+    cmake --preset "$1"
+    cmake --build --preset "$1"
 }
 
 case "${1:-}" in
 run)
     install_missing "${BUILD_PACKAGES[@]}"
-    build
+    build default
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
         echo "There is no display to open the window on (DISPLAY is not set)." >&2
         echo "On a machine without one, start it in a virtual X server:" >&2
@@ -74,12 +76,19 @@ run)
 test)
     enable_i386
     install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
-    build
+    build default
     ctest --preset default
     # engine.dll cross-built for 32-bit Windows, tested under Wine.
     cmake --preset win32
     cmake --build --preset win32
     ctest --preset win32
+    # The same suite under AddressSanitizer and UndefinedBehaviorSanitizer,
+    # then a minute of fuzzing the engine.
+    build asan
+    ctest --preset asan
+    build fuzz
+    ctest --preset fuzz
+    grep -h '^Done [0-9]* runs' build-fuzz/Testing/Temporary/LastTest.log || true
     ;;
 *)
     usage

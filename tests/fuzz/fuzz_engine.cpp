@@ -9,8 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-namespace
-{
+namespace {
 
 // z starts at (col / scaleX + left, row / scaleY + top) and is moved by
 // z <- z^2 + c until |z|^2 > 4; the count is the number of that test, or 1025

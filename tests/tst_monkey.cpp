@@ -1,0 +1,367 @@
+// Random use of the window for a long while, from a fixed seed: button clicks,
+// releases and moves on the picture inside and far outside it, double clicks,
+// zooms far in and far out until they are refused, stops during passes and
+// answers to every message box. Events arrive wherever the window processes
+// events: from the top level and from inside passes and message boxes. After
+// every event the window must be in a consistent state it can leave.
+#include "form1.h"
+#include "picturebox.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <functional>
+
+namespace {
+
+// The resident set of this process, in bytes.
+qint64 residentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toLongLong() * sysconf(_SC_PAGESIZE) : -1;
+}
+
+// Refusals of a zoom, told apart by their message.
+enum Refusal { FarPoint, TooLarge, NotFinite, OtherError, refusalKinds };
+
+Refusal refusalOf(const QString& text)
+{
+    if (text.contains(QStringLiteral("predaleč")))
+        return FarPoint;
+    if (text.contains(QStringLiteral("preveliko")))
+        return TooLarge;
+    if (text.contains(QStringLiteral("povečava ali pomanjšava")))
+        return NotFinite;
+    return OtherError;
+}
+
+} // namespace
+
+class Monkey : public QObject {
+    Q_OBJECT
+
+public:
+    explicit Monkey(Form1& form) : form(form), random(20240607)
+    {
+        pb = form.findChild<PictureBox*>(QStringLiteral("pb"));
+        for (const char* name : {"draw", "restart", "sstop", "Command1"})
+            buttons.append(form.findChild<QPushButton*>(QString::fromLatin1(name)));
+        buttons[0]->installEventFilter(this);
+    }
+
+    // Sends about `events` events, then lets the running passes end.
+    void run(int events)
+    {
+        target = events;
+        post();
+        loop.exec();
+    }
+
+    QString failure;
+    int sent = 0;
+    int passes = 0;
+    int refusals[refusalKinds] = {};
+    int deepestIn = 0; // most zooms in a row towards one point
+    int widestOut = 0; // most widening zooms in a row
+    qint64 slowestEvent = 0;
+    qint64 rssFirstPass = -1;
+    qint64 rssLastPass = -1;
+
+protected:
+    // A pass disables "draw" when it starts and enables it when it ends.
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::EnabledChange) {
+            if (!buttons[0]->isEnabled()) {
+                ++passes;
+                passClock.start();
+            } else {
+                rssLastPass = residentBytes();
+                if (rssFirstPass < 0)
+                    rssFirstPass = rssLastPass;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    void post() { QMetaObject::invokeMethod(this, &Monkey::step, Qt::QueuedConnection); }
+
+    bool chance(double p) { return random.generateDouble() < p; }
+    int below(int n) { return int(random.bounded(n)); }
+
+    // A point in picture pixels: inside, near the edge or far outside, where
+    // the picture units no longer fit the corner fields.
+    QPointF point()
+    {
+        switch (below(4)) {
+        case 0:
+            return {double(below(640)), double(below(480))};
+        case 1:
+            return {random.bounded(640.0), random.bounded(480.0)};
+        case 2:
+            return {double(below(800) - 80), double(below(640) - 80)};
+        default:
+            return {double((2200 + below(200000)) * (chance(0.5) ? 1 : -1)),
+                    double(below(480) + (chance(0.5) ? (2200 + below(9000)) : 0))};
+        }
+    }
+
+    // One event; afterwards the state is checked. mayPass marks the events
+    // that can start a pass, so that events arriving inside it know a pass
+    // is under way.
+    void send(const std::function<void()>& event, bool mayPass = false)
+    {
+        if (!failure.isEmpty())
+            return;
+        ++sent;
+        QElapsedTimer clock;
+        clock.start();
+        passingDepth += mayPass;
+        event();
+        passingDepth -= mayPass;
+        slowestEvent = std::max(slowestEvent, clock.elapsed());
+        check();
+    }
+
+    void mouse(QEvent::Type type, Qt::MouseButton button, QPointF at)
+    {
+        const bool release = type == QEvent::MouseButtonRelease;
+        send(
+            [=, this] {
+                QMouseEvent event(type, at, pb->mapToGlobal(at), button,
+                                  release || type == QEvent::MouseMove ? Qt::NoButton : button,
+                                  chance(0.1) ? Qt::ShiftModifier : Qt::NoModifier);
+                QApplication::sendEvent(pb, &event);
+            },
+            release && button == Qt::LeftButton);
+    }
+    void release(QPointF at, Qt::MouseButton button = Qt::LeftButton)
+    {
+        mouse(QEvent::MouseButtonRelease, button, at);
+    }
+    void click(int index)
+    {
+        send([=, this] { QTest::mouseClick(buttons[index], Qt::LeftButton); }, index < 2);
+    }
+
+    void fail(const QString& what)
+    {
+        if (failure.isEmpty())
+            failure = QStringLiteral("after event %1: %2").arg(sent).arg(what);
+    }
+
+    void check()
+    {
+        const Selection& sel = form.selection();
+        if (sel.mode < -2 || sel.mode > 1)
+            return fail(QStringLiteral("mode %1").arg(sel.mode));
+        if (sel.mode == -2 && passingDepth == 0)
+            return fail(QStringLiteral("mode -2 with no pass running"));
+        const bool passing = sel.mode == -2 || (sel.mode == -1 && passingDepth > 0);
+        if (buttons[0]->isEnabled() == passing || buttons[1]->isEnabled() == passing ||
+            buttons[2]->isEnabled() != passing)
+            return fail(QStringLiteral("buttons do not match mode %1").arg(sel.mode));
+        const View& v = form.view();
+        if (!std::isfinite(v.viewLeft) || !std::isfinite(v.viewTop) ||
+            !std::isfinite(v.viewWidth) || !std::isfinite(v.viewHeight) || v.viewWidth == 0 ||
+            v.viewHeight == 0)
+            return fail(QStringLiteral("view %1 %2 %3 %4")
+                            .arg(v.viewLeft)
+                            .arg(v.viewTop)
+                            .arg(v.viewWidth)
+                            .arg(v.viewHeight));
+    }
+
+    void step()
+    {
+        if (!failure.isEmpty() || sent >= target) {
+            loop.quit();
+            return;
+        }
+        post();
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            if (box->windowTitle() == QStringLiteral("Napaka")) {
+                const Refusal kind = refusalOf(box->text());
+                ++refusals[kind];
+                if (kind == NotFinite)
+                    dive = 0;
+            }
+            send([=, this] { QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton); });
+            return;
+        }
+        if (passingDepth > 0)
+            duringPass();
+        else
+            idle();
+    }
+
+    // Inside a pass: stop it when diving or when it runs long, otherwise
+    // anything, including the disabled buttons.
+    void duringPass()
+    {
+        if (dive != 0 || passClock.elapsed() > 150 || chance(0.05)) {
+            click(2);
+            if (chance(0.3))
+                click(below(2));
+            return;
+        }
+        if (chance(0.5))
+            return mouse(QEvent::MouseMove, Qt::NoButton, point());
+        if (chance(0.5))
+            return release(point(), chance(0.6) ? Qt::LeftButton : Qt::RightButton);
+        click(below(4));
+    }
+
+    void idle()
+    {
+        if (dive == 0 && chance(0.02)) {
+            dive = chance(0.5) ? 1 : -1;
+            diveZooms = 0;
+        }
+        if (dive != 0) {
+            if (form.selection().mode != 0)
+                return click(0);
+            ++diveZooms;
+            if (dive > 0) {
+                deepestIn = std::max(deepestIn, diveZooms);
+                return zoom(QPointF(below(639), below(479)), QPointF(1, 1));
+            }
+            widestOut = std::max(widestOut, diveZooms);
+            return zoom(QPointF(320 - 1092, 240 - 1092), QPointF(2184, 2184));
+        }
+        const int action = below(100);
+        if (action < 8)
+            return click(0);
+        if (action < 14)
+            return click(1);
+        if (action < 17)
+            return click(2);
+        if (action < 19)
+            return click(3);
+        if (action < 32)
+            return release(point(),
+                           std::array{Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}[below(3)]);
+        if (action < 45)
+            return mouse(QEvent::MouseMove, Qt::NoButton, point());
+        if (action < 50) {
+            const QPointF at = point();
+            mouse(QEvent::MouseButtonPress, Qt::LeftButton, at);
+            release(at);
+            mouse(QEvent::MouseButtonDblClick, Qt::LeftButton, at);
+            return release(at);
+        }
+        const QPointF from = point();
+        switch (below(6)) {
+        case 0: // a few pixels: far in after a few of these
+            return zoom(from, QPointF(1 + below(3), 1 + below(3)));
+        case 1: // both corners fit, but not the width between them
+            return zoom(QPointF(-1100 - below(1000), below(480)), QPointF(2200 + below(100), 10));
+        case 2: // one side of no size
+            return zoom(from, QPointF(0, 5));
+        default:
+            return zoom(from, point() - from);
+        }
+    }
+
+    // Two corners with moves between; the second release is checked against
+    // the zoom's rules: a refusal or a cancel leaves the view as it was.
+    void zoom(QPointF from, QPointF size)
+    {
+        release(from);
+        for (int i = below(4); i > 0; --i)
+            mouse(QEvent::MouseMove, Qt::NoButton, from + size * random.generateDouble());
+        if (form.selection().mode != 1)
+            return;
+        const View before = form.view();
+        const int errors = refusals[FarPoint] + refusals[TooLarge] + refusals[NotFinite];
+        if (chance(0.1))
+            return release(from + size, chance(0.5) ? Qt::RightButton : Qt::MiddleButton);
+        release(from + size);
+        const bool unchanged = form.view() == before;
+        if (refusals[FarPoint] + refusals[TooLarge] + refusals[NotFinite] > errors &&
+            !(unchanged && form.selection().mode == 0))
+            fail(QStringLiteral("a refused zoom changed the window"));
+        if (size.x() == 0 && !(unchanged && form.selection().mode == 0))
+            fail(QStringLiteral("a zoom of no width changed the window"));
+    }
+
+    Form1& form;
+    PictureBox* pb = nullptr;
+    QList<QPushButton*> buttons; // draw, restart, sstop, Command1
+    QRandomGenerator random;
+    QEventLoop loop;
+    QElapsedTimer passClock;
+    int target = 0;
+    int passingDepth = 0;
+    int dive = 0; // 1 while zooming in to the limit, -1 while zooming out
+    int diveZooms = 0;
+};
+
+class TestMonkey : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        // Every message box on the offscreen platform says this; the rest is
+        // passed on.
+        static const QtMessageHandler passOn = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+                if (!message.contains(QStringLiteral("propagateSizeHints")))
+                    passOn(type, context, message);
+            });
+    }
+
+    void randomUse()
+    {
+        Form1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        Monkey monkey(form);
+        QElapsedTimer clock;
+        clock.start();
+        monkey.run(20000);
+        qInfo("%d events, %d passes in %lld ms; slowest event %lld ms; %d zooms in and %d out "
+              "in a row; refusals: %d far, %d too large, %d not finite, %d other; resident "
+              "after the first pass %lld KiB, after the last %lld KiB",
+              monkey.sent, monkey.passes, clock.elapsed(), monkey.slowestEvent, monkey.deepestIn,
+              monkey.widestOut, monkey.refusals[FarPoint], monkey.refusals[TooLarge],
+              monkey.refusals[NotFinite], monkey.refusals[OtherError], monkey.rssFirstPass / 1024,
+              monkey.rssLastPass / 1024);
+        QVERIFY2(monkey.failure.isEmpty(), qPrintable(monkey.failure));
+        QCOMPARE_GE(monkey.passes, 200);
+        QCOMPARE_GE(monkey.refusals[FarPoint], 1);
+        QCOMPARE_GE(monkey.refusals[TooLarge], 1);
+        QCOMPARE_GE(monkey.refusals[NotFinite], 2);
+        QCOMPARE(monkey.refusals[OtherError], 0);
+        QCOMPARE_LT(monkey.slowestEvent, 10000);
+#ifndef __SANITIZE_ADDRESS__
+        // The sanitizer's allocator keeps freed memory in quarantine.
+        QCOMPARE_LT(std::abs(monkey.rssLastPass - monkey.rssFirstPass), 5 << 20);
+#endif
+
+        // Wherever it ended, the window can go back to the start.
+        QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("restart")), Qt::LeftButton);
+        QCOMPARE(form.selection().mode, 0);
+        QVERIFY(form.view() == View{});
+    }
+};
+
+QTEST_MAIN(TestMonkey)
+#include "tst_monkey.moc"
