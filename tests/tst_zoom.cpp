@@ -8,13 +8,13 @@ namespace {
 
 const QRgb red = qRgb(255, 0, 0);
 
-char* describe(const View& v)
+QString describe(const View& v)
 {
-    return QTest::toString(QStringLiteral("(%1, %2, %3, %4)")
-                               .arg(v.viewLeft, 0, 'g', 17)
-                               .arg(v.viewTop, 0, 'g', 17)
-                               .arg(v.viewWidth, 0, 'g', 17)
-                               .arg(v.viewHeight, 0, 'g', 17));
+    return QStringLiteral("(%1, %2, %3, %4)")
+        .arg(v.viewLeft, 0, 'g', 17)
+        .arg(v.viewTop, 0, 'g', 17)
+        .arg(v.viewWidth, 0, 'g', 17)
+        .arg(v.viewHeight, 0, 'g', 17);
 }
 
 #define COMPARE_VIEW(actual, expected)                                                             \
