@@ -7,12 +7,12 @@
 #include "chain.h"
 #include "enginebinding.h"
 #include "form1.h"
+#include "identity.h"
 #include "picturebox.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QIcon>
 #include <QProcess>
 #include <QTimer>
 
@@ -135,16 +135,9 @@ int startupChild(int argc, char** argv)
 {
     const int64_t spawned = std::stoll(argv[2]);
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quenthar"));
-    QApplication::setOrganizationName(QStringLiteral("Brellow"));
-
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/icons/quenthar-32.png"), QSize(32, 32));
-    icon.addFile(QStringLiteral(":/icons/quenthar-48.png"), QSize(48, 48));
-    QApplication::setWindowIcon(icon);
+    setUpIdentity();
 
     Form1 form;
-    form.setWindowIcon(icon);
     waitForPicture(form);
     const int64_t shown = nanosecondsNow();
     const double cpu = cpuMilliseconds();

@@ -1,7 +1,9 @@
 // The window as it opens, its keyboard order and the About box.
+#include "identity.h"
 #include "probe.h"
 
 #include <QFrame>
+#include <QIcon>
 #include <QLabel>
 
 class TestWindow : public QObject {
@@ -66,6 +68,23 @@ private slots:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("sstop"));
+    }
+
+    void identity()
+    {
+        setUpIdentity();
+        QCOMPARE(QApplication::applicationName(), QStringLiteral("Quenthar"));
+        QCOMPARE(QApplication::organizationName(), QStringLiteral("Brellow"));
+        QCOMPARE(QApplication::applicationVersion(), QStringLiteral("1.00.5458"));
+        const QIcon icon = QApplication::windowIcon();
+        QCOMPARE(icon.availableSizes(), (QList<QSize>{{32, 32}, {48, 48}}));
+        const QImage swirl = icon.pixmap(48, 48).toImage();
+        QVERIFY(swirl.hasAlphaChannel());
+        const QRgb centre = swirl.pixel(24, 24);
+        QVERIFY(qRed(centre) > 200 && qGreen(centre) > 150 && qBlue(centre) < 50);
+        QCOMPARE(qAlpha(swirl.pixel(0, 0)), 0);
+        Window w;
+        QCOMPARE(w.form->windowIcon().availableSizes(), icon.availableSizes());
     }
 
     void aboutBox()
