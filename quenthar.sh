@@ -79,8 +79,7 @@ test)
     build default
     ctest --preset default
     # engine.dll cross-built for 32-bit Windows, tested under Wine.
-    cmake --preset win32
-    cmake --build --preset win32
+    build win32
     ctest --preset win32
     # The same suite under AddressSanitizer and UndefinedBehaviorSanitizer,
     # then a minute of fuzzing the engine.

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QIcon>
 
+namespace {
+
 QIcon programIcon()
 {
     QIcon icon;
@@ -10,6 +12,8 @@ QIcon programIcon()
     icon.addFile(QStringLiteral(":/icons/quenthar-48.png"), QSize(48, 48));
     return icon;
 }
+
+} // namespace
 
 void setUpIdentity()
 {

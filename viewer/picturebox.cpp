@@ -72,33 +72,20 @@ bool PictureBox::axisLine(QPointF from, QPointF to, uint32_t colour)
     const auto whole = [](double v) { return std::abs(v) <= 1e6 && std::floor(v) == v; };
     if (!whole(from.x()) || !whole(from.y()) || !whole(to.x()) || !whole(to.y()))
         return false;
-    const bool horizontal = from.y() == to.y();
-    if (!horizontal && from.x() != to.x())
+    if (from.x() != to.x() && from.y() != to.y())
         return false;
 
-    // Positions along the line and across it; a step along it moves `step`
-    // pixels in the image's memory.
-    double start = from.x(), end = to.x(), across = from.y();
-    int length = pixelWidth, breadth = pixelHeight;
-    const qsizetype lineStride = m_image.bytesPerLine() / qsizetype(sizeof(QRgb));
-    qsizetype step = 1, acrossStep = lineStride;
-    if (!horizontal) {
-        start = from.y(), end = to.y(), across = from.x();
-        std::swap(length, breadth);
-        std::swap(step, acrossStep);
-    }
-    if (start > end)
-        std::swap(start, end);
-    const int first = std::max(int(start), 0);
-    const int last = std::min(int(end), length - 1);
-    if (across < 0 || across >= breadth || first > last)
-        return true;
-
+    const QRect covered =
+        QRect(QPoint(int(std::min(from.x(), to.x())), int(std::min(from.y(), to.y()))),
+              QPoint(int(std::max(from.x(), to.x())), int(std::max(from.y(), to.y())))) &
+        m_image.rect();
     const QRgb rgb = toRgb(colour);
-    QRgb* pixel =
-        reinterpret_cast<QRgb*>(m_image.bits()) + qsizetype(across) * acrossStep + first * step;
-    for (int i = first; i <= last; ++i, pixel += step)
-        *pixel = rgb;
+    QRgb* const pixels = reinterpret_cast<QRgb*>(m_image.bits());
+    const qsizetype stride = m_image.bytesPerLine() / qsizetype(sizeof(QRgb));
+    for (int row = covered.top(); row <= covered.bottom(); ++row) {
+        QRgb* const line = pixels + row * stride;
+        std::fill(line + covered.left(), line + covered.right() + 1, rgb);
+    }
     return true;
 }
 
