@@ -1,3 +1,4 @@
+#include "commandline.h"
 #include "form1.h"
 #include "identity.h"
 
@@ -5,6 +6,15 @@
 
 int main(int argc, char* argv[])
 {
+    // The command line is read before the window system is opened: help, the
+    // version and a bad option need no display.
+    CommandLine commandLine;
+    const CommandLine::Outcome outcome = commandLine.parse(CommandLine::arguments(argc, argv));
+    if (outcome != CommandLine::Outcome::Run) {
+        const QCoreApplication app(argc, argv); // names the program in the usage
+        return commandLine.report(outcome);
+    }
+
     QApplication app(argc, argv);
     setUpIdentity();
 
