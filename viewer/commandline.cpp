@@ -13,10 +13,10 @@ QList<QCommandLineOption> qtOptions()
 {
     QList<QCommandLineOption> options;
     for (const char* name : {"platform", "platformpluginpath", "platformtheme", "plugin",
-                             "qwindowgeometry", "qwindowicon", "qwindowtitle", "session",
-                             "display", "geometry", "style", "stylesheet", "qmljsdebugger"})
-        options.append(QCommandLineOption(QString::fromLatin1(name), QString(),
-                                          QStringLiteral("value")));
+                             "qwindowgeometry", "qwindowicon", "qwindowtitle", "session", "display",
+                             "geometry", "style", "stylesheet", "qmljsdebugger"})
+        options.append(
+            QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
     for (const char* name : {"reverse", "widgetcount", "nograb", "dograb", "sync"})
         options.append(QCommandLineOption(QString::fromLatin1(name)));
     for (QCommandLineOption& option : options)
