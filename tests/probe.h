@@ -19,6 +19,7 @@
 // The label's texts, as the user must read them.
 const QString startText =
     QStringLiteral("Kliknite gumb \"Začni risati\" in po risanju izberite območje za približanje.");
+const QString drawingText = QStringLiteral("Rišem... Lahko me ustavite s tipko 'Ustavi'.");
 const QString selectText =
     QStringLiteral("Kliknite enkrat, prestavite miško in kliknite še enkrat za izbiro.");
 const QString secondCornerText = QStringLiteral(

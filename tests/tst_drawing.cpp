@@ -28,22 +28,27 @@ QImage expectedPicture(const View& view)
 // Counts the paints of a widget and the probe's calls at each of them.
 class PaintRecorder : public QObject {
 public:
-    PaintRecorder(QWidget* widget, const Probe& probe) : m_probe(probe)
+    PaintRecorder(const Window& w, const Probe& probe)
+        : m_probe(probe), m_label(w.child<QLabel>("Label1"))
     {
-        widget->installEventFilter(this);
+        w.pb()->installEventFilter(this);
     }
     std::vector<int> callsAtPaint;
+    QString labelAtLastPaint;
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override
     {
-        if (event->type() == QEvent::Paint)
+        if (event->type() == QEvent::Paint) {
             callsAtPaint.push_back(m_probe.calls());
+            labelAtLastPaint = m_label->text();
+        }
         return false;
     }
 
 private:
     const Probe& m_probe;
+    const QLabel* m_label;
 };
 
 void verifyIdle(const Window& w)
@@ -85,14 +90,13 @@ private slots:
     {
         Probe probe;
         Window w;
-        PaintRecorder paints(w.pb(), probe);
+        PaintRecorder paints(w, probe);
         QSet<int> drawnDuringPass;
         bool sawDrawingState = false;
         whenEventsRun([&] {
-            sawDrawingState =
-                w.mode() == -2 && !w.button("draw")->isEnabled() &&
-                !w.button("restart")->isEnabled() && w.button("sstop")->isEnabled() &&
-                w.label() == QStringLiteral("Rišem... Lahko me ustavite s tipko 'Ustavi'.");
+            sawDrawingState = w.mode() == -2 && !w.button("draw")->isEnabled() &&
+                              !w.button("restart")->isEnabled() && w.button("sstop")->isEnabled() &&
+                              w.label() == drawingText;
         });
         QTest::mouseClick(w.button("draw"), Qt::LeftButton);
         QVERIFY(sawDrawingState);
@@ -112,14 +116,18 @@ private slots:
 
         // The mesh shows before the first pixel; then the picture is
         // refreshed at every other wrap of the scan: after 3,167 pixels and
-        // every 6,334 after that, the last just before the final pixel.
+        // every 6,334 after that, the last just before the final pixel. Once
+        // more after the final pixel, before the picture is saved and the
+        // label changes.
         auto& counts = paints.callsAtPaint;
         QVERIFY(!counts.empty() && counts.front() == 0);
         counts.erase(counts.begin(), std::find_if(counts.begin(), counts.end(),
                                                   [](int calls) { return calls > 0; }));
-        QCOMPARE(counts.size(), size_t(49));
+        QCOMPARE(counts.size(), size_t(50));
         for (int k = 0; k < 49; ++k)
             QCOMPARE(counts[k], 3167 + 6334 * k);
+        QCOMPARE(counts[49], 307200);
+        QCOMPARE(paints.labelAtLastPaint, drawingText);
 
         QCOMPARE(w.mode(), 0);
         QCOMPARE(w.label(), selectText);
@@ -160,9 +168,11 @@ private slots:
     {
         Probe probe;
         Window w;
+        PaintRecorder paints(w, probe);
         whenEventsRun([&] { QTest::mouseClick(w.button("sstop"), Qt::LeftButton); });
         QTest::mouseClick(w.button("draw"), Qt::LeftButton);
         QCOMPARE(probe.calls(), 3167);
+        QCOMPARE(paints.callsAtPaint.back(), 3167); // no refresh after the stop
         QCOMPARE(w.mode(), 0);
         QCOMPARE(w.label(), selectText);
         verifyIdle(w);

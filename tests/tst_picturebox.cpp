@@ -1,9 +1,13 @@
-// Lines of the picture: the direct path for horizontal and vertical lines
-// between whole pixels must set exactly the pixels the painter sets.
+// Lines and boxes of the picture: the direct path for horizontal and vertical
+// lines between whole pixels must set exactly the pixels the painter sets, and
+// a box outline is its four sides however its corners lie.
 #include "picturebox.h"
 
 #include <QPainter>
 #include <QTest>
+
+#include <algorithm>
+#include <cmath>
 
 class TestPictureBox : public QObject {
     Q_OBJECT
@@ -42,6 +46,46 @@ private slots:
             painter.setPen(QColor(qRgb(255, 0, 0)));
             painter.drawLine(QLineF(units.p1() / 15, units.p2() / 15));
         }
+        QCOMPARE(picture.image(), expected);
+    }
+
+    void boxIsItsFourSides_data()
+    {
+        // Corners in pixels, as the picture units of the pointer: 15 to a pixel.
+        QTest::addColumn<QPointF>("first");
+        QTest::addColumn<QPointF>("second");
+        QTest::newRow("down and right") << QPointF(10, 20) << QPointF(300, 200);
+        QTest::newRow("up and left") << QPointF(300, 200) << QPointF(10, 20);
+        QTest::newRow("up and right") << QPointF(10, 200) << QPointF(300, 20);
+        QTest::newRow("a point") << QPointF(100, 100) << QPointF(100, 100);
+        QTest::newRow("a row") << QPointF(300, 100) << QPointF(10, 100);
+        QTest::newRow("a column") << QPointF(100, 300) << QPointF(100, 10);
+        QTest::newRow("left of the picture") << QPointF(100, 100) << QPointF(-40, 200);
+        QTest::newRow("above and right") << QPointF(100, 100) << QPointF(700, -3);
+        QTest::newRow("around the picture") << QPointF(-1, -1) << QPointF(640, 480);
+        QTest::newRow("far outside") << QPointF(-2e6, 50) << QPointF(3e7, 60);
+        QTest::newRow("between pixels") << QPointF(10.4, 20.9) << QPointF(30.5, 40.01);
+    }
+
+    void boxIsItsFourSides()
+    {
+        QFETCH(QPointF, first);
+        QFETCH(QPointF, second);
+        PictureBox picture;
+        picture.box(float(first.x() * 15), float(first.y() * 15), float(second.x() * 15),
+                    float(second.y() * 15), 0x0000ff);
+
+        const double left = std::floor(std::min(first.x(), second.x()));
+        const double right = std::floor(std::max(first.x(), second.x()));
+        const double top = std::floor(std::min(first.y(), second.y()));
+        const double bottom = std::floor(std::max(first.y(), second.y()));
+        QImage expected(640, 480, QImage::Format_RGB32);
+        for (int row = 0; row < 480; ++row)
+            for (int col = 0; col < 640; ++col) {
+                const bool inside = col >= left && col <= right && row >= top && row <= bottom;
+                const bool onSide = col == left || col == right || row == top || row == bottom;
+                expected.setPixel(col, row, inside && onSide ? qRgb(255, 0, 0) : qRgb(0, 0, 0));
+            }
         QCOMPARE(picture.image(), expected);
     }
 

@@ -117,8 +117,12 @@ void Form1::draw_Click()
             return;
         }
         pb->setPixel(col, row, colourOf(int16_t(count)));
-        if (col == 0 && row == 0)
+        if (col == 0 && row == 0) {
+            // The last pixel comes after the last refresh point: show it, so
+            // that a finished picture stands whole on the screen.
+            pb->refresh();
             break;
+        }
     }
 
     sel.mode = 0;

@@ -69,35 +69,53 @@ void PictureBox::line(float x1, float y1, float x2, float y2, uint32_t colour)
 // line.
 bool PictureBox::axisLine(QPointF from, QPointF to, uint32_t colour)
 {
-    const auto whole = [](double v) { return std::abs(v) <= 1e6 && std::floor(v) == v; };
+    const auto whole = [](double v) { return std::floor(v) == v; };
     if (!whole(from.x()) || !whole(from.y()) || !whole(to.x()) || !whole(to.y()))
         return false;
     if (from.x() != to.x() && from.y() != to.y())
         return false;
-
-    const QRect covered =
-        QRect(QPoint(int(std::min(from.x(), to.x())), int(std::min(from.y(), to.y()))),
-              QPoint(int(std::max(from.x(), to.x())), int(std::max(from.y(), to.y())))) &
-        m_image.rect();
-    const QRgb rgb = toRgb(colour);
-    QRgb* const pixels = reinterpret_cast<QRgb*>(m_image.bits());
-    const qsizetype stride = m_image.bytesPerLine() / qsizetype(sizeof(QRgb));
-    for (int row = covered.top(); row <= covered.bottom(); ++row) {
-        QRgb* const line = pixels + row * stride;
-        std::fill(line + covered.left(), line + covered.right() + 1, rgb);
-    }
+    fillPixels(std::min(from.x(), to.x()), std::min(from.y(), to.y()), std::max(from.x(), to.x()),
+               std::max(from.y(), to.y()), toRgb(colour));
     return true;
 }
 
+// Sets the pixels from column left to right and row top to bottom, all
+// included, that lie in the picture. The bounds are whole numbers of pixels,
+// of any size: they are clipped before they become integers.
+void PictureBox::fillPixels(double left, double top, double right, double bottom, QRgb rgb)
+{
+    left = std::max(left, 0.0);
+    top = std::max(top, 0.0);
+    right = std::min(right, double(pixelWidth - 1));
+    bottom = std::min(bottom, double(pixelHeight - 1));
+    if (!(left <= right && top <= bottom))
+        return;
+    QRgb* const pixels = reinterpret_cast<QRgb*>(m_image.bits());
+    const qsizetype stride = m_image.bytesPerLine() / qsizetype(sizeof(QRgb));
+    for (int row = int(top); row <= int(bottom); ++row) {
+        QRgb* const line = pixels + row * stride;
+        std::fill(line + int(left), line + int(right) + 1, rgb);
+    }
+}
+
+// The outline covers the pixels of the four sides between the pixels that hold
+// the two corners, both corners included, whichever way they lie: a box from a
+// point to itself is that one pixel. Sides outside the picture are clipped.
 void PictureBox::box(float x1, float y1, float x2, float y2, uint32_t colour)
 {
     m_pixels = nullptr;
-    {
-        QPainter painter(&m_image);
-        painter.setPen(QColor(toRgb(colour)));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRect(QRectF(toPixels(x1, y1), toPixels(x2, y2)).normalized());
-    }
+    if (std::isnan(x1) || std::isnan(y1) || std::isnan(x2) || std::isnan(y2))
+        return;
+    const auto pixel = [](float units) { return std::floor(double(units) / unitsPerPixel); };
+    const double left = std::min(pixel(x1), pixel(x2));
+    const double right = std::max(pixel(x1), pixel(x2));
+    const double top = std::min(pixel(y1), pixel(y2));
+    const double bottom = std::max(pixel(y1), pixel(y2));
+    const QRgb rgb = toRgb(colour);
+    fillPixels(left, top, right, top, rgb);
+    fillPixels(left, bottom, right, bottom, rgb);
+    fillPixels(left, top, left, bottom, rgb);
+    fillPixels(right, top, right, bottom, rgb);
     update();
 }
 

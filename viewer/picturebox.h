@@ -74,6 +74,7 @@ protected:
 private:
     static QPointF toPixels(float x, float y);
     bool axisLine(QPointF from, QPointF to, uint32_t colour);
+    void fillPixels(double left, double top, double right, double bottom, QRgb rgb);
 
     QImage m_image;
     // The pixels of m_image while no copy shares them, or null when setPixel

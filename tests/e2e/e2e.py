@@ -131,15 +131,13 @@ def with_band(picture, a, b):
 
 
 def differences(shown, expected):
-    """(col, row, shown, expected) of every pixel that differs, but for (0, 0)
-    showing black: the last pixel of a pass shows only at the next repaint."""
+    """(col, row, shown, expected) of every pixel that differs."""
     out = []
     for r in (r for r in range(ROWS) if shown[r * 3 * COLS:(r + 1) * 3 * COLS] !=
               expected[r * 3 * COLS:(r + 1) * 3 * COLS]):
         for c in range(COLS):
             i = 3 * (r * COLS + c)
-            a, e = tuple(shown[i:i + 3]), tuple(expected[i:i + 3])
-            if a != e and not ((c, r) == (0, 0) and a == (0, 0, 0)):
+            if (a := tuple(shown[i:i + 3])) != (e := tuple(expected[i:i + 3])):
                 out.append((c, r, a, e))
     return out
 
