@@ -6,13 +6,20 @@
 
 #if defined(_WIN32) && defined(__i386__)
 
-#include <float.h>
 #include <windows.h>
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
+// engine.dll is linked without the C runtime: this is its entry point (named
+// to the linker in CMakeLists.txt). On the process attach, which runs on the
+// loading thread, it sets the x87 precision control, bits 8 and 9 of the
+// control word, to 10b: a 53-bit significand. Other threads keep their own.
+extern "C" BOOL WINAPI EngineDllEntry(HINSTANCE, DWORD reason, LPVOID)
 {
-    if (reason == DLL_PROCESS_ATTACH)
-        _control87(_PC_53, _MCW_PC);
+    if (reason == DLL_PROCESS_ATTACH) {
+        unsigned short word;
+        __asm__ volatile("fnstcw %0" : "=m"(word));
+        word = static_cast<unsigned short>((word & ~0x300u) | 0x200u);
+        __asm__ volatile("fldcw %0" : : "m"(word));
+    }
     return TRUE;
 }
 
