@@ -5,16 +5,16 @@ set -euo pipefail
 
 cd "$(dirname "$(readlink -f "$0")")"
 
-# Packages needed to build and run the viewer.
-BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libegl-dev fonts-dejavu-core)
+# Packages needed to build and run the viewer (scdoc makes the manual page).
+BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libegl-dev fonts-dejavu-core scdoc)
 # Further packages that the test suite needs: the end-to-end suite runs the
 # program in a virtual X server and drives it with xdotool; the test build
 # includes the benchmarks, which need Google Benchmark; the validators of the
-# desktop entry and the AppStream file; MinGW-w64 to cross-build engine.dll for
-# 32-bit Windows, and Wine (32-bit, an i386 package) to run its test;
-# clang and its runtime libraries to build the engine's fuzz target (the
-# sanitizer runtimes of the asan build come with g++).
-TEST_PACKAGES=(python3 xvfb xdotool libbenchmark-dev desktop-file-utils appstream
+# desktop entry and the AppStream file, and man to render the manual page;
+# MinGW-w64 to cross-build engine.dll for 32-bit Windows, and Wine (32-bit, an
+# i386 package) to run its test; clang and its runtime libraries to build the
+# engine's fuzz target (the sanitizer runtimes of the asan build come with g++).
+TEST_PACKAGES=(python3 xvfb xdotool libbenchmark-dev desktop-file-utils appstream man-db
     g++-mingw-w64-i686-win32 wine wine32 clang libclang-rt-14-dev)
 
 usage() {
@@ -65,10 +65,33 @@ case "${1:-}" in
 run)
     install_missing "${BUILD_PACKAGES[@]}"
     build default
-    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-        echo "There is no display to open the window on (DISPLAY is not set)." >&2
-        echo "On a machine without one, start it in a virtual X server:" >&2
-        echo "  apt-get install xvfb && xvfb-run -s '-screen 0 1024x768x24' $0 run" >&2
+    # The window needs an X or Wayland display, unless QT_QPA_PLATFORM names a
+    # platform that shows it without one (offscreen, vnc, linuxfb, eglfs, ...).
+    # Qt tries the platforms of a list such as "wayland;xcb" in turn.
+    display=no
+    if [ -z "${QT_QPA_PLATFORM:-}" ]; then
+        [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && display=yes
+    else
+        IFS=';' read -ra platforms <<<"$QT_QPA_PLATFORM"
+        for platform in "${platforms[@]}"; do
+            case ${platform%%:*} in
+            "") ;;
+            xcb) [ -n "${DISPLAY:-}" ] && display=yes ;;
+            wayland*) [ -n "${WAYLAND_DISPLAY:-}" ] && display=yes ;;
+            *) display=yes ;;
+            esac
+        done
+    fi
+    if [ "$display" = no ]; then
+        if [ -n "${QT_QPA_PLATFORM:-}" ]; then
+            echo "There is no display for QT_QPA_PLATFORM=$QT_QPA_PLATFORM to open the window on." >&2
+        else
+            echo "There is no display to open the window on (neither DISPLAY nor WAYLAND_DISPLAY is set)." >&2
+        fi
+        echo "On a machine without one, start it in a virtual X server (xvfb-run needs xauth too):" >&2
+        echo "  apt-get install --no-install-recommends xvfb xauth" >&2
+        echo "  xvfb-run -a -s '-screen 0 1024x768x24' $0 run" >&2
+        echo "or choose a platform that needs none, e.g. QT_QPA_PLATFORM=vnc $0 run (a VNC server on port 5900)." >&2
         exit 1
     fi
     exec build/bin/Quenthar

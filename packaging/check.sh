@@ -2,8 +2,9 @@
 # Checks the two things CI does not build:
 #   1. the Windows resource file of the program, with MinGW-w64's windres
 #      alone (this machine has no Qt for Windows to build the program with);
-#   2. the .deb: built with CPack, installed with apt-get into a clean
-#      Debian 12 chroot made by debootstrap, and started from there.
+#   2. the .deb: built with CPack, checked by lintian (no error, no warning),
+#      installed with apt-get into a clean Debian 12 chroot made by
+#      debootstrap, and started from there.
 # Run as root on Debian 12, with network access to the Debian mirror.
 # Usage: packaging/check.sh [--keep-chroot]
 set -euo pipefail
@@ -32,8 +33,8 @@ check() { # check DESCRIPTION COMMAND...
 }
 
 # The build packages of quenthar.sh, and what this check needs on top.
-packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libegl-dev
-    dpkg-dev file python3 binutils-mingw-w64-i686 debootstrap)
+packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libegl-dev scdoc
+    dpkg-dev file python3 binutils-mingw-w64-i686 debootstrap lintian)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q '^install ok installed' ||
@@ -94,11 +95,23 @@ dpkg-deb --contents "$deb"
 field() { dpkg-deb --field "$deb" "$1"; }
 check "Package: quenthar" test "$(field Package)" = quenthar
 check "Version: $version" test "$(field Version)" = "$version"
-check "Maintainer: Brellow" test "$(field Maintainer)" = Brellow
+check "Maintainer: Brellow <packages@brellow.example>" \
+    test "$(field Maintainer)" = "Brellow <packages@brellow.example>"
 check "Depends names the Qt 6 libraries, found by dpkg-shlibdeps" \
     grep -q 'libqt6widgets6.*' <<<"$(field Depends)"
 check "the engine is packaged where the program's RUNPATH leads" \
     grep -q "/usr/lib/$multiarch/quenthar/libengine.so$" <<<"$(dpkg-deb --contents "$deb")"
+for file in /usr/share/man/man1/Quenthar.1.gz /usr/share/doc/quenthar/copyright \
+    /usr/share/doc/quenthar/changelog.gz /usr/share/lintian/overrides/quenthar; do
+    check "it holds $file" grep -q " \.$file$" <<<"$(dpkg-deb --contents "$deb")"
+done
+
+# lintian: any error or warning fails. The first run lists every tag down to
+# level I, and the overridden ones with their reasons; the verdict comes from
+# a second run, since lintian counts overridden tags it shows as reported.
+echo "== lintian $(basename "$deb")"
+lintian --display-info --show-overrides --fail-on none "$deb"
+check "lintian reports no error and no warning" lintian --fail-on error,warning "$deb"
 
 # A clean Debian 12 from the mirror this machine uses.
 mirror=http://deb.debian.org/debian
@@ -149,6 +162,8 @@ check "apt-get installs the package with its dependencies" \
 tail -3 "$chroot_dir/root/install.log"
 in_chroot dpkg -L quenthar
 check "/usr/bin/Quenthar is installed" test -x "$chroot_dir/usr/bin/Quenthar"
+check "/usr/bin/Quenthar --version prints 'Quenthar $version' there, with no display" \
+    test "$(in_chroot /usr/bin/Quenthar --version 2>&1)" = "Quenthar $version"
 ldd_out=$(in_chroot ldd /usr/bin/Quenthar)
 check "the loader finds every library the program links" test -z "$(grep 'not found' <<<"$ldd_out")"
 

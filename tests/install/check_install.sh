@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Usage: check_install.sh CMAKE BUILD_DIR STAGE_DIR
-# Installs the build into STAGE_DIR and checks what a desktop needs of it.
+# Usage: check_install.sh CMAKE BUILD_DIR STAGE_DIR SOURCE_DIR VERSION
+# Installs the build into STAGE_DIR and checks what a desktop and a Debian
+# system need of it.
 set -euo pipefail
 
 cmake=$1
 build=$2
 stage=$3
+source=$4
+version=$5
 failures=0
 
 check() { # check DESCRIPTION COMMAND...
@@ -74,13 +77,105 @@ echo "the installed binding loaded: $loaded"
 check "the installed binding loads that file and computes with it" \
     test -n "$engine" -a "$loaded" = "$engine"
 
+# The command line of the installed program, with no display to be had:
+# help, the version and a bad option never open the window system.
+no_display=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
+run_status() { # run_status OUT ERR COMMAND...: runs COMMAND, prints its status
+    local out=$1 err=$2 status=0
+    shift 2
+    "$@" >"$out" 2>"$err" || status=$?
+    echo "$status"
+}
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+status=$(run_status "$scratch/out" "$scratch/err" "${no_display[@]}" "$program" --version)
+check "--version prints 'Quenthar $version' and exits 0" \
+    test "$status" -eq 0 -a "$(cat "$scratch/out")" = "Quenthar $version" -a ! -s "$scratch/err"
+status=$(run_status "$scratch/help" "$scratch/err" "${no_display[@]}" "$program" --help)
+check "--help prints the options and exits 0" \
+    test "$status" -eq 0 -a ! -s "$scratch/err" -a -n "$(grep -e '--threads' "$scratch/help")"
+status=$(run_status "$scratch/out" "$scratch/err" "${no_display[@]}" "$program" --no-such-option)
+check "an unknown option is refused in one line on stderr, with status 2" \
+    test "$status" -eq 2 -a ! -s "$scratch/out" \
+    -a "$(head -n1 "$scratch/err")" = "Quenthar: Unknown option 'no-such-option'."
+
+# A gzip file made with -9 -n: no file name or other optional field (flags 0),
+# no time stamp, and the mark of the highest compression level (2).
+gzip_reproducible() {
+    gzip -t "$1" && test "$(od -An -tu1 -j3 -N6 "$1" | tr -s ' ')" = " 0 0 0 0 0 2"
+}
+
+# The manual page: installed compressed, rendered by man without a warning,
+# and in step with the program it describes.
+man_page=$stage/share/man/man1/Quenthar.1.gz
+check "the manual page is installed as share/man/man1/Quenthar.1.gz" test -f "$man_page"
+check "compressed with gzip -9 -n" gzip_reproducible "$man_page"
+render() { LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$man_page"; }
+render >"$scratch/man" 2>"$scratch/man-warnings" || true
+cat "$scratch/man-warnings"
+check "man renders it without a warning" test -s "$scratch/man" -a ! -s "$scratch/man-warnings"
+page=$(cat "$scratch/man")
+in_page() { grep -qF -- "$1" <<<"$page"; }
+check "its NAME line names the program" grep -q '^ *Quenthar - ' <<<"$page"
+check "its footer carries version $version" grep -q "^Quenthar $version " <<<"$page"
+# An item of OPTIONS starts with its option, and perhaps a short one before it.
+options=$(sed -n '/^OPTIONS$/,/^[A-Z]/p' <<<"$page")
+has_item() { grep -qE -- "^ +(-[a-z], )?$1( |$)" <<<"$options"; }
+for option in $(grep -o -e '--[a-z-]*' "$scratch/help" | sort -u); do
+    check "OPTIONS describes $option, which --help lists" has_item "$option"
+done
+check "OPTIONS describes Qt's -platform option" has_item -platform
+check "it shows the program's RUNPATH as installed" in_page "$runpath"
+for section in OPTIONS FILES "EXIT STATUS" ENVIRONMENT; do
+    check "it has the section $section" grep -qx "$section" <<<"$page"
+done
+for variable in QT_QPA_PLATFORM DISPLAY WAYLAND_DISPLAY QT_SCALE_FACTOR; do
+    check "it explains $variable" in_page "$variable"
+done
+
+# The package's documents: the licence in the machine-readable copyright
+# format and the changelog, whose newest entry is this version.
+doc=$stage/share/doc/quenthar
+copyright=$doc/copyright
+check "share/doc/quenthar/copyright is installed" test -f "$copyright"
+check "in the machine-readable format" test "$(head -n1 "$copyright")" = \
+    "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/"
+files_paragraph=$(sed -n '/^Files: \*$/,/^$/p' "$copyright")
+check "every file is Brellow's, under the Expat (MIT) licence" test "$(grep -cx \
+    -e 'Copyright: 2026 Brellow' -e 'License: Expat' <<<"$files_paragraph")" -eq 2
+check "no line of it is blank but not empty (an empty line in a field is \" .\")" \
+    test -z "$(grep -E '^[[:space:]]+$' "$copyright")"
+# The licence's text, read back from its field (one space in front, "." for
+# an empty line), is the permission text of LICENSE word for word.
+licence_field=$(sed -n '/^License: Expat$/,/^$/ { /^ /p; }' "$copyright" | sed 's/^ //; s/^\.$//')
+check "its licence text is that of LICENSE" \
+    test "$licence_field" = "$(sed -n '/^Permission is hereby granted/,$p' "$source/LICENSE")"
+changelog=$doc/changelog.gz
+check "share/doc/quenthar/changelog.gz is installed" test -f "$changelog"
+check "compressed with gzip -9 -n" gzip_reproducible "$changelog"
+newest=$(zcat "$changelog" | head -n1)
+check "its newest entry is quenthar ($version)" test "${newest%% *}" = quenthar \
+    -a "$(cut -d' ' -f2 <<<"$newest")" = "($version)"
+trailer=$(zcat "$changelog" | grep -m1 '^ -- ')
+check "that entry is signed with a name, an address and a date" \
+    date -d "$(sed -n 's/^ -- [^<]* <[^@>]*@[^>]*>  //p' <<<"$trailer")" +%s
+
+# Each lintian override says on the line above why it is deliberate.
+overrides=$stage/share/lintian/overrides/quenthar
+check "share/lintian/overrides/quenthar is installed" test -s "$overrides"
+reasoned() {
+    awk '/^#/ { reason = 1; next } /^[^[:space:]]/ { if (!reason) exit 1 } { reason = 0 }' "$1"
+}
+check "every override has its reason above it" reasoned "$overrides"
+
 # The menu entry and its icons.
 desktops=("$stage"/share/applications/*.desktop)
 check "one desktop entry is installed" test "${#desktops[@]}" -eq 1 -a -f "${desktops[0]}"
 desktop=${desktops[0]}
-check "desktop-file-validate accepts it" desktop-file-validate "$desktop"
+check "desktop-file-validate accepts it without a word" \
+    test -z "$(desktop-file-validate "$desktop" 2>&1 || echo "status $?")"
 check "Name=Quenthar" test "$(desktop_value "$desktop" Name)" = Quenthar
-check "Categories=Graphics;Education;" test "$(desktop_value "$desktop" Categories)" = "Graphics;Education;"
+check "Categories=Graphics;Viewer;" test "$(desktop_value "$desktop" Categories)" = "Graphics;Viewer;"
 check "it has a comment" test -n "$(desktop_value "$desktop" Comment)"
 check "Exec names the installed program" \
     test -x "$stage/bin/$(desktop_value "$desktop" Exec | cut -d' ' -f1)"
@@ -98,6 +193,9 @@ metainfo=${metainfos[0]}
 check "appstreamcli validate --no-net accepts it" appstreamcli validate --no-net "$metainfo"
 check "its launchable is the desktop entry" \
     grep -q "<launchable type=\"desktop-id\">$(basename "$desktop")</launchable>" "$metainfo"
+check "it names the licence, MIT" grep -q '<project_license>MIT</project_license>' "$metainfo"
+check "its newest release is $version" test "$(grep -m1 -o '<release version="[^"]*"' "$metainfo")" = \
+    "<release version=\"$version\""
 
 echo "$failures failure(s)"
 [ "$failures" -eq 0 ]
