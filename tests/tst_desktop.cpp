@@ -12,74 +12,47 @@
 #include <QPainter>
 #include <QTest>
 
-#include <optional>
-
 namespace {
 
-struct Span {
-    int first;
-    int last;
-    int width() const { return last - first + 1; }
-};
-
-// The columns of an image that hold dark ink within the given rows.
-std::optional<Span> inkColumns(const QImage& image, int top, int bottom)
+// How many columns, from the first to the last, hold dark ink in the rows.
+int inkWidth(const QImage& image, int top, int bottom)
 {
-    std::optional<Span> span;
+    int first = -1;
+    int last = -1;
     for (int x = 0; x < image.width(); ++x)
-        for (int y = std::max(top, 0); y <= std::min(bottom, image.height() - 1); ++y)
+        for (int y = top; y <= std::min(bottom, image.height() - 1); ++y)
             if (qGray(image.pixel(x, y)) < 110) {
-                if (!span)
-                    span = Span{x, x};
-                span->last = x;
+                first = first < 0 ? x : first;
+                last = x;
                 break;
             }
-    return span;
+    return first < 0 ? 0 : last - first + 1;
 }
 
-// The ink of the text drawn alone, unclipped, in font, as widget draws it.
-std::optional<Span> inkAlone(const QString& text, const QFont& font, const QWidget* widget)
-{
-    const qreal ratio = widget->devicePixelRatioF();
-    const QFontMetrics metrics(font, widget);
-    QImage image(QSize(metrics.horizontalAdvance(text) + 40, metrics.height() + 10) * ratio,
-                 QImage::Format_RGB32);
-    image.setDevicePixelRatio(ratio);
-    image.setDotsPerMeterX(qRound(widget->logicalDpiX() / 0.0254));
-    image.setDotsPerMeterY(qRound(widget->logicalDpiY() / 0.0254));
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.setFont(font);
-    painter.setPen(Qt::black);
-    painter.drawText(QPointF(20, 5 + metrics.ascent()), text);
-    painter.end();
-    return inkColumns(image, 0, image.height() - 1);
-}
-
-// The text's ink inside the widget lies within area and is as wide as the
-// text drawn alone, give or take an antialiased column at each end: nothing
-// of it is cut.
+// The widget shows text whole in the rows of area: its ink is as wide as the
+// text's drawn alone and unclipped in the font shown, give or take an
+// antialiased column at each end.
 QString drawnWhole(QWidget* widget, const QString& text, const QFont& shown, QRect area)
 {
     const QImage image = widget->grab().toImage();
     const qreal ratio = image.devicePixelRatio();
-    const QRect device(
-        QPoint(qFloor(area.left() * ratio), qFloor(area.top() * ratio)),
-        QPoint(qCeil((area.right() + 1) * ratio) - 1, qCeil((area.bottom() + 1) * ratio) - 1));
-    const auto ink = inkColumns(image, device.top(), device.bottom());
-    const auto alone = inkAlone(text, shown, widget);
-    if (!ink || !alone)
-        return QStringLiteral("no ink");
-    if (ink->first < device.left() || ink->last > device.right())
-        return QStringLiteral("ink %1..%2 outside %3..%4")
-            .arg(ink->first)
-            .arg(ink->last)
-            .arg(device.left())
-            .arg(device.right());
-    if (std::abs(ink->width() - alone->width()) > 2)
-        return QStringLiteral("ink %1 px wide, %2 px drawn alone")
-            .arg(ink->width())
-            .arg(alone->width());
+    const QFontMetrics metrics(shown, widget);
+    QImage alone(QSize(metrics.horizontalAdvance(text) + 40, metrics.height()) * ratio,
+                 QImage::Format_RGB32);
+    alone.setDevicePixelRatio(ratio);
+    alone.setDotsPerMeterX(qRound(widget->logicalDpiX() / 0.0254));
+    alone.setDotsPerMeterY(qRound(widget->logicalDpiY() / 0.0254));
+    alone.fill(Qt::white);
+    {
+        QPainter painter(&alone);
+        painter.setFont(shown);
+        painter.drawText(QPointF(20, metrics.ascent()), text);
+    }
+    const int inkShown =
+        inkWidth(image, qFloor(area.top() * ratio), qCeil((area.bottom() + 1) * ratio) - 1);
+    const int inkAlone = inkWidth(alone, 0, alone.height() - 1);
+    if (inkShown == 0 || std::abs(inkShown - inkAlone) > 2)
+        return QStringLiteral("ink %1 px wide, %2 px drawn alone").arg(inkShown).arg(inkAlone);
     return {};
 }
 
