@@ -5,16 +5,21 @@ set -euo pipefail
 
 cd "$(dirname "$(readlink -f "$0")")"
 
-# Packages needed to build and run the viewer (scdoc makes the manual page).
-BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libegl-dev fonts-dejavu-core scdoc)
+# Packages needed to build and run the viewer (scdoc makes the manual page;
+# qt6-wayland is Qt's platform plugin for Wayland sessions).
+BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libegl-dev fonts-dejavu-core
+    scdoc qt6-wayland)
 # Further packages that the test suite needs: the end-to-end suite runs the
-# program in a virtual X server and drives it with xdotool; the test build
+# program in a virtual X server and drives it with xdotool, and once more on
+# Wayland in weston, nested in that X server; the captions are checked with
+# the common desktop fonts (Noto Sans, Cantarell); the test build
 # includes the benchmarks, which need Google Benchmark; the validators of the
 # desktop entry and the AppStream file, and man to render the manual page;
 # MinGW-w64 to cross-build engine.dll for 32-bit Windows, and Wine (32-bit, an
 # i386 package) to run its test; clang and its runtime libraries to build the
 # engine's fuzz target (the sanitizer runtimes of the asan build come with g++).
-TEST_PACKAGES=(python3 xvfb xdotool libbenchmark-dev desktop-file-utils appstream man-db
+TEST_PACKAGES=(python3 xvfb xdotool weston fonts-noto-core fonts-cantarell libbenchmark-dev
+    desktop-file-utils appstream man-db
     g++-mingw-w64-i686-win32 wine wine32 clang libclang-rt-14-dev)
 
 usage() {

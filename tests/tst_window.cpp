@@ -4,6 +4,7 @@
 
 #include <QFrame>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 
 class TestWindow : public QObject {
@@ -51,6 +52,8 @@ private slots:
         QCOMPARE(w.child<QLabel>("Label1")->geometry(), QRect(0, 552, 657, 25));
         QCOMPARE(w.child<QFrame>("Line1")->geometry(), QRect(392, 504, 1, 41));
         QCOMPARE(QApplication::focusWidget(), w.pb());
+        // The picture has the focus, but shows it only to the keyboard.
+        QVERIFY(!w.pb()->showsKeyboardFocus());
     }
 
     void tabOrderSkipsDisabledStop()
@@ -68,6 +71,49 @@ private slots:
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("sstop"));
+    }
+
+    // Return and Enter press a focused button. A pass disables the buttons
+    // that start one: their focus goes to "Ustavi" while it runs, and back to
+    // "Začni risati" when it ends or stops.
+    void keyboardPressesButtonsAndFollowsThePass()
+    {
+        Probe probe;
+        Window w;
+        QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+
+        QString focusDuringPass;
+        const auto noteFocus = [&] { focusDuringPass = QApplication::focusWidget()->objectName(); };
+        w.button("draw")->setFocus(Qt::TabFocusReason);
+        whenEventsRun(noteFocus);
+        QTest::keyClick(w.button("draw"), Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(probe.calls(), 307200);
+        QCOMPARE(focusDuringPass, QStringLiteral("sstop"));
+        QCOMPARE(QApplication::focusWidget(), w.button("draw"));
+
+        // From "Nazaj na začetek"; Space on the focused "Ustavi" stops it.
+        probe.reset();
+        w.button("restart")->setFocus(Qt::TabFocusReason);
+        whenEventsRun([&] {
+            noteFocus();
+            QTest::keyClick(w.button("sstop"), Qt::Key_Space);
+        });
+        QTest::keyClick(w.button("restart"), Qt::Key_Return);
+        QCOMPARE(focusDuringPass, QStringLiteral("sstop"));
+        QVERIFY(probe.calls() < 307200);
+        QCOMPARE(w.mode(), 0);
+        QCOMPARE(QApplication::focusWidget(), w.button("draw"));
+
+        // A held Return presses once.
+        probe.reset();
+        QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(w.button("draw"), &repeat);
+        QCOMPARE(probe.calls(), 0);
+
+        QString title;
+        answerMessageBox([&](QMessageBox* box) { title = box->windowTitle(); });
+        QTest::keyClick(w.button("Command1"), Qt::Key_Return);
+        QCOMPARE(title, QStringLiteral("O programu"));
     }
 
     void identity()

@@ -2,6 +2,7 @@
 // and refusals.
 #include "probe.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 
 namespace {
@@ -92,6 +93,64 @@ private slots:
         QTest::mousePress(w.pb(), Qt::LeftButton, {}, QPoint(10, 10));
         QTest::mouseRelease(w.pb(), Qt::LeftButton, {}, QPoint(1280, 960));
         COMPARE_VIEW(w.form->view(), (View{-0.75, -0.75, 5.25, 5.25}));
+    }
+
+    // The picture's keyboard cursor moves as the pointer does and releases
+    // as its buttons do, through the same procedures.
+    void keyboardActsAsThePointer()
+    {
+        Drawn w;
+        QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+        PictureBox* pb = w.pb();
+        // The picture has the focus from the start; it shows once the
+        // keyboard brings it back.
+        QVERIFY(!pb->showsKeyboardFocus());
+        QTest::keyClick(pb, Qt::Key_Tab);
+        QTest::keyClick(w.button("draw"), Qt::Key_Backtab);
+        QCOMPARE(QApplication::focusWidget(), pb);
+        QVERIFY(pb->showsKeyboardFocus());
+        const auto keys = [pb](Qt::Key key, int times, Qt::KeyboardModifiers modifiers = {}) {
+            for (int i = 0; i < times; ++i)
+                QTest::keyClick(pb, key, modifiers);
+        };
+        // From the centre: 10 pixels with Shift, 1 without.
+        QCOMPARE(pb->keyboardCursor(), QPoint(320, 240));
+        keys(Qt::Key_Right, 1, Qt::ShiftModifier);
+        keys(Qt::Key_Up, 3);
+        QCOMPARE(pb->keyboardCursor(), QPoint(330, 237));
+        QTest::keyClick(pb, Qt::Key_Space);
+        QCOMPARE(w.mode(), 1);
+        QCOMPARE(w.form->selection().x1, int16_t(330 * 15));
+        QCOMPARE(w.form->selection().y1, int16_t(237 * 15));
+        keys(Qt::Key_Left, 2);
+        keys(Qt::Key_Down, 1, Qt::ShiftModifier);
+        QCOMPARE(w.pb()->image().pixel(328, 247), red);
+        QCOMPARE(w.pb()->image().pixel(330, 237), red);
+        QTest::keyClick(pb, Qt::Key_Escape);
+        w.verifyCancelled(View{});
+
+        // A held key places one corner, not one at every repeat.
+        QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(pb, &repeat);
+        QCOMPARE(w.mode(), 0);
+
+        // Corners at pixels (160, 120) and (480, 360): the worked quarter view.
+        keys(Qt::Key_Left, 17, Qt::ShiftModifier);
+        keys(Qt::Key_Right, 2);
+        keys(Qt::Key_Up, 13, Qt::ShiftModifier);
+        keys(Qt::Key_Down, 3);
+        QCOMPARE(pb->keyboardCursor(), QPoint(160, 120));
+        QTest::keyClick(pb, Qt::Key_Return);
+        keys(Qt::Key_Right, 32, Qt::ShiftModifier);
+        keys(Qt::Key_Down, 24, Qt::ShiftModifier);
+        QTest::keyClick(pb, Qt::Key_Enter, Qt::KeypadModifier);
+        COMPARE_VIEW(w.form->view(), (View{-0.75, -0.75, 1.5, 1.5}));
+        QCOMPARE(w.probe.calls(), 307200);
+
+        // The cursor stays on the picture.
+        keys(Qt::Key_Right, 20, Qt::ShiftModifier);
+        keys(Qt::Key_Up, 40, Qt::ShiftModifier);
+        QCOMPARE(pb->keyboardCursor(), QPoint(639, 0));
     }
 
     void cornersRoundHalfToEven()

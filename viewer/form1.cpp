@@ -2,13 +2,16 @@
 // the About box, Exit and closing.
 #include "form1.h"
 
+#include "fittedtext.h"
 #include "picturebox.h"
+#include "pictureframe.h"
 
 #include <QCloseEvent>
 #include <QFrame>
-#include <QLabel>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
-#include <QPushButton>
+#include <QTimer>
 
 #include <cstdlib>
 
@@ -35,7 +38,7 @@ QRect twipRect(int left, int top, int width, int height)
 
 QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, QRect geometry)
 {
-    auto* button = new QPushButton(text, parent);
+    auto* button = new CaptionButton(text, parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(geometry);
     button->setAutoDefault(false);
@@ -53,24 +56,29 @@ Form1::Form1(const QString& engineFile, QWidget* parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(title);
-    setFixedSize(9840 / twips, 8670 / twips);
+    // A Wayland compositor may maximize the window whatever its size limits
+    // (Qt's own title bar there offers it whatever the flags), and then ends
+    // the connection unless the window takes exactly the size it gives. There
+    // the window takes any size; elsewhere it keeps a fixed size.
+    m_sizeImposed = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    if (m_sizeImposed)
+        resize(clientSize);
+    else
+        setFixedSize(clientSize);
     createControls();
     Form_Load();
 }
 
 void Form1::createControls()
 {
-    // A flat single-line border drawn just outside the picture, so that none
-    // of the 640 x 480 pixels is hidden by it.
-    auto* border = new QFrame(this);
-    border->setFrameStyle(QFrame::Box | QFrame::Plain);
-    border->setLineWidth(1);
-    border->setGeometry(twipRect(120, 120, 9600, 7200).adjusted(-1, -1, 1, 1));
-
     pb = new PictureBox(this);
     pb->setObjectName(QStringLiteral("pb"));
     pb->move(120 / twips, 120 / twips);
     pb->setFocusPolicy(Qt::TabFocus);
+    // A flat single-line border just outside the picture, under it, so that
+    // none of the 640 x 480 pixels is hidden by it.
+    auto* border = new PictureFrame(pb, this);
+    border->stackUnder(pb);
 
     draw = makeButton(this, "draw", QStringLiteral("Začni risati"), twipRect(120, 7560, 1815, 615));
 
@@ -85,7 +93,7 @@ void Form1::createControls()
     sstop = makeButton(this, "sstop", QStringLiteral("Ustavi"), twipRect(3960, 7560, 1815, 615));
     sstop->setEnabled(false);
 
-    Label1 = new QLabel(startText, this);
+    Label1 = new StatusLabel(startText, this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(twipRect(0, 8280, 9855, 375));
     Label1->setFont(QFont(QStringLiteral("MS Sans Serif"), 12, QFont::Normal));
@@ -105,6 +113,12 @@ void Form1::createControls()
     Line1->setLineWidth(1);
     Line1->setGeometry(5880 / twips, 7560 / twips, 1, (8160 - 7560) / twips + 1);
     Line1->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    // Return and Enter press a focused button; a button that a pass disables
+    // hands its focus on (focusNextPrevChild, and here when its heir is
+    // enabled).
+    for (QWidget* button : {draw, restart, sstop, Command1, Command2})
+        button->installEventFilter(this);
 
     setTabOrder(pb, draw);
     setTabOrder(draw, restart);
@@ -146,4 +160,65 @@ void Form1::closeEvent(QCloseEvent* /*event*/)
 {
     int16_t cancel = 0;
     Form_Unload(cancel);
+}
+
+void Form1::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // Checked once the events pending now are handled: a compositor's new
+    // state comes just before its size, or just after.
+    if (m_sizeImposed && size() != clientSize)
+        QTimer::singleShot(0, this, &Form1::keepClientSize);
+}
+
+// The controls keep their places at the top left whatever the window's size;
+// beyond them is the window's background. Out of a maximized or full-screen
+// state the window takes back its own size.
+void Form1::keepClientSize()
+{
+    if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) && size() != clientSize)
+        resize(clientSize);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* button = qobject_cast<QPushButton*>(watched);
+    if (!button)
+        return QWidget::eventFilter(watched, event);
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            // A held key presses the button once.
+            if (!key->isAutoRepeat())
+                button->click();
+            return true;
+        }
+    } else if (event->type() == QEvent::EnabledChange && button == m_focusHeir &&
+               button->isEnabled()) {
+        m_focusHeir = nullptr;
+        button->setFocus(Qt::OtherFocusReason);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// A focused button that is disabled asks here where its focus goes. A pass
+// disables "Začni risati" and "Nazaj na začetek": their focus goes to "Ustavi",
+// and from "Ustavi", when the pass ends, to "Začni risati"; the next button in
+// the tab order could be one that acts in the middle of the pass.
+bool Form1::focusNextPrevChild(bool next)
+{
+    QWidget* focused = focusWidget();
+    if (focused && !focused->isEnabled() &&
+        (focused == draw || focused == restart || focused == sstop)) {
+        QWidget* heir = focused == sstop ? static_cast<QWidget*>(draw) : sstop;
+        if (heir->isEnabled()) {
+            heir->setFocus(Qt::OtherFocusReason);
+        } else {
+            // The focus stays where it is until the heir is enabled, in the
+            // same change of the buttons' states.
+            m_focusHeir = heir;
+        }
+        return true;
+    }
+    return QWidget::focusNextPrevChild(next);
 }

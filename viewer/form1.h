@@ -4,6 +4,8 @@
 #include "enginebinding.h"
 #include "viewstate.h"
 
+#include <QPointer>
+#include <QSize>
 #include <QString>
 #include <QWidget>
 
@@ -32,6 +34,9 @@ public:
     static const QString secondCornerText;
     static const QString aboutText;
 
+    // The size of the window's client area, which holds the whole layout.
+    static constexpr QSize clientSize{656, 578};
+
 public slots:
     void Command1_Click();
     [[noreturn]] void Command2_Click();
@@ -43,6 +48,9 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     void createControls();
@@ -54,6 +62,7 @@ private:
     void abandonPass(const QString& reason);
     void cancelSelection();
     void refuseSelection(const QString& reason);
+    void keepClientSize();
 
     PictureBox* pb = nullptr;
     PictureBox* backupPic = nullptr;
@@ -69,4 +78,11 @@ private:
     // True once a pass has saved its picture in backupPic.
     bool m_pictureSaved = false;
     EngineBinding m_engine;
+    // True where the window system may impose the window's size (Wayland):
+    // the window then takes any size, and returns to its own when it is
+    // neither maximized nor full screen.
+    bool m_sizeImposed = false;
+    // The button that takes the focus when it is next enabled: the focus was
+    // on a button that a pass disabled.
+    QPointer<QWidget> m_focusHeir;
 };

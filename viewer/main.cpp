@@ -1,6 +1,7 @@
 #include "commandline.h"
 #include "form1.h"
 #include "identity.h"
+#include "platformstart.h"
 
 #include <QApplication>
 
@@ -15,7 +16,9 @@ int main(int argc, char* argv[])
         return commandLine.report(outcome);
     }
 
+    PlatformStart platformStart; // one line and status 1 if no window system opens
     QApplication app(argc, argv);
+    platformStart.opened();
     setUpIdentity();
 
     Form1 form;

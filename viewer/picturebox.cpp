@@ -1,5 +1,7 @@
 #include "picturebox.h"
 
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -165,4 +167,76 @@ void PictureBox::mouseReleaseEvent(QMouseEvent* event)
     const QPointF pos = event->position();
     emit mouseReleased(buttonCode(event->button()), shiftCode(event->modifiers()),
                        float(pos.x()) * unitsPerPixel, float(pos.y()) * unitsPerPixel);
+}
+
+void PictureBox::keyPressEvent(QKeyEvent* event)
+{
+    const int step = event->modifiers() & Qt::ShiftModifier ? 10 : 1;
+    QPoint move;
+    int release = 0;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        move = {-step, 0};
+        break;
+    case Qt::Key_Right:
+        move = {step, 0};
+        break;
+    case Qt::Key_Up:
+        move = {0, -step};
+        break;
+    case Qt::Key_Down:
+        move = {0, step};
+        break;
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        release = 1;
+        break;
+    case Qt::Key_Escape:
+        release = 2;
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    showFocus(true);
+    const int shift = shiftCode(event->modifiers());
+    if (release) {
+        // A held key places one corner, not one at every repeat.
+        if (!event->isAutoRepeat())
+            emit mouseReleased(release, shift, float(m_cursor.x() * unitsPerPixel),
+                               float(m_cursor.y() * unitsPerPixel));
+        return;
+    }
+    m_cursor = QPoint(std::clamp(m_cursor.x() + move.x(), 0, pixelWidth - 1),
+                      std::clamp(m_cursor.y() + move.y(), 0, pixelHeight - 1));
+    emit keyboardCursorChanged();
+    emit mouseMoved(0, shift, float(m_cursor.x() * unitsPerPixel),
+                    float(m_cursor.y() * unitsPerPixel));
+}
+
+// The focus shows when it came by Tab or Shift+Tab, not when the window simply
+// gives it to the picture: a mouse user sees no change.
+void PictureBox::focusInEvent(QFocusEvent* event)
+{
+    if (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason)
+        showFocus(true);
+    QWidget::focusInEvent(event);
+}
+
+void PictureBox::focusOutEvent(QFocusEvent* event)
+{
+    // Another window taking the focus for a while (a message box) keeps it
+    // shown for when it comes back.
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+        showFocus(false);
+    QWidget::focusOutEvent(event);
+}
+
+void PictureBox::showFocus(bool show)
+{
+    if (m_showFocus == show)
+        return;
+    m_showFocus = show;
+    emit keyboardCursorChanged();
 }

@@ -11,6 +11,11 @@
 // (15 to a pixel) and schedule a repaint of the visible face; setPixel writes
 // one pixel of the image and shows nothing until the next refresh or repaint.
 // Mouse moves and releases are reported in picture units.
+//
+// The keyboard has the mouse's part too: while the picture has the focus, the
+// arrow keys move a cursor over it by a pixel (ten with Shift), and each move
+// is reported as a pointer move to that pixel; Space, Return and Enter report
+// a release of the left button there, Escape one of the right button.
 class PictureBox : public QWidget {
     Q_OBJECT
 
@@ -55,6 +60,12 @@ public:
     // Brings the visible face up to date from the back-buffer, at once.
     void refresh() { repaint(); }
 
+    // The keyboard cursor's pixel; it starts at the picture's centre.
+    QPoint keyboardCursor() const { return m_cursor; }
+    // Whether the focus is to be shown: the picture has it and it came from
+    // the keyboard or the keyboard has been used on the picture since.
+    bool showsKeyboardFocus() const { return m_showFocus; }
+
     static QRgb toRgb(uint32_t colour)
     {
         return qRgb(int(colour & 0xff), int((colour >> 8) & 0xff), int((colour >> 16) & 0xff));
@@ -65,19 +76,27 @@ signals:
     // one; shift holds 1 for Shift, 2 for Ctrl, 4 for Alt.
     void mouseMoved(int button, int shift, float x, float y);
     void mouseReleased(int button, int shift, float x, float y);
+    // The keyboard cursor moved, or its focus began or stopped to show.
+    void keyboardCursorChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     static QPointF toPixels(float x, float y);
     bool axisLine(QPointF from, QPointF to, uint32_t colour);
     void fillPixels(double left, double top, double right, double bottom, QRgb rgb);
+    void showFocus(bool show);
 
     QImage m_image;
     // The pixels of m_image while no copy shares them, or null when setPixel
     // must make them its own first.
     mutable QRgb* m_pixels = nullptr;
+    QPoint m_cursor{pixelWidth / 2, pixelHeight / 2};
+    bool m_showFocus = false;
 };

@@ -6,7 +6,11 @@ pointer and keys through xdotool (XTEST), screenshots read back from the X
 server, its exit status. Expected pictures are computed with the built
 libengine.so. Screenshots of a failure are saved as PPM files.
 
-usage: e2e.py PROGRAM_DIR SCREENSHOT_DIR
+With --wayland, one more run starts the program on Wayland: weston runs as a
+window of the same X server (its X11 backend), so xdotool still drives it and
+the screen still shows it.
+
+usage: e2e.py [--wayland] PROGRAM_DIR SCREENSHOT_DIR
 """
 import ctypes
 import ctypes.util
@@ -33,6 +37,14 @@ LONG, SHORT, SETTLE = 60.0, 15.0, 5.0  # bounds of the waits, in seconds
 # a second.
 ZOOM = ((411, 337), (294, 131))
 HEAVY = ((342, 235), (344, 237))
+# The picture's keyboard cursor starts at its centre.
+CURSOR = (320, 240)
+# weston's output, a window at the top left of the 1024 x 768 X screen: the
+# pointer can leave it, which weston needs to learn where the pointer is. Qt
+# draws the window's title bar there; its maximize button lies 37 pixels left
+# of the client area's right edge and 15 above its top.
+OUTPUT = (1000, 740)
+MAXIMIZE = (-37, -15)
 
 
 class Failure(Exception):
@@ -130,6 +142,26 @@ def with_band(picture, a, b):
     return bytes(out)
 
 
+def without(picture, pointer):
+    """The picture with the pixels around and below right of pointer, where
+    a pointer's image may lie, black."""
+    out = bytearray(picture)
+    left, right = max(pointer[0] - 4, 0), min(pointer[0] + 32, COLS)
+    for y in range(max(pointer[1] - 4, 0), min(pointer[1] + 32, ROWS)):
+        out[3 * (y * COLS + left):3 * (y * COLS + right)] = bytes(3 * (right - left))
+    return bytes(out)
+
+
+def arrows(start, end):
+    """The arrow keys that move the picture's cursor from start to end."""
+    keys = []
+    for delta, less, more in ((end[0] - start[0], "Left", "Right"),
+                              (end[1] - start[1], "Up", "Down")):
+        name = more if delta > 0 else less
+        keys += [f"shift+{name}"] * (abs(delta) // 10) + [name] * (abs(delta) % 10)
+    return keys
+
+
 def differences(shown, expected):
     """(col, row, shown, expected) of every pixel that differs."""
     out = []
@@ -145,10 +177,14 @@ def differences(shown, expected):
 class App:
     """One run of the program, driven and watched through the X server."""
 
+    wayland = False
+
     def __init__(self, suite, program):
         self.suite = suite
         env = dict(suite.env, QT_QPA_PLATFORM="xcb")
         env.pop("LD_LIBRARY_PATH", None)  # the program finds its engine by itself
+        if self.wayland:
+            env.update(QT_QPA_PLATFORM="wayland", WAYLAND_DISPLAY=suite.wayland_socket())
         self.proc = subprocess.Popen([program], cwd=os.path.dirname(program), env=env)
 
     def open(self):
@@ -157,6 +193,11 @@ class App:
                                                            self.window).split())
         self.origin = (int(geometry["X"]), int(geometry["Y"]))
         self.size = (int(geometry["WIDTH"]), int(geometry["HEIGHT"]))
+
+    def keys(self, *names):
+        """Types keys into the window, giving it the focus first."""
+        self.xdotool("windowfocus", "--sync", self.window)
+        self.xdotool("key", "--delay", "20", *names)
 
     def xdotool(self, *args, check=True):
         try:
@@ -270,6 +311,41 @@ class App:
         self.wait(self.drawing, SHORT, "drawing state of the buttons")
 
 
+class WaylandApp(App):
+    """One run of the program on Wayland, in weston: found on the screen by its
+    picture, as no X window of its own exists."""
+
+    wayland = True
+
+    def open(self):
+        self.origin = self.wait(self.locate, SHORT, "the window", shots=False)
+
+    def locate(self):
+        """The client area's top-left corner: 8 pixels above and left of the
+        picture, found as the topmost row of exactly 642 black pixels (the
+        picture's border, or the black picture within it)."""
+        width, height = OUTPUT
+        screen = self.suite.display.grab(0, 0, width, height)
+        run = bytes(3 * 642)
+        for y in range(height):
+            line = screen[3 * width * y:3 * width * (y + 1)]
+            x = line.find(run)
+            while x >= 0 and x % 3:
+                x = line.find(run, x + 1)
+            if x >= 0 and line[x + 3 * 642:x + 3 * 643] not in (b"", bytes(3)):
+                return (x // 3 + 1 - PIC[0], y + 1 - PIC[1])
+        return None
+
+    def find(self, title):
+        return None
+
+    def click(self, x, y, button=1):
+        """Clicks, then parks the pointer at the output's bottom left, off
+        the controls: weston draws the pointer into the screen."""
+        super().click(x, y, button)
+        self.xdotool("mousemove", "4", str(OUTPUT[1] - 4))
+
+
 def check_startup(app):
     check(app.xdotool("getwindowname", app.window) == TITLE, "wrong window title")
     check(app.size == CLIENT, f"client area {app.size}, expected {CLIENT}")
@@ -286,18 +362,31 @@ def run_main(suite, app):
     default = expected_picture(suite.engine, DEFAULT_VIEW)
     suite.step("start-up")
 
-    app.press("draw")
+    # The focus starts on the picture; Tab takes it to "Začni risati".
+    app.keys("Tab", "Return")
     app.expect_picture(default, "a full pass of the default view")
-    suite.step("full pass of the default view")
+    suite.step("full pass of the default view, from Tab and Return")
 
-    app.click_picture(ZOOM[0])
-    app.move(PIC[0] + ZOOM[1][0], PIC[1] + ZOOM[1][1])
+    # Shift+Tab back to the picture; its cursor moves by 10 pixels with Shift.
+    app.keys("shift+Tab", *arrows(CURSOR, ZOOM[0]), "space", *arrows(ZOOM[0], ZOOM[1]))
     app.wait(lambda: app.picture() == with_band(default, *ZOOM), SHORT, "rubber band")
-    app.click_picture(ZOOM[1])
+    app.keys("space")
     view = zoomed(DEFAULT_VIEW, *ZOOM)
     picture = expected_picture(suite.engine, view)
     app.expect_picture(picture, f"the zoomed view {view}")
-    suite.step("zoom by two clicks")
+    suite.step("zoom by the arrow keys and Space")
+
+    # A window manager that ignores the window's fixed size may impose
+    # another, as for a maximize: the layout stays at the top left.
+    app.xdotool("windowsize", app.window, "900", "700")
+    app.wait(lambda: app.xdotool("getwindowgeometry", app.window).endswith("900x700"), SHORT,
+             "the imposed size")
+    app.hold_still(0.5, "the window had taken a larger size")
+    check(app.picture() == picture and app.idle(), "the layout moved in the larger window")
+    app.xdotool("windowsize", app.window, *map(str, CLIENT))
+    app.wait(lambda: app.xdotool("getwindowgeometry", app.window).endswith("x".join(
+        map(str, CLIENT))), SHORT, "the window's own size")
+    suite.step("a larger size imposed and taken back")
 
     a, b = (100, 80), (300, 260)
     app.click_picture(a)
@@ -318,8 +407,18 @@ def run_main(suite, app):
     check(differences(app.picture(stopped), heavy), "the pass was not stopped")
     suite.step("stop during a pass")
 
-    app.press("draw")
-    app.wait(app.drawing, SHORT, "drawing state of the buttons")
+    # The focus moved with the click from "Ustavi" back to "Začni risati":
+    # Return starts a pass, during which the focus is on "Ustavi", which
+    # Space presses; after it the focus is back, and Enter starts a pass.
+    app.keys("Return")
+    app.wait(app.drawing, SHORT, "drawing state of the buttons after Return")
+    app.keys("space")
+    app.wait(app.idle, SHORT, "idle buttons after Space on the focused stop button")
+    check(differences(app.hold_still(0.5, "the pass was stopped"), heavy),
+          "the pass was not stopped")
+    app.keys("KP_Enter")
+    app.wait(app.drawing, SHORT, "drawing state of the buttons after Enter")
+    suite.step("keyboard focus on the stop button during a pass, and back after")
     app.press("Command1")
     app.wait(lambda: app.find("O programu"), SHORT, "About box")
     check(app.drawing(app.hold_still(1.0, "the About box was open")),
@@ -360,6 +459,57 @@ def run_without_engine(suite, app):
     suite.step("engine library missing: window, About, error box, Exit")
 
 
+def beyond_client(app):
+    """The screen just right of the client area's own width."""
+    return app.suite.display.grab(app.origin[0] + CLIENT[0] + 4, app.origin[1] + 300, 8, 1)
+
+
+def run_wayland(suite, app):
+    screen = app.wait(lambda: app.idle(s := app.screen()) and s, SHORT, "idle buttons")
+    check(app.picture(screen) == bytes(3 * COLS * ROWS), "the picture is not all black")
+    background = crop(screen, CLIENT[0], 2, 300, 1, 1)
+    check(beyond_client(app) != background * 8, "the window is wider than its own size")
+    default = expected_picture(suite.engine, DEFAULT_VIEW)
+    suite.step("start-up on Wayland")
+
+    app.press("draw")
+    app.expect_picture(default, "a full pass of the default view")
+    suite.step("full pass of the default view")
+
+    # Maximize from Qt's title bar: the compositor imposes its size, which
+    # the window takes, its layout at the top left and its background beyond.
+    normal = app.origin
+    app.click(CLIENT[0] + MAXIMIZE[0], MAXIMIZE[1])
+    app.origin = app.wait(lambda: (o := app.locate()) != normal and o, SHORT, "maximized window")
+    width = OUTPUT[0] - 2 * app.origin[0]  # of the client area, the frame's sides alike
+    check(width > CLIENT[0] and app.suite.display.grab(
+        app.origin[0] + CLIENT[0], app.origin[1] + 300, width - CLIENT[0], 1) ==
+        background * (width - CLIENT[0]), "no window background beyond the layout")
+    app.expect_picture(default, "the picture in the maximized window")
+    suite.step("maximize")
+
+    app.click_picture(ZOOM[0])
+    app.move(PIC[0] + ZOOM[1][0], PIC[1] + ZOOM[1][1])
+    # The pointer, drawn on the picture, hides a corner of the band.
+    band = without(with_band(default, *ZOOM), ZOOM[1])
+    app.wait(lambda: without(app.picture(), ZOOM[1]) == band, SHORT, "rubber band")
+    app.click_picture(ZOOM[1])
+    view = zoomed(DEFAULT_VIEW, *ZOOM)
+    app.expect_picture(expected_picture(suite.engine, view), f"the zoomed view {view}")
+    suite.step("zoom by two clicks, maximized")
+
+    # Restoring brings back the window's own size.
+    app.click(width + MAXIMIZE[0], MAXIMIZE[1])
+    app.origin = app.wait(lambda: app.locate() == normal and normal, SHORT, "restored window")
+    check(beyond_client(app) != background * 8,
+          "the window is wider than its own size after restoring")
+    suite.step("restore")
+
+    app.press("Command2")
+    check((status := app.exit_status("Izhod")) == 0, f"exit status {status} after Izhod")
+    suite.step("Izhod")
+
+
 class Suite:
     def __init__(self, program_dir, screenshot_dir):
         self.program = os.path.join(os.path.abspath(program_dir), "Quenthar")
@@ -380,7 +530,28 @@ class Suite:
         self.runtime = tempfile.TemporaryDirectory()
         self.env = dict(os.environ, DISPLAY=f":{number}", XDG_RUNTIME_DIR=self.runtime.name)
         self.display = Display(f":{number}")
+        self.weston = None
         self.started = time.monotonic()
+
+    def wayland_socket(self):
+        """Starts weston on the X server, once; returns its socket's name."""
+        name = "wl-x"
+        if self.weston is None:
+            self.weston = subprocess.Popen(
+                ["weston", "--backend=x11-backend.so", "--use-pixman", f"--socket={name}",
+                 f"--width={OUTPUT[0]}", f"--height={OUTPUT[1]}", "--idle-time=0"],
+                env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            socket = os.path.join(self.runtime.name, name)
+            end = time.monotonic() + SHORT
+            while not os.path.exists(socket):
+                check(self.weston.poll() is None and time.monotonic() < end, "weston did not start")
+                time.sleep(0.05)
+            time.sleep(1.0)  # its shell's panel and background
+            # weston follows the pointer by its moves from where it entered.
+            for x, y in ((OUTPUT[0] + 10, OUTPUT[1] + 10), (OUTPUT[0] // 2, 10)):
+                subprocess.run(["xdotool", "mousemove", str(x), str(y)], env=self.env, check=True)
+                time.sleep(0.1)
+        return name
 
     def save(self, screen, name):
         os.makedirs(self.screenshot_dir, exist_ok=True)
@@ -394,8 +565,8 @@ class Suite:
         print(f"ok   {name} ({time.monotonic() - self.started:.1f} s)", flush=True)
         self.started, self.passed = time.monotonic(), name
 
-    def run(self, case, program):
-        app, self.passed = App(self, program), "its start"
+    def run(self, case, program, kind=App):
+        app, self.passed = kind(self, program), "its start"
         try:
             app.open()
             case(self, app)
@@ -409,20 +580,28 @@ class Suite:
         self.started = time.monotonic()
 
     def close(self):
+        if self.weston:
+            self.weston.terminate()
+            self.weston.wait()
         self.xvfb.terminate()
         self.xvfb.wait()
         self.runtime.cleanup()
 
 
 def main():
-    if len(sys.argv) != 3:
+    arguments = sys.argv[1:]
+    wayland = arguments[:1] == ["--wayland"]
+    arguments = arguments[wayland:]
+    if len(arguments) != 2:
         sys.exit(__doc__)
-    suite = Suite(*sys.argv[1:])
+    suite = Suite(*arguments)
     try:
         suite.run(run_main, suite.program)
         suite.run(run_close, suite.program)
         with tempfile.TemporaryDirectory() as alone:
             suite.run(run_without_engine, shutil.copy2(suite.program, alone))
+        if wayland:
+            suite.run(run_wayland, suite.program, WaylandApp)
     finally:
         suite.close()
     print("all passed" if not suite.failures else f"{suite.failures} failed")
