@@ -1,6 +1,7 @@
 // The program's only window: the picture, the drawing controls and the zoom.
 #pragma once
 
+#include "countworkers.h"
 #include "enginebinding.h"
 #include "viewstate.h"
 
@@ -23,6 +24,11 @@ public:
     const View& view() const { return m_view; }
     void setView(const View& view) { m_view = view; }
     const Selection& selection() const { return sel; }
+
+    // The threads a pass works out its counts on, the window's own included:
+    // one per core unless set. With 1, the window's thread alone calls Engine.
+    int threads() const { return m_workers.threads(); }
+    void setThreads(int threads) { m_workers.setThreads(threads); }
 
     // Texts the window shows.
     static const QString title;
@@ -51,7 +57,10 @@ private:
     void EnableCommands(bool& enabled);
     static void Swap(int16_t& a, int16_t& b);
 
+    bool scanPixels(EngineFunction engine, double scaleX, double scaleY);
+    bool scanPixelsInRuns(EngineFunction engine, double scaleX, double scaleY);
     void abandonPass(const QString& reason);
+    void abandonForCount(int32_t count);
     void cancelSelection();
     void refuseSelection(const QString& reason);
 
@@ -69,4 +78,5 @@ private:
     // True once a pass has saved its picture in backupPic.
     bool m_pictureSaved = false;
     EngineBinding m_engine;
+    CountWorkers m_workers;
 };
