@@ -61,6 +61,13 @@ bool nextPixel(int16_t& col, int16_t& row)
     return col % 2 == 0;
 }
 
+// The linear index of the pixel at position p of the scan (the first pixel
+// is at 1, the last at 307,200).
+int indexAt(int position)
+{
+    return int(int64_t(scanStep) * position % (columns * rows));
+}
+
 // The most pixels between two refresh points: two wraps of the scan.
 constexpr size_t longestRun = 6334;
 
@@ -115,7 +122,7 @@ void Form1::draw_Click()
         return;
     }
 
-    const bool drawn = m_workers.threads() > 1 ? scanPixelsInRuns(engine, scaleX, scaleY)
+    const bool drawn = m_threads.threads() > 1 ? scanPixelsInRuns(engine, scaleX, scaleY)
                                                : scanPixels(engine, scaleX, scaleY);
     if (!drawn)
         return;
@@ -163,28 +170,43 @@ bool Form1::scanPixels(EngineFunction engine, double scaleX, double scaleY)
 // points. Returns false if the pass was abandoned.
 bool Form1::scanPixelsInRuns(EngineFunction engine, double scaleX, double scaleY)
 {
-    std::vector<Pixel> run;
-    run.reserve(longestRun);
     std::vector<int32_t> counts(longestRun);
+    int position = 1; // of the run's first pixel in the scan
     int16_t col = 0;
     int16_t row = 0;
     nextPixel(col, row); // the first step never meets a refresh point
     for (;;) {
+        // The run's length: up to the next refresh point or the last pixel.
+        size_t length = 0;
         bool last = false;
-        run.clear();
-        do {
-            run.push_back({col, row});
-            last = col == 0 && row == 0;
-        } while (!last && !nextPixel(col, row));
+        for (int16_t c = col, r = row;;) {
+            ++length;
+            last = c == 0 && r == 0;
+            if (last || nextPixel(c, r))
+                break;
+        }
 
-        m_workers.compute(engine, {scaleX, scaleY, m_view.viewLeft, m_view.viewTop}, run, counts);
-        for (size_t i = 0; i < run.size(); ++i) {
+        const double left = m_view.viewLeft;
+        const double top = m_view.viewTop;
+        m_threads.forEachBlock(length, [&](size_t begin, size_t end) {
+            int index = indexAt(position + int(begin));
+            for (size_t i = begin; i < end; ++i) {
+                counts[i] = engine(index % columns, index / columns, scaleX, scaleY, left, top);
+                index += scanStep;
+                if (index >= columns * rows)
+                    index -= columns * rows;
+            }
+        });
+
+        for (size_t i = 0; i < length; ++i) {
             // Pixels before a bad count are set, as on one thread; none after.
             if (!isCount(counts[i])) {
                 abandonForCount(counts[i]);
                 return false;
             }
-            pb->setPixel(run[i].col, run[i].row, colourOf(int16_t(counts[i])));
+            pb->setPixel(col, row, colourOf(int16_t(counts[i])));
+            if (i + 1 < length)
+                nextPixel(col, row);
         }
         pb->refresh();
         if (last)
@@ -192,6 +214,8 @@ bool Form1::scanPixelsInRuns(EngineFunction engine, double scaleX, double scaleY
         QCoreApplication::processEvents();
         if (sel.mode == -1)
             return true;
+        nextPixel(col, row); // onto the refresh point's pixel
+        position += int(length);
     }
 }
 

@@ -1,8 +1,8 @@
 // The program's only window: the picture, the drawing controls and the zoom.
 #pragma once
 
-#include "countworkers.h"
 #include "enginebinding.h"
+#include "passthreads.h"
 #include "viewstate.h"
 
 #include <QString>
@@ -27,8 +27,8 @@ public:
 
     // The threads a pass works out its counts on, the window's own included:
     // one per core unless set. With 1, the window's thread alone calls Engine.
-    int threads() const { return m_workers.threads(); }
-    void setThreads(int threads) { m_workers.setThreads(threads); }
+    int threads() const { return m_threads.threads(); }
+    void setThreads(int threads) { m_threads.setThreads(threads); }
 
     // Texts the window shows.
     static const QString title;
@@ -78,5 +78,5 @@ private:
     // True once a pass has saved its picture in backupPic.
     bool m_pictureSaved = false;
     EngineBinding m_engine;
-    CountWorkers m_workers;
+    PassThreads m_threads;
 };
