@@ -12,6 +12,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -35,6 +36,40 @@ uint32_t colourOf(int16_t count)
     return count >= 0 && size_t(count) < colourTable.size() ? colourTable[size_t(count)]
                                                             : colourOfCount(count);
 }
+
+bool isCount(int32_t count)
+{
+    return count >= std::numeric_limits<int16_t>::min() &&
+           count <= std::numeric_limits<int16_t>::max();
+}
+
+// One step of the scan: the linear index row * 640 + col grows by 97 modulo
+// 307,200, which visits every pixel once and ends at (0, 0). Returns true when
+// the step wraps past the last row onto an even column: the picture is
+// refreshed and events are processed there, before the new pixel, 49 times in
+// a pass.
+bool nextPixel(int16_t& col, int16_t& row)
+{
+    col = int16_t(col + scanStep);
+    if (col < columns)
+        return false;
+    col = int16_t(col - columns);
+    ++row;
+    if (row < rows)
+        return false;
+    row = int16_t(row - rows);
+    return col % 2 == 0;
+}
+
+// The linear index of the pixel at position p of the scan (the first pixel
+// is at 1, the last at 307,200).
+int indexAt(int position)
+{
+    return int(int64_t(scanStep) * position % (columns * rows));
+}
+
+// The most pixels between two refresh points: two wraps of the scan.
+constexpr size_t longestRun = 6334;
 
 } // namespace
 
@@ -87,43 +122,10 @@ void Form1::draw_Click()
         return;
     }
 
-    // The linear index row * 640 + col grows by 97 modulo 307,200, which
-    // visits every pixel once and ends at (0, 0). The picture is refreshed and
-    // events are processed at every other wrap past the last row: 49 times.
-    int16_t col = 0;
-    int16_t row = 0;
-    for (;;) {
-        col = int16_t(col + scanStep);
-        if (col >= columns) {
-            col = int16_t(col - columns);
-            ++row;
-            if (row >= rows) {
-                row = int16_t(row - rows);
-                if (col % 2 == 0) {
-                    pb->refresh();
-                    QCoreApplication::processEvents();
-                    if (sel.mode == -1)
-                        break;
-                }
-            }
-        }
-        const int32_t count = engine(col, row, scaleX, scaleY, m_view.viewLeft, m_view.viewTop);
-        if (count < std::numeric_limits<int16_t>::min() ||
-            count > std::numeric_limits<int16_t>::max()) {
-            abandonPass(QStringLiteral("Knjižnica »%1« je vrnila neveljavno število ponovitev "
-                                       "(%2).")
-                            .arg(m_engine.fileName())
-                            .arg(count));
-            return;
-        }
-        pb->setPixel(col, row, colourOf(int16_t(count)));
-        if (col == 0 && row == 0) {
-            // The last pixel comes after the last refresh point: show it, so
-            // that a finished picture stands whole on the screen.
-            pb->refresh();
-            break;
-        }
-    }
+    const bool drawn = m_threads.threads() > 1 ? scanPixelsInRuns(engine, scaleX, scaleY)
+                                               : scanPixels(engine, scaleX, scaleY);
+    if (!drawn)
+        return;
 
     sel.mode = 0;
     backupPic->paintPicture(pb->image(), 0, 0);
@@ -131,6 +133,97 @@ void Form1::draw_Click()
     Label1->setText(selectText);
     enabled = true;
     EnableCommands(enabled);
+}
+
+// The scan on the window's thread alone: each pixel's count goes straight into
+// the picture. Returns false if the pass was abandoned.
+bool Form1::scanPixels(EngineFunction engine, double scaleX, double scaleY)
+{
+    int16_t col = 0;
+    int16_t row = 0;
+    for (;;) {
+        if (nextPixel(col, row)) {
+            pb->refresh();
+            QCoreApplication::processEvents();
+            if (sel.mode == -1)
+                return true;
+        }
+        const int32_t count = engine(col, row, scaleX, scaleY, m_view.viewLeft, m_view.viewTop);
+        if (!isCount(count)) {
+            abandonForCount(count);
+            return false;
+        }
+        pb->setPixel(col, row, colourOf(int16_t(count)));
+        if (col == 0 && row == 0) {
+            // The last pixel comes after the last refresh point: show it, so
+            // that a finished picture stands whole on the screen.
+            pb->refresh();
+            return true;
+        }
+    }
+}
+
+// The scan on several threads: the counts of the pixels up to the next refresh
+// point (or the last pixel) are worked out first, on all threads; then the
+// window's thread sets them in scan order and goes on as the scan on one
+// thread does. The picture and the events meet the same pixels at the same
+// points. Returns false if the pass was abandoned.
+bool Form1::scanPixelsInRuns(EngineFunction engine, double scaleX, double scaleY)
+{
+    std::vector<int32_t> counts(longestRun);
+    int position = 1; // of the run's first pixel in the scan
+    int16_t col = 0;
+    int16_t row = 0;
+    nextPixel(col, row); // the first step never meets a refresh point
+    for (;;) {
+        // The run's length: up to the next refresh point or the last pixel.
+        size_t length = 0;
+        bool last = false;
+        for (int16_t c = col, r = row;;) {
+            ++length;
+            last = c == 0 && r == 0;
+            if (last || nextPixel(c, r))
+                break;
+        }
+
+        const double left = m_view.viewLeft;
+        const double top = m_view.viewTop;
+        m_threads.forEachBlock(length, [&](size_t begin, size_t end) {
+            int index = indexAt(position + int(begin));
+            for (size_t i = begin; i < end; ++i) {
+                counts[i] = engine(index % columns, index / columns, scaleX, scaleY, left, top);
+                index += scanStep;
+                if (index >= columns * rows)
+                    index -= columns * rows;
+            }
+        });
+
+        for (size_t i = 0; i < length; ++i) {
+            // Pixels before a bad count are set, as on one thread; none after.
+            if (!isCount(counts[i])) {
+                abandonForCount(counts[i]);
+                return false;
+            }
+            pb->setPixel(col, row, colourOf(int16_t(counts[i])));
+            if (i + 1 < length)
+                nextPixel(col, row);
+        }
+        pb->refresh();
+        if (last)
+            return true;
+        QCoreApplication::processEvents();
+        if (sel.mode == -1)
+            return true;
+        nextPixel(col, row); // onto the refresh point's pixel
+        position += int(length);
+    }
+}
+
+void Form1::abandonForCount(int32_t count)
+{
+    abandonPass(QStringLiteral("Knjižnica »%1« je vrnila neveljavno število ponovitev (%2).")
+                    .arg(m_engine.fileName())
+                    .arg(count));
 }
 
 // An error that ends a pass early is shown, and the window goes back to where

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "enginebinding.h"
+#include "passthreads.h"
 #include "viewstate.h"
 
 #include <QPointer>
@@ -25,6 +26,11 @@ public:
     const View& view() const { return m_view; }
     void setView(const View& view) { m_view = view; }
     const Selection& selection() const { return sel; }
+
+    // The threads a pass works out its counts on, the window's own included:
+    // one per core unless set. With 1, the window's thread alone calls Engine.
+    int threads() const { return m_threads.threads(); }
+    void setThreads(int threads) { m_threads.setThreads(threads); }
 
     // Texts the window shows.
     static const QString title;
@@ -59,7 +65,10 @@ private:
     void EnableCommands(bool& enabled);
     static void Swap(int16_t& a, int16_t& b);
 
+    bool scanPixels(EngineFunction engine, double scaleX, double scaleY);
+    bool scanPixelsInRuns(EngineFunction engine, double scaleX, double scaleY);
     void abandonPass(const QString& reason);
+    void abandonForCount(int32_t count);
     void cancelSelection();
     void refuseSelection(const QString& reason);
     void keepClientSize();
@@ -85,4 +94,5 @@ private:
     // The button that takes the focus when it is next enabled: the focus was
     // on a button that a pass disabled.
     QPointer<QWidget> m_focusHeir;
+    PassThreads m_threads;
 };

@@ -22,6 +22,7 @@ int main(int argc, char* argv[])
     setUpIdentity();
 
     Form1 form;
+    form.setThreads(commandLine.threads());
     form.show();
     return app.exec();
 }
