@@ -73,7 +73,9 @@ private slots:
         QTest::addColumn<int>("points");
         for (const char* family : {"DejaVu Sans", "Noto Sans", "Cantarell"})
             for (int points : {9, 10, 11, 12})
-                QTest::addRow("%s %d pt", family, points) << QString::fromLatin1(family) << points;
+                QTest::newRow(QByteArray(family).append(' ').append(QByteArray::number(points)) +
+                              " pt")
+                    << QString::fromLatin1(family) << points;
     }
 
     void readableInFull()
