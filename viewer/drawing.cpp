@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
@@ -68,8 +69,20 @@ int indexAt(int position)
     return int(int64_t(scanStep) * position % (columns * rows));
 }
 
-// The most pixels between two refresh points: two wraps of the scan.
-constexpr size_t longestRun = 6334;
+// The j-th wrap of the scan past the last row comes before the pixel at
+// position 3,167 j + 1. The odd wraps land on even columns and are the
+// refresh points, so the runs of pixels between them are 6,334 long, but for
+// the first (3,167) and the last (the final pixel alone).
+constexpr int pixelsPerWrap = 3167;
+constexpr size_t longestRun = 2 * pixelsPerWrap;
+
+// The number of pixels from the one at position to the next refresh point or
+// the end of the scan. position is 1 or that of a refresh point.
+size_t runLength(int position)
+{
+    const int nextRefresh = position == 1 ? pixelsPerWrap + 1 : position + int(longestRun);
+    return size_t(std::min(nextRefresh, columns * rows + 1) - position);
+}
 
 } // namespace
 
@@ -176,15 +189,8 @@ bool Form1::scanPixelsInRuns(EngineFunction engine, double scaleX, double scaleY
     int16_t row = 0;
     nextPixel(col, row); // the first step never meets a refresh point
     for (;;) {
-        // The run's length: up to the next refresh point or the last pixel.
-        size_t length = 0;
-        bool last = false;
-        for (int16_t c = col, r = row;;) {
-            ++length;
-            last = c == 0 && r == 0;
-            if (last || nextPixel(c, r))
-                break;
-        }
+        const size_t length = runLength(position);
+        const bool last = position + int(length) > columns * rows;
 
         const double left = m_view.viewLeft;
         const double top = m_view.viewTop;
