@@ -29,7 +29,6 @@ public:
 
     // The threads a pass works out its counts on, the window's own included:
     // one per core unless set. With 1, the window's thread alone calls Engine.
-    int threads() const { return m_threads.threads(); }
     void setThreads(int threads) { m_threads.setThreads(threads); }
 
     // Texts the window shows.
