@@ -1,8 +1,8 @@
-// What the parts of the benchmark share: the views, the scan order of a pass,
-// clocks, and the state set up once in main().
+// What the parts of the benchmark share: the views, clocks, and the state set up once in main().
 #pragma once
 
 #include "engine.h"
+#include "picturescan.h"
 #include "viewstate.h"
 
 #include <cstdint>
@@ -12,10 +12,6 @@
 class Form1;
 
 namespace bench {
-
-constexpr int columns = 640;
-constexpr int rows = 480;
-constexpr int pixels = columns * rows;
 
 struct NamedView {
     const char* name;
@@ -28,23 +24,6 @@ inline const NamedView defaultView{"default", View{}};
 // 706.4.
 inline const NamedView denseView{"dense", View{0.2, -0.52, 0.04, 0.03}};
 inline const NamedView* const views[] = {&defaultView, &denseView};
-
-// Visits the pixels in the order of a pass: the linear index row * 640 + col
-// grows by 97 modulo 307,200, from 97 to 0.
-template <typename Visit> void scan(Visit&& visit)
-{
-    int col = 0;
-    int row = 0;
-    do {
-        col += 97;
-        if (col >= columns) {
-            col -= columns;
-            if (++row >= rows)
-                row -= rows;
-        }
-        visit(col, row);
-    } while (col != 0 || row != 0);
-}
 
 // The sum of the counts of a view, in the scan order of a pass.
 int64_t engineScan(EngineFunction engine, const View& view);

@@ -2,6 +2,7 @@
 // latency bound of its dependency chain.
 #include "bench.h"
 #include "chain.h"
+#include "viewmath.h"
 
 #include <benchmark/benchmark.h>
 
@@ -12,12 +13,14 @@ namespace bench {
 
 int64_t engineScan(EngineFunction engine, const View& view)
 {
-    const double scaleX = columns / view.viewWidth;
-    const double scaleY = rows / view.viewHeight;
+    const Scales scales = scalesOf(view, picture::columns, picture::rows);
     int64_t sum = 0;
-    scan([&](int col, int row) {
-        sum += engine(col, row, scaleX, scaleY, view.viewLeft, view.viewTop);
-    });
+    int16_t col = 0;
+    int16_t row = 0;
+    do {
+        scan::nextPixel(col, row);
+        sum += engine(col, row, scales.x, scales.y, view.viewLeft, view.viewTop);
+    } while (col != 0 || row != 0);
     return sum;
 }
 
@@ -28,7 +31,7 @@ void engineBenchmark(benchmark::State& state, const NamedView& view)
     for (auto _ : state)
         benchmark::DoNotOptimize(engineScan(shared.engine, view.view));
     state.counters["calls/s"] =
-        benchmark::Counter(pixels, benchmark::Counter::kIsIterationInvariantRate);
+        benchmark::Counter(picture::pixels, benchmark::Counter::kIsIterationInvariantRate);
     state.counters["iter/s"] = benchmark::Counter(double(shared.countSums[view.name]),
                                                   benchmark::Counter::kIsIterationInvariantRate);
 }

@@ -81,8 +81,8 @@ void printSummary(const SummaryReporter& r)
         const double sum = double(shared.countSums[name]);
         std::printf("engine %s: %.2f ms per view (%.2f), mean count %.2f, %.3f ns per "
                     "iteration, %.3g calls/s\n",
-                    view->name, engine * 1e3, engineWall * 1e3, sum / pixels, engine * 1e9 / sum,
-                    pixels / engine);
+                    view->name, engine * 1e3, engineWall * 1e3, sum / picture::pixels,
+                    engine * 1e9 / sum, picture::pixels / engine);
         std::printf("pass %s on 1 thread: %.2f ms (%.2f), %.2f ms beyond the engine\n", view->name,
                     pass1 * 1e3, r.seconds("pass/" + name + "/threads:1") * 1e3,
                     (pass1 - engine) * 1e3);
@@ -110,7 +110,7 @@ void printSummary(const SummaryReporter& r)
     const double perIterationNs = (r.cpuSeconds("engine/dense") - r.cpuSeconds("engine/default")) *
                                   1e9 / (sumDense - sumDefault);
     const double perCallNs =
-        (r.cpuSeconds("engine/default") * 1e9 - perIterationNs * sumDefault) / pixels;
+        (r.cpuSeconds("engine/default") * 1e9 - perIterationNs * sumDefault) / picture::pixels;
     std::printf("engine, both views together: %.3f ns per iteration (%.3f of the chain) and "
                 "%.1f ns per call\n",
                 perIterationNs, perIterationNs / chainNs, perCallNs);

@@ -47,12 +47,16 @@ if [ "${#missing[@]}" -gt 0 ]; then
 fi
 
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
-version=$(sed -n 's/^set(QUENTHAR_VERSION_TEXT "\(.*\)")$/\1/p' CMakeLists.txt)
+# Configuring fills the version into the program's header and its Windows
+# resources.
+cmake --preset package >/dev/null
+version=$(sed -n 's/^#define QUENTHAR_VERSION "\(.*\)"$/\1/p' build-package/viewer/quenthar_version.h)
 echo "version: $version"
+rc_file=build-package/viewer/quenthar.rc
 
 ### 1. The Windows resource file
 
-echo "== Windows resource (viewer/quenthar.rc)"
+echo "== Windows resource ($rc_file, made from viewer/quenthar.rc.in)"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -63,8 +67,8 @@ check "viewer/icons/quenthar.ico is what make_ico.py makes of the two PNGs" \
 file viewer/icons/quenthar.ico
 
 check "windres compiles it into an object the linker takes" \
-    i686-w64-mingw32-windres viewer/quenthar.rc -O coff -o "$work/quenthar.o"
-i686-w64-mingw32-windres viewer/quenthar.rc -O res -o "$work/quenthar.res"
+    i686-w64-mingw32-windres "$rc_file" -O coff -o "$work/quenthar.o"
+i686-w64-mingw32-windres "$rc_file" -O res -o "$work/quenthar.res"
 i686-w64-mingw32-windres -i "$work/quenthar.res" -O rc -o "$work/decompiled.rc"
 rc=$(cat "$work/decompiled.rc")
 has() { grep -qF -- "$1" <<<"$rc"; }

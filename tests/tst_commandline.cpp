@@ -1,5 +1,6 @@
 // The command line: what it accepts, what it refuses, and the threads it sets.
 #include "commandline.h"
+#include "quenthar_version.h"
 
 #include <QTest>
 #include <QThread>
@@ -59,7 +60,7 @@ private slots:
 
     void texts()
     {
-        QCOMPARE(CommandLine::versionText(), QStringLiteral("Quenthar 1.00.5458"));
+        QCOMPARE(CommandLine::versionText(), QStringLiteral("Quenthar " QUENTHAR_VERSION));
         CommandLine commandLine;
         const QString help = commandLine.helpText();
         for (const char* option : {"--help", "--version", "--threads <N>"})

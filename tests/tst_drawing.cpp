@@ -1,7 +1,7 @@
 // The drawing pass: scan order, refreshes, colours, mesh, stop, restart and
 // the errors that abandon a pass.
 #include "colourramp.h"
-#include "engine.h"
+#include "expectedpicture.h"
 #include "probe.h"
 
 #include <QLabel>
@@ -11,19 +11,6 @@
 #include <vector>
 
 namespace {
-
-// The picture a pass of view must leave, computed from the engine itself.
-QImage expectedPicture(const View& view)
-{
-    QImage image(640, 480, QImage::Format_RGB32);
-    for (int row = 0; row < 480; ++row)
-        for (int col = 0; col < 640; ++col) {
-            const int32_t n = Engine(col, row, 640 / view.viewWidth, 480 / view.viewHeight,
-                                     view.viewLeft, view.viewTop);
-            image.setPixel(col, row, PictureBox::toRgb(colourOfCount(int16_t(n))));
-        }
-    return image;
-}
 
 // Counts the paints of a widget and the probe's calls at each of them.
 class PaintRecorder : public QObject {

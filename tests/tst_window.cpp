@@ -1,6 +1,7 @@
 // The window as it opens, its keyboard order and the About box.
 #include "identity.h"
 #include "probe.h"
+#include "quenthar_version.h"
 
 #include <QFrame>
 #include <QIcon>
@@ -121,7 +122,7 @@ private slots:
         setUpIdentity();
         QCOMPARE(QApplication::applicationName(), QStringLiteral("Quenthar"));
         QCOMPARE(QApplication::organizationName(), QStringLiteral("Brellow"));
-        QCOMPARE(QApplication::applicationVersion(), QStringLiteral("1.00.5458"));
+        QCOMPARE(QApplication::applicationVersion(), QStringLiteral(QUENTHAR_VERSION));
         const QIcon icon = QApplication::windowIcon();
         QCOMPARE(icon.availableSizes(), (QList<QSize>{{32, 32}, {48, 48}}));
         const QImage swirl = icon.pixmap(48, 48).toImage();

@@ -83,6 +83,18 @@ private slots:
         QCOMPARE(w.label(), selectText);
     }
 
+    // The view update forms each quotient before its product: with extents
+    // and corners that are not powers of two, any other order rounds
+    // differently in every one of the four numbers.
+    void zoomFormsTheQuotientFirst()
+    {
+        const View from{-1.114375, -1.08875, 1.38875, 1.3891666666666667};
+        const Zoom zoom = zoomInto(from, 4226, 5505, 7899, 6888, 9600, 7200);
+        QCOMPARE(int(zoom.outcome), int(Zoom::Outcome::zoomed));
+        COMPARE_VIEW(zoom.view, (View{-0.5030356770833333, -0.026616319444444647,
+                                      0.5313415364583334, 0.26683576388888885}));
+    }
+
     void realMouseReleasesInsideAndBeyondThePicture()
     {
         Drawn w;

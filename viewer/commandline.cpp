@@ -1,5 +1,7 @@
 #include "commandline.h"
 
+#include "quenthar_version.h"
+
 #include <QThread>
 
 #include <algorithm>

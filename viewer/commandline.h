@@ -22,7 +22,7 @@ public:
     // After Error: what was wrong, in one line.
     QString errorText() const { return m_error; }
     QString helpText() const { return m_parser.helpText(); }
-    // "Quenthar 1.00.5458".
+    // "Quenthar " and the version, e.g. "Quenthar 1.00.5458".
     static QString versionText();
 
     // Prints what an outcome other than Run asks for (help or the version on

@@ -3,40 +3,20 @@
 
 #include "colourramp.h"
 #include "picturebox.h"
+#include "picturescan.h"
+#include "viewmath.h"
 
 #include <QCoreApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
-#include <algorithm>
-#include <array>
-#include <cmath>
 #include <limits>
 #include <vector>
 
 namespace {
 
-constexpr int columns = 640;
-constexpr int rows = 480;
-constexpr int scanStep = 97;
-constexpr int unitsPerPixel = 15;
 constexpr uint32_t black = 0;
-
-// The colours of the counts 0 to 1025, worked out once: a pass looks its
-// pixels' colours up instead of rounding 307,200 times.
-const std::array<uint32_t, 1026> colourTable = [] {
-    std::array<uint32_t, 1026> table{};
-    for (size_t n = 0; n < table.size(); ++n)
-        table[n] = colourOfCount(int16_t(n));
-    return table;
-}();
-
-uint32_t colourOf(int16_t count)
-{
-    return count >= 0 && size_t(count) < colourTable.size() ? colourTable[size_t(count)]
-                                                            : colourOfCount(count);
-}
 
 bool isCount(int32_t count)
 {
@@ -44,52 +24,12 @@ bool isCount(int32_t count)
            count <= std::numeric_limits<int16_t>::max();
 }
 
-// One step of the scan: the linear index row * 640 + col grows by 97 modulo
-// 307,200, which visits every pixel once and ends at (0, 0). Returns true when
-// the step wraps past the last row onto an even column: the picture is
-// refreshed and events are processed there, before the new pixel, 49 times in
-// a pass.
-bool nextPixel(int16_t& col, int16_t& row)
-{
-    col = int16_t(col + scanStep);
-    if (col < columns)
-        return false;
-    col = int16_t(col - columns);
-    ++row;
-    if (row < rows)
-        return false;
-    row = int16_t(row - rows);
-    return col % 2 == 0;
-}
-
-// The linear index of the pixel at position p of the scan (the first pixel
-// is at 1, the last at 307,200).
-int indexAt(int position)
-{
-    return int(int64_t(scanStep) * position % (columns * rows));
-}
-
-// The j-th wrap of the scan past the last row comes before the pixel at
-// position 3,167 j + 1. The odd wraps land on even columns and are the
-// refresh points, so the runs of pixels between them are 6,334 long, but for
-// the first (3,167) and the last (the final pixel alone).
-constexpr int pixelsPerWrap = 3167;
-constexpr size_t longestRun = 2 * pixelsPerWrap;
-
-// The number of pixels from the one at position to the next refresh point or
-// the end of the scan. position is 1 or that of a refresh point.
-size_t runLength(int position)
-{
-    const int nextRefresh = position == 1 ? pixelsPerWrap + 1 : position + int(longestRun);
-    return size_t(std::min(nextRefresh, columns * rows + 1) - position);
-}
-
 } // namespace
 
 void Form1::Form_Load()
 {
     m_view = View{};
-    sel.mode = -1;
+    sel.mode = Selection::stopped;
     pb->filledBox(0, 0, pb->scaleWidth(), pb->scaleHeight(), black);
 }
 
@@ -103,15 +43,14 @@ void Form1::EnableCommands(bool& enabled)
 void Form1::draw_Click()
 {
     Label1->setText(drawingText);
-    sel.mode = -2;
+    sel.mode = Selection::passRunning;
     bool enabled = false;
     EnableCommands(enabled);
 
     // The scales are fixed for the whole pass; a pass never draws with an
     // infinite or undefined one.
-    const double scaleX = columns / m_view.viewWidth;
-    const double scaleY = rows / m_view.viewHeight;
-    if (!std::isfinite(scaleX) || !std::isfinite(scaleY)) {
+    const Scales scales = scalesOf(m_view, picture::columns, picture::rows);
+    if (!scales.finite()) {
         abandonPass(QStringLiteral("Pogleda ni mogoče narisati: njegova širina ali višina je "
                                    "enaka nič ali premajhna."));
         return;
@@ -119,11 +58,10 @@ void Form1::draw_Click()
 
     // Mesh: every pixel whose column or row is even turns black; the rest of
     // the previous picture shows through until the pass paints over it.
-    for (int i = 0; i <= columns; i += 2) {
-        pb->line(0, float(unitsPerPixel * i), float(columns * unitsPerPixel),
-                 float(unitsPerPixel * i), black);
-        pb->line(float(unitsPerPixel * i), 0, float(unitsPerPixel * i), float(rows * unitsPerPixel),
-                 black);
+    for (int i = 0; i <= picture::columns; i += 2) {
+        const float at = float(picture::unitsPerPixel * i);
+        pb->line(0, at, float(picture::unitWidth), at, black);
+        pb->line(at, 0, at, float(picture::unitHeight), black);
     }
     QCoreApplication::processEvents();
 
@@ -134,13 +72,10 @@ void Form1::draw_Click()
                         .arg(m_engine.fileName(), m_engine.errorString()));
         return;
     }
-
-    const bool drawn = m_threads.threads() > 1 ? scanPixelsInRuns(engine, scaleX, scaleY)
-                                               : scanPixels(engine, scaleX, scaleY);
-    if (!drawn)
+    if (!scanPixels(engine, scales))
         return;
 
-    sel.mode = 0;
+    sel.mode = Selection::pictureStands;
     backupPic->paintPicture(pb->image(), 0, 0);
     m_pictureSaved = true;
     Label1->setText(selectText);
@@ -148,80 +83,56 @@ void Form1::draw_Click()
     EnableCommands(enabled);
 }
 
-// The scan on the window's thread alone: each pixel's count goes straight into
-// the picture. Returns false if the pass was abandoned.
-bool Form1::scanPixels(EngineFunction engine, double scaleX, double scaleY)
+// The scan, a run of pixels between two refresh points at a time: the run's
+// counts are worked out first, on all the pass's threads (on the window's
+// thread alone with one), then the window's thread sets the pixels in scan
+// order, refreshes the picture and processes events. The picture and the
+// events meet the same pixels at the same points on any number of threads.
+// Returns false if the pass was abandoned.
+bool Form1::scanPixels(EngineFunction engine, Scales scales)
 {
-    int16_t col = 0;
-    int16_t row = 0;
-    for (;;) {
-        if (nextPixel(col, row)) {
-            pb->refresh();
-            QCoreApplication::processEvents();
-            if (sel.mode == -1)
-                return true;
-        }
-        const int32_t count = engine(col, row, scaleX, scaleY, m_view.viewLeft, m_view.viewTop);
-        if (!isCount(count)) {
-            abandonForCount(count);
-            return false;
-        }
-        pb->setPixel(col, row, colourOf(int16_t(count)));
-        if (col == 0 && row == 0) {
-            // The last pixel comes after the last refresh point: show it, so
-            // that a finished picture stands whole on the screen.
-            pb->refresh();
-            return true;
-        }
-    }
-}
-
-// The scan on several threads: the counts of the pixels up to the next refresh
-// point (or the last pixel) are worked out first, on all threads; then the
-// window's thread sets them in scan order and goes on as the scan on one
-// thread does. The picture and the events meet the same pixels at the same
-// points. Returns false if the pass was abandoned.
-bool Form1::scanPixelsInRuns(EngineFunction engine, double scaleX, double scaleY)
-{
-    std::vector<int32_t> counts(longestRun);
+    std::vector<int32_t> counts(scan::longestRun);
     int position = 1; // of the run's first pixel in the scan
     int16_t col = 0;
     int16_t row = 0;
-    nextPixel(col, row); // the first step never meets a refresh point
+    scan::nextPixel(col, row); // the first step never meets a refresh point
+    const double left = m_view.viewLeft;
+    const double top = m_view.viewTop;
     for (;;) {
-        const size_t length = runLength(position);
-        const bool last = position + int(length) > columns * rows;
+        const int length = scan::runLength(position);
+        const bool last = position + length > picture::pixels;
 
-        const double left = m_view.viewLeft;
-        const double top = m_view.viewTop;
-        m_threads.forEachBlock(length, [&](size_t begin, size_t end) {
-            int index = indexAt(position + int(begin));
+        m_threads.forEachBlock(size_t(length), [&](size_t begin, size_t end) {
+            int index = scan::indexAt(position + int(begin));
             for (size_t i = begin; i < end; ++i) {
-                counts[i] = engine(index % columns, index / columns, scaleX, scaleY, left, top);
-                index += scanStep;
-                if (index >= columns * rows)
-                    index -= columns * rows;
+                counts[i] = engine(index % picture::columns, index / picture::columns, scales.x,
+                                   scales.y, left, top);
+                index += scan::step;
+                if (index >= picture::pixels)
+                    index -= picture::pixels;
             }
         });
 
-        for (size_t i = 0; i < length; ++i) {
-            // Pixels before a bad count are set, as on one thread; none after.
-            if (!isCount(counts[i])) {
-                abandonForCount(counts[i]);
+        for (int i = 0; i < length; ++i) {
+            // The pixels before a bad count are set, none after it.
+            if (!isCount(counts[size_t(i)])) {
+                abandonForCount(counts[size_t(i)]);
                 return false;
             }
-            pb->setPixel(col, row, colourOf(int16_t(counts[i])));
+            pb->setPixel(col, row, colourOf(int16_t(counts[size_t(i)])));
             if (i + 1 < length)
-                nextPixel(col, row);
+                scan::nextPixel(col, row);
         }
+        // After the last run this shows the final pixel, so that a finished
+        // picture stands whole on the screen.
         pb->refresh();
         if (last)
             return true;
         QCoreApplication::processEvents();
-        if (sel.mode == -1)
+        if (sel.mode == Selection::stopped)
             return true;
-        nextPixel(col, row); // onto the refresh point's pixel
-        position += int(length);
+        scan::nextPixel(col, row); // onto the refresh point's pixel
+        position += length;
     }
 }
 
@@ -240,11 +151,11 @@ void Form1::abandonPass(const QString& reason)
     QMessageBox::critical(this, QStringLiteral("Napaka"), reason);
     if (m_pictureSaved) {
         pb->paintPicture(backupPic->image(), 0, 0);
-        sel.mode = 0;
+        sel.mode = Selection::pictureStands;
         Label1->setText(selectText);
     } else {
         pb->filledBox(0, 0, pb->scaleWidth(), pb->scaleHeight(), black);
-        sel.mode = -1;
+        sel.mode = Selection::stopped;
         Label1->setText(startText);
     }
     bool enabled = true;
@@ -259,5 +170,5 @@ void Form1::restart_Click()
 
 void Form1::sstop_Click()
 {
-    sel.mode = -1;
+    sel.mode = Selection::stopped;
 }

@@ -5,6 +5,7 @@
 #include "fittedtext.h"
 #include "picturebox.h"
 #include "pictureframe.h"
+#include "picturescan.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -28,8 +29,9 @@ const QString Form1::aboutText =
 
 namespace {
 
-// Positions and sizes are laid out in twips at 15 to a pixel.
-constexpr int twips = 15;
+// Positions and sizes are laid out in twips, the picture's own units: 15 to a
+// pixel.
+constexpr int twips = picture::unitsPerPixel;
 
 QRect twipRect(int left, int top, int width, int height)
 {

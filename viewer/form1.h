@@ -1,8 +1,18 @@
 // The program's only window: the picture, the drawing controls and the zoom.
+//
+// Form1 is written in three files, by the part of the window each holds:
+//   form1.cpp    the window, its controls and their wiring, and the
+//                procedures of the window alone: About, Exit, closing;
+//   drawing.cpp  start-up, the drawing pass, stop and restart;
+//   zoom.cpp     the zoom selection: corners, rubber band, cancel.
+// The arithmetic they use lives apart: the picture's size and the scan order
+// in picturescan.h, the scales and the zoom's view in viewmath.h, the colours
+// in colourramp.h, the threads of a pass in passthreads.h.
 #pragma once
 
 #include "enginebinding.h"
 #include "passthreads.h"
+#include "viewmath.h"
 #include "viewstate.h"
 
 #include <QPointer>
@@ -64,8 +74,7 @@ private:
     void EnableCommands(bool& enabled);
     static void Swap(int16_t& a, int16_t& b);
 
-    bool scanPixels(EngineFunction engine, double scaleX, double scaleY);
-    bool scanPixelsInRuns(EngineFunction engine, double scaleX, double scaleY);
+    bool scanPixels(EngineFunction engine, Scales scales);
     void abandonPass(const QString& reason);
     void abandonForCount(int32_t count);
     void cancelSelection();

@@ -1,5 +1,7 @@
 #include "identity.h"
 
+#include "quenthar_version.h"
+
 #include <QApplication>
 #include <QIcon>
 

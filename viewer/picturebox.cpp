@@ -38,17 +38,17 @@ int shiftCode(Qt::KeyboardModifiers modifiers)
 } // namespace
 
 PictureBox::PictureBox(QWidget* parent)
-    : QWidget(parent), m_image(pixelWidth, pixelHeight, QImage::Format_RGB32)
+    : QWidget(parent), m_image(picture::columns, picture::rows, QImage::Format_RGB32)
 {
     m_image.fill(Qt::black);
-    setFixedSize(pixelWidth, pixelHeight);
+    setFixedSize(picture::columns, picture::rows);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
 }
 
 QPointF PictureBox::toPixels(float x, float y)
 {
-    return {double(x) / unitsPerPixel, double(y) / unitsPerPixel};
+    return {double(x) / picture::unitsPerPixel, double(y) / picture::unitsPerPixel};
 }
 
 void PictureBox::line(float x1, float y1, float x2, float y2, uint32_t colour)
@@ -88,8 +88,8 @@ void PictureBox::fillPixels(double left, double top, double right, double bottom
 {
     left = std::max(left, 0.0);
     top = std::max(top, 0.0);
-    right = std::min(right, double(pixelWidth - 1));
-    bottom = std::min(bottom, double(pixelHeight - 1));
+    right = std::min(right, double(picture::columns - 1));
+    bottom = std::min(bottom, double(picture::rows - 1));
     if (!(left <= right && top <= bottom))
         return;
     QRgb* const pixels = reinterpret_cast<QRgb*>(m_image.bits());
@@ -108,7 +108,9 @@ void PictureBox::box(float x1, float y1, float x2, float y2, uint32_t colour)
     m_pixels = nullptr;
     if (std::isnan(x1) || std::isnan(y1) || std::isnan(x2) || std::isnan(y2))
         return;
-    const auto pixel = [](float units) { return std::floor(double(units) / unitsPerPixel); };
+    const auto pixel = [](float units) {
+        return std::floor(double(units) / picture::unitsPerPixel);
+    };
     const double left = std::min(pixel(x1), pixel(x2));
     const double right = std::max(pixel(x1), pixel(x2));
     const double top = std::min(pixel(y1), pixel(y2));
@@ -159,14 +161,16 @@ void PictureBox::mouseMoveEvent(QMouseEvent* event)
 {
     const QPointF pos = event->position();
     emit mouseMoved(buttonCode(event->buttons()), shiftCode(event->modifiers()),
-                    float(pos.x()) * unitsPerPixel, float(pos.y()) * unitsPerPixel);
+                    float(pos.x()) * picture::unitsPerPixel,
+                    float(pos.y()) * picture::unitsPerPixel);
 }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent* event)
 {
     const QPointF pos = event->position();
     emit mouseReleased(buttonCode(event->button()), shiftCode(event->modifiers()),
-                       float(pos.x()) * unitsPerPixel, float(pos.y()) * unitsPerPixel);
+                       float(pos.x()) * picture::unitsPerPixel,
+                       float(pos.y()) * picture::unitsPerPixel);
 }
 
 void PictureBox::keyPressEvent(QKeyEvent* event)
@@ -204,15 +208,15 @@ void PictureBox::keyPressEvent(QKeyEvent* event)
     if (release) {
         // A held key places one corner, not one at every repeat.
         if (!event->isAutoRepeat())
-            emit mouseReleased(release, shift, float(m_cursor.x() * unitsPerPixel),
-                               float(m_cursor.y() * unitsPerPixel));
+            emit mouseReleased(release, shift, float(m_cursor.x() * picture::unitsPerPixel),
+                               float(m_cursor.y() * picture::unitsPerPixel));
         return;
     }
-    m_cursor = QPoint(std::clamp(m_cursor.x() + move.x(), 0, pixelWidth - 1),
-                      std::clamp(m_cursor.y() + move.y(), 0, pixelHeight - 1));
+    m_cursor = QPoint(std::clamp(m_cursor.x() + move.x(), 0, picture::columns - 1),
+                      std::clamp(m_cursor.y() + move.y(), 0, picture::rows - 1));
     emit keyboardCursorChanged();
-    emit mouseMoved(0, shift, float(m_cursor.x() * unitsPerPixel),
-                    float(m_cursor.y() * unitsPerPixel));
+    emit mouseMoved(0, shift, float(m_cursor.x() * picture::unitsPerPixel),
+                    float(m_cursor.y() * picture::unitsPerPixel));
 }
 
 // The focus shows when it came by Tab or Shift+Tab, not when the window simply

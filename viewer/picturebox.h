@@ -1,6 +1,8 @@
 // A picture with a persistent back-buffer, addressed in picture units.
 #pragma once
 
+#include "picturescan.h"
+
 #include <QImage>
 #include <QWidget>
 
@@ -20,15 +22,11 @@ class PictureBox : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int pixelWidth = 640;
-    static constexpr int pixelHeight = 480;
-    static constexpr int unitsPerPixel = 15;
-
     explicit PictureBox(QWidget* parent = nullptr);
 
     // The picture's size in picture units: 9600 x 7200.
-    float scaleWidth() const { return float(pixelWidth * unitsPerPixel); }
-    float scaleHeight() const { return float(pixelHeight * unitsPerPixel); }
+    float scaleWidth() const { return float(picture::unitWidth); }
+    float scaleHeight() const { return float(picture::unitHeight); }
 
     // Colours are 0x00BBGGRR values.
     void line(float x1, float y1, float x2, float y2, uint32_t colour);
@@ -41,11 +39,11 @@ public:
     // sets 307,200 of them in a row.
     void setPixel(int col, int row, uint32_t colour)
     {
-        if (col < 0 || row < 0 || col >= pixelWidth || row >= pixelHeight)
+        if (col < 0 || row < 0 || col >= picture::columns || row >= picture::rows)
             return;
         if (!m_pixels)
             m_pixels = reinterpret_cast<QRgb*>(m_image.bits());
-        m_pixels[row * pixelWidth + col] = toRgb(colour);
+        m_pixels[row * picture::columns + col] = toRgb(colour);
     }
 
     // The back-buffer. A copy of it shares its pixels until either side is
@@ -97,6 +95,6 @@ private:
     // The pixels of m_image while no copy shares them, or null when setPixel
     // must make them its own first.
     mutable QRgb* m_pixels = nullptr;
-    QPoint m_cursor{pixelWidth / 2, pixelHeight / 2};
+    QPoint m_cursor{picture::columns / 2, picture::rows / 2};
     bool m_showFocus = false;
 };

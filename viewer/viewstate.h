@@ -14,11 +14,22 @@ struct View {
     bool operator==(const View&) const = default;
 };
 
-// mode: -2 while a pass runs, -1 after a stop request or before the first
-// pass, 0 when a picture stands, 1 when the first corner of a zoom is placed.
-// The corners are in picture units.
+// The state of the window's drawing and picking, and the corners of a zoom
+// selection in picture units.
 struct Selection {
-    int16_t mode = -1;
+    // The values of mode.
+    enum : int16_t {
+        // A pass is running.
+        passRunning = -2,
+        // A stop was requested, or nothing has been drawn since start-up.
+        stopped = -1,
+        // A picture stands, finished or stopped: a first corner may be placed.
+        pictureStands = 0,
+        // The first corner is placed; the second completes the selection.
+        cornerPlaced = 1,
+    };
+
+    int16_t mode = stopped;
     int16_t x1 = 0;
     int16_t y1 = 0;
     int16_t x2 = 0;

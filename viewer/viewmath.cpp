@@ -1,0 +1,70 @@
+#include "viewmath.h"
+
+#include "picturescan.h"
+
+#include <cmath>
+
+bool Scales::finite() const
+{
+    return std::isfinite(x) && std::isfinite(y);
+}
+
+Scales scalesOf(const View& view, int columns, int rows)
+{
+    return {columns / view.viewWidth, rows / view.viewHeight};
+}
+
+bool isDrawable(const View& view)
+{
+    return std::isfinite(view.viewLeft) && std::isfinite(view.viewTop) &&
+           std::isfinite(view.viewWidth) && std::isfinite(view.viewHeight) &&
+           scalesOf(view, picture::columns, picture::rows).finite();
+}
+
+std::optional<int16_t> cornerField(float coordinate)
+{
+    const double rounded = std::nearbyint(double(coordinate));
+    if (!(rounded >= -32768.0 && rounded <= 32767.0))
+        return std::nullopt;
+    return int16_t(rounded);
+}
+
+Zoom zoomInto(const View& view, int16_t x1, int16_t y1, int16_t x2, int16_t y2, float width,
+              float height)
+{
+    if (x1 == x2 || y1 == y2)
+        return {Zoom::Outcome::empty, view};
+    const int selectedWidth = x2 - x1;
+    const int selectedHeight = y2 - y1;
+    if (selectedWidth > 32767 || selectedHeight > 32767)
+        return {Zoom::Outcome::tooLarge, view};
+
+    View next;
+    next.viewLeft = double(x1) / double(width) * view.viewWidth + view.viewLeft;
+    next.viewTop = double(y1) / double(height) * view.viewHeight + view.viewTop;
+    next.viewWidth = double(int16_t(selectedWidth)) / double(width) * view.viewWidth;
+    next.viewHeight = double(int16_t(selectedHeight)) / double(height) * view.viewHeight;
+    if (!isDrawable(next))
+        return {Zoom::Outcome::notDrawable, view};
+    return {Zoom::Outcome::zoomed, next};
+}
+
+QString pointTooFarText()
+{
+    return QStringLiteral("Točka je predaleč zunaj slike.");
+}
+
+QString refusalText(Zoom::Outcome outcome)
+{
+    switch (outcome) {
+    case Zoom::Outcome::tooLarge:
+        return QStringLiteral("Izbrano območje je preveliko.");
+    case Zoom::Outcome::notDrawable:
+        return QStringLiteral(
+            "Izbranega območja ni mogoče narisati: povečava ali pomanjšava je prevelika.");
+    case Zoom::Outcome::zoomed:
+    case Zoom::Outcome::empty:
+        break;
+    }
+    return {};
+}
