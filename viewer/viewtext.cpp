@@ -1,0 +1,114 @@
+#include "viewtext.h"
+
+#include "picturescan.h"
+#include "quenthar_version.h"
+#include "viewmath.h"
+
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+namespace {
+
+const char* const fieldNames[] = {"left edge", "top edge", "width", "height"};
+
+std::string shortest(double value)
+{
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+} // namespace
+
+std::string formatView(const View& view)
+{
+    return shortest(view.viewLeft) + ',' + shortest(view.viewTop) + ',' + shortest(view.viewWidth) +
+           ',' + shortest(view.viewHeight);
+}
+
+std::string ViewParse::reason() const
+{
+    const std::string field =
+        this->field >= 0 && this->field < 4 ? std::string(fieldNames[this->field]) : "view";
+    const std::string quoted = "'" + fieldText + "'";
+    switch (error) {
+    case ViewError::none:
+        break;
+    case ViewError::count:
+        return "a view is four numbers, LEFT,TOP,WIDTH,HEIGHT";
+    case ViewError::notNumber:
+        return "the " + field + " " + quoted + " is not a number";
+    case ViewError::outOfRange:
+        return "the " + field + " " + quoted + " is beyond the range of a double";
+    case ViewError::edgeNotFinite:
+        return "the " + field + " " + quoted + " is not a finite number";
+    case ViewError::extentNotPositive:
+        return "the " + field + " " + quoted + " is not a positive finite number";
+    case ViewError::extentTooSmall:
+        return "the " + field + " " + quoted + " is too small to be drawn";
+    }
+    return {};
+}
+
+ViewParse parseView(std::string_view text)
+{
+    ViewParse parse;
+    std::string_view fields[4];
+    size_t count = 0;
+    for (size_t start = 0;;) {
+        const size_t comma = text.find(',', start);
+        if (count < 4)
+            fields[count] = text.substr(start, comma == text.npos ? text.npos : comma - start);
+        ++count;
+        if (comma == text.npos)
+            break;
+        start = comma + 1;
+    }
+    if (count != 4) {
+        parse.error = ViewError::count;
+        return parse;
+    }
+
+    double values[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        const std::string_view field = fields[i];
+        const auto result = std::from_chars(field.data(), field.data() + field.size(), values[i]);
+        if (result.ec == std::errc::invalid_argument || result.ptr != field.data() + field.size())
+            parse.error = ViewError::notNumber;
+        else if (result.ec == std::errc::result_out_of_range)
+            parse.error = ViewError::outOfRange;
+        else if (i < 2 && !std::isfinite(values[i]))
+            parse.error = ViewError::edgeNotFinite;
+        else if (i >= 2 && !(values[i] > 0 && std::isfinite(values[i])))
+            parse.error = ViewError::extentNotPositive;
+        if (!parse.ok()) {
+            parse.field = i;
+            parse.fieldText = std::string(field);
+            return parse;
+        }
+    }
+    parse.view = View{values[0], values[1], values[2], values[3]};
+    const Scales scales = scalesOf(parse.view, picture::columns, picture::rows);
+    if (!std::isfinite(scales.x) || !std::isfinite(scales.y)) {
+        parse.error = ViewError::extentTooSmall;
+        parse.field = std::isfinite(scales.x) ? 3 : 2;
+        parse.fieldText = std::string(fields[parse.field]);
+    }
+    return parse;
+}
+
+std::vector<PictureText> pictureTexts(const View& view)
+{
+    const std::string numbers = "left " + shortest(view.viewLeft) + ", top " +
+                                shortest(view.viewTop) + ", width " + shortest(view.viewWidth) +
+                                ", height " + shortest(view.viewHeight);
+    return {
+        {"Software", "Quenthar " QUENTHAR_VERSION},
+        {viewKey, formatView(view)},
+        {"Title", "Julia set of z^2 + c, c = -0.54 + 0.58i"},
+        {"Description", "The Julia set of z -> z^2 + c for c = -0.54 + 0.58i over the view " +
+                            numbers +
+                            " (the imaginary part grows downwards), coloured by escape time."},
+    };
+}

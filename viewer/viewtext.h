@@ -1,0 +1,58 @@
+// The view as text: four numbers that read back as the very same doubles,
+// and the text entries that a saved picture carries.
+#pragma once
+
+#include "viewstate.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// "LEFT,TOP,WIDTH,HEIGHT", each the shortest decimal that reads back as the
+// same double.
+std::string formatView(const View& view);
+
+// What is wrong with a view given as text.
+enum class ViewError {
+    none,
+    // Fewer or more than four numbers.
+    count,
+    // A field is not a decimal number.
+    notNumber,
+    // A field's number is beyond the range of a double.
+    outOfRange,
+    // An edge is infinite or not a number.
+    edgeNotFinite,
+    // A width or height is not a positive finite number.
+    extentNotPositive,
+    // A width or height so small that the picture's scale overflows.
+    extentTooSmall,
+};
+
+struct ViewParse {
+    View view;
+    ViewError error = ViewError::none;
+    // The field at fault, 0 to 3 (left, top, width, height), and its text.
+    int field = -1;
+    std::string fieldText;
+
+    bool ok() const { return error == ViewError::none; }
+    // What is wrong, in one English phrase, e.g. "the width '0' is not a
+    // positive number".
+    std::string reason() const;
+};
+
+// Reads four comma-separated numbers in any form std::from_chars reads
+// (fixed, scientific, "inf", "nan"), with no spaces, and checks that the
+// view can be drawn: finite edges, positive finite extents, and scales
+// 640 / width and 480 / height that do not overflow.
+ViewParse parseView(std::string_view text);
+
+// The text entries of a saved picture, in the order they are written. The
+// view's entry reads back with parseView.
+struct PictureText {
+    const char* key;
+    std::string value;
+};
+std::vector<PictureText> pictureTexts(const View& view);
+inline constexpr const char* viewKey = "View";
