@@ -1,7 +1,6 @@
 // The engine over one view in the scan order of a pass, and the hardware's
 // latency bound of its dependency chain.
 #include "bench.h"
-#include "chain.h"
 #include "viewmath.h"
 
 #include <benchmark/benchmark.h>
@@ -11,7 +10,7 @@
 
 namespace bench {
 
-int64_t engineScan(EngineFunction engine, const View& view)
+int64_t engineScan(const View& view)
 {
     const Scales scales = scalesOf(view, picture::columns, picture::rows);
     int64_t sum = 0;
@@ -29,11 +28,7 @@ namespace {
 void engineBenchmark(benchmark::State& state, const NamedView& view)
 {
     for (auto _ : state)
-        benchmark::DoNotOptimize(engineScan(shared.engine, view.view));
-    state.counters["calls/s"] =
-        benchmark::Counter(picture::pixels, benchmark::Counter::kIsIterationInvariantRate);
-    state.counters["iter/s"] = benchmark::Counter(double(shared.countSums[view.name]),
-                                                  benchmark::Counter::kIsIterationInvariantRate);
+        benchmark::DoNotOptimize(engineScan(view.view));
 }
 
 // With the program's c every orbit escapes sooner or later (even the slowest
@@ -50,8 +45,6 @@ void chainBenchmark(benchmark::State& state)
         }
         benchmark::DoNotOptimize(result);
     }
-    state.counters["iter/s"] =
-        benchmark::Counter(double(chainSteps), benchmark::Counter::kIsIterationInvariantRate);
 }
 
 } // namespace

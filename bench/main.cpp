@@ -1,76 +1,127 @@
 // Measures, in one run, how close a drawing pass comes to the speed of the
-// hardware: the engine over one view in the pass's scan order, the latency
-// bound of its dependency chain, the window's whole pass on one thread and on
-// all cores, one rubber-band move, and the start-up of the window with the
-// peak memory after a pass. The repetitions are interleaved at random, and the
-// medians and their ratios are printed last.
+// hardware (see README.md). Google Benchmark repeats the benchmarks,
+// interleaved at random, and reports the medians of the repetitions, from
+// which the summary and its ratios are printed last.
 #include "bench.h"
 #include "enginebinding.h"
 #include "form1.h"
-#include "summary.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QThread>
 
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
 namespace bench {
 
-Shared shared;
+namespace {
 
-int64_t nanosecondsNow()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-// What the machine's cores have done since it started, in seconds of one
-// core: all of them together, and this process with the processes it waited
-// for. The difference over a run is the work of others that shared the
-// cores with it.
-struct CoreSeconds {
-    double machine = 0;
-    double ours = 0;
+// Shows the usual table and keeps the median of each benchmark's repetitions
+// (its one run, if it ran once) by the benchmark's name.
+class MedianReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs)
+            if (!run.error_occurred &&
+                (run.run_type == Run::RT_Iteration || run.aggregate_name == "median"))
+                medians[run.run_name.function_name] = run;
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, Run> medians;
 };
 
-CoreSeconds coreSecondsNow()
+// The engine, the chain and the pass on one thread are timed by the CPU time
+// of the measuring thread: other work on the machine stretches their
+// wall-clock times (shown alongside) but hardly the CPU time of a
+// single-threaded loop. A pass on all cores can only be timed by the wall
+// clock; its ratio to the engine takes the engine's wall clock too. What was
+// left out of the run (--benchmark_filter) shows as 0.
+void printSummary(std::map<std::string, benchmark::BenchmarkReporter::Run> medians)
 {
-    CoreSeconds now;
-    // user nice system idle iowait irq softirq steal: all but idle and iowait
-    // kept a core from this process.
-    std::ifstream stat("/proc/stat");
-    std::string cpu;
-    long long user = 0, nice = 0, system = 0, idle = 0, iowait = 0, irq = 0, softirq = 0, steal = 0;
-    if (stat >> cpu >> user >> nice >> system >> idle >> iowait >> irq >> softirq >> steal)
-        now.machine =
-            double(user + nice + system + irq + softirq + steal) / double(sysconf(_SC_CLK_TCK));
-    const auto seconds = [](timeval t) { return double(t.tv_sec) + double(t.tv_usec) * 1e-6; };
-    for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
-        rusage usage{};
-        getrusage(who, &usage);
-        now.ours += seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    // Per iteration, in seconds; the wall clock's time is a manual one's too.
+    const auto seconds = [&](const std::string& name, bool cpu) {
+        const auto& run = medians[name];
+        return (cpu ? run.GetAdjustedCPUTime() : run.GetAdjustedRealTime()) /
+               benchmark::GetTimeUnitMultiplier(run.time_unit);
+    };
+    const auto wall = [&](const std::string& name) { return seconds(name, false); };
+    const auto cpu = [&](const std::string& name) { return seconds(name, true); };
+    const auto counter = [&](const std::string& name, const std::string& counter) {
+        return medians[name].counters[counter].value;
+    };
+    const int n = allThreads;
+    const std::string passN = "/threads:" + std::to_string(n);
+
+    std::printf("\nMedians of %lld repetitions; CPU time of the measuring thread, wall-clock time "
+                "in brackets:\n",
+                medians.count("engine/default") ? (long long)medians["engine/default"].repetitions
+                                                : 0LL);
+    const double chainNs = cpu("chain") * 1e9 / double(chainSteps);
+    std::printf("chain: %.3f ns per iteration (%.3f), the latency bound\n", chainNs,
+                wall("chain") * 1e9 / double(chainSteps));
+    for (const NamedView* view : views) {
+        const std::string name = view->name;
+        const double engine = cpu("engine/" + name);
+        const double pass1 = cpu("pass/" + name + "/threads:1");
+        const double pass = wall("pass/" + name + passN);
+        const double sum = double(countSums[name]);
+        std::printf("engine %s: %.2f ms per view (%.2f), mean count %.2f, %.3f ns per "
+                    "iteration, %.3g calls/s\n",
+                    view->name, engine * 1e3, wall("engine/" + name) * 1e3, sum / picture::pixels,
+                    engine * 1e9 / sum, picture::pixels / engine);
+        std::printf("pass %s on 1 thread: %.2f ms (%.2f), %.2f ms beyond the engine\n", view->name,
+                    pass1 * 1e3, wall("pass/" + name + "/threads:1") * 1e3, (pass1 - engine) * 1e3);
+        std::printf("pass %s on %d threads: %.2f ms wall-clock (%.2f ms CPU of all threads), "
+                    "parallel efficiency %.3f\n",
+                    view->name, n, pass * 1e3, cpu("pass/" + name + passN) * 1e3,
+                    pass > 0 ? wall("engine/" + name) / (pass * n) : 0.0);
     }
-    return now;
+    std::printf("longest time without handling events in a dense pass (median of the "
+                "repetitions' longest): %.2f ms on 1 thread, %.2f ms on %d threads\n",
+                counter("pass/dense/threads:1", "gap_ms"), counter("pass/dense" + passN, "gap_ms"),
+                n);
+    std::printf("rubber band: %.1f us per move (%.1f), %.1f us with its repaint (%.1f)\n",
+                cpu("rubber_band/0") * 1e6, wall("rubber_band/0") * 1e6, cpu("rubber_band/1") * 1e6,
+                wall("rubber_band/1") * 1e6);
+    std::printf("start-up to the window shown: %.1f ms wall-clock, %.1f ms CPU\n",
+                wall("startup") * 1e3, counter("startup", "cpu_ms"));
+    std::printf("peak resident memory after a pass: %.1f MiB (this process, after all the "
+                "benchmarks: %.1f MiB)\n",
+                counter("startup", "peak_MiB"), double(peakResidentKiB()) / 1024.0);
+
+    // The two views apart give the engine's cost per iteration and per call.
+    const double sumDefault = double(countSums[defaultView.name]);
+    const double sumDense = double(countSums[denseView.name]);
+    const double perIterationNs =
+        (cpu("engine/dense") - cpu("engine/default")) * 1e9 / (sumDense - sumDefault);
+    const double perCallNs =
+        (cpu("engine/default") * 1e9 - perIterationNs * sumDefault) / picture::pixels;
+    std::printf("engine, both views together: %.3f ns per iteration (%.3f of the chain) and "
+                "%.1f ns per call\n",
+                perIterationNs, perIterationNs / chainNs, perCallNs);
+
+    const auto ratio = [](const char* name, double a, double b) {
+        std::printf("ratio %s: %.3f\n", name, a > 0 && b > 0 ? a / b : 0.0);
+    };
+    ratio("engine/chain default", cpu("engine/default") * 1e9 / sumDefault, chainNs);
+    ratio("engine/chain", cpu("engine/dense") * 1e9 / sumDense, chainNs);
+    ratio("pass1/engine default", cpu("pass/default/threads:1"), cpu("engine/default"));
+    ratio("pass1/engine dense", cpu("pass/dense/threads:1"), cpu("engine/dense"));
+    // The pass on all cores against the engine on one thread, both by the
+    // wall clock: 1 / n is a perfect spread over n threads.
+    std::printf("threads: %d\n", n);
+    ratio("pass/engine dense", wall("pass/dense" + passN), wall("engine/dense"));
+    ratio("pass/engine default", wall("pass/default" + passN), wall("engine/default"));
 }
 
-long peakResidentKiB()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
+} // namespace
 
 } // namespace bench
 
@@ -87,9 +138,10 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
 
     // Defaults that the command line may override.
-    std::vector<char*> args{argv[0]};
     std::string defaults[] = {"--benchmark_repetitions=15",
-                              "--benchmark_enable_random_interleaving=true"};
+                              "--benchmark_enable_random_interleaving=true",
+                              "--benchmark_report_aggregates_only=true"};
+    std::vector<char*> args{argv[0]};
     for (std::string& flag : defaults)
         args.push_back(flag.data());
     args.insert(args.end(), argv + 1, argv + argc);
@@ -99,18 +151,17 @@ int main(int argc, char** argv)
         return 2;
 
     EngineBinding binding(QStringLiteral("libengine.so"));
-    shared.engine = binding.resolve();
-    if (!shared.engine) {
+    engine = binding.resolve();
+    if (!engine) {
         std::fprintf(stderr, "quenthar_bench: %s\n", qPrintable(binding.errorString()));
         return 1;
     }
     for (const NamedView* view : views)
-        shared.countSums[view->name] = engineScan(shared.engine, view->view);
-    shared.threads = std::max(1, QThread::idealThreadCount());
-
+        countSums[view->name] = engineScan(view->view);
+    allThreads = std::max(1, QThread::idealThreadCount());
     Form1 form;
     waitForPicture(form);
-    shared.form = &form;
+    window = &form;
 
     registerEngineBenchmarks();
     registerWindowBenchmarks();
@@ -120,29 +171,23 @@ int main(int argc, char** argv)
     // rubber band and the start-up run after them. Drawing the rubber band
     // was seen to slow the engine's loop here for the rest of the process in
     // some builds (by about 40 ns a call), which would skew the ratios.
-    SummaryReporter reporter;
-    double load[1] = {0};
-    getloadavg(load, 1);
-    const CoreSeconds before = coreSecondsNow();
-    const int64_t started = nanosecondsNow();
-    const bool filtered = std::any_of(argv + 1, argv + argc, [](const char* arg) {
-        return std::strncmp(arg, "--benchmark_filter", 18) == 0;
-    });
-    if (filtered) {
+    MedianReporter reporter;
+    double loadAtStart = 0;
+    getloadavg(&loadAtStart, 1);
+    if (benchmark::GetBenchmarkFilter() != ".") {
         benchmark::RunSpecifiedBenchmarks(&reporter);
     } else {
         benchmark::RunSpecifiedBenchmarks(&reporter, "^(engine|chain|pass)/");
         benchmark::RunSpecifiedBenchmarks(&reporter, "^(rubber_band|startup)/");
     }
     // Other work on the machine stretches the wall-clock times, of a pass on
-    // all cores most of all: say how much there was.
-    const CoreSeconds after = coreSecondsNow();
-    const double wall = double(nanosecondsNow() - started) * 1e-9;
-    std::printf("\nOther work on the machine during the run: %.2f of %d cores busy on average "
-                "(load average %.2f at the start)\n",
-                std::max(0.0, (after.machine - before.machine) - (after.ours - before.ours)) / wall,
-                QThread::idealThreadCount(), load[0]);
-    printSummary(reporter);
+    // all cores most of all. The load average at the end counts the bench's
+    // own threads too.
+    double loadAtEnd = 0;
+    getloadavg(&loadAtEnd, 1);
+    std::printf("\nload average: %.2f at the start, %.2f at the end, on %d cores\n", loadAtStart,
+                loadAtEnd, QThread::idealThreadCount());
+    printSummary(reporter.medians);
     benchmark::Shutdown();
     return 0;
 }

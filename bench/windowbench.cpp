@@ -6,8 +6,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
-#include <QEvent>
 #include <QTimer>
 
 #include <algorithm>
@@ -26,96 +26,51 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::Paint)
-            painted = true;
+        painted = painted || event->type() == QEvent::Paint;
         return QObject::eventFilter(watched, event);
     }
 };
 
-// Times the rounds of event handling while it runs: it keeps one event of its
-// own posted, and Qt hands an event posted during a round to the next round,
-// so the event is handled once in every round and posts the next.
-class EventRounds : public QObject {
-public:
-    void start()
-    {
-        m_longest = 0;
-        m_last = nanosecondsNow();
-        m_running = true;
-        post();
-    }
-    // The longest time from start() to a round, between two rounds, or from
-    // the last round to now, in nanoseconds.
-    int64_t stop()
-    {
-        note();
-        m_running = false;
-        return m_longest;
-    }
-
-protected:
-    void customEvent(QEvent*) override
-    {
-        m_posted = false;
-        if (m_running) {
-            note();
-            post();
-        }
-    }
-
-private:
-    void note()
-    {
-        const int64_t now = nanosecondsNow();
-        m_longest = std::max(m_longest, now - m_last);
-        m_last = now;
-    }
-    void post()
-    {
-        if (m_posted)
-            return;
-        m_posted = true;
-        QCoreApplication::postEvent(this, new QEvent(QEvent::User));
-    }
-
-    bool m_running = false;
-    bool m_posted = false;
-    int64_t m_last = 0;
-    int64_t m_longest = 0;
-};
-
-// A pass over the view on state.range(0) threads.
-void passBenchmark(benchmark::State& state, const NamedView& view)
+// A pass over the view on the given threads. The event dispatcher signals the
+// start of every round of event handling; gap_ms is the longest time from the
+// click to a round, between two rounds, or from the last to the pass's end.
+void passBenchmark(benchmark::State& state, const NamedView& view, int threads)
 {
-    Form1& form = *shared.form;
+    Form1& form = *window;
     form.setView(view.view);
-    form.setThreads(int(state.range(0)));
-    EventRounds rounds;
+    form.setThreads(threads);
+    int64_t last = 0;
     int64_t longestGap = 0;
+    const auto round = [&] {
+        const int64_t now = nanosecondsNow();
+        longestGap = std::max(longestGap, now - last);
+        last = now;
+    };
+    const QMetaObject::Connection rounds = QObject::connect(
+        QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake, round);
     for (auto _ : state) {
-        rounds.start();
+        last = nanosecondsNow();
         form.draw_Click();
-        longestGap = std::max(longestGap, rounds.stop());
+        round();
     }
-    if (form.selection().mode != 0)
+    QObject::disconnect(rounds);
+    if (form.selection().mode != Selection::pictureStands)
         state.SkipWithError("the pass did not finish");
     state.counters["gap_ms"] = double(longestGap) * 1e-6;
 }
 
 // One pointer move with the first corner placed: restore the saved picture
-// and draw the outline. With state.range(0) == 1 the move is followed by the
-// repaint it schedules.
-void rubberBandBenchmark(benchmark::State& state)
+// and draw the outline; with repaint, then the repaint it schedules.
+void rubberBandBenchmark(benchmark::State& state, bool repaint)
 {
-    Form1& form = *shared.form;
+    Form1& form = *window;
     form.setView(defaultView.view);
     form.draw_Click();
     form.pb_MouseUp(1, 0, 2400, 1800);
-    if (form.selection().mode != 1) {
+    if (form.selection().mode != Selection::cornerPlaced) {
         state.SkipWithError("the first corner was not placed");
         return;
     }
-    const bool repaint = state.range(0) == 1;
     int step = 0;
     for (auto _ : state) {
         step = (step + 1) % 64;
@@ -132,13 +87,11 @@ void waitForPicture(Form1& form)
 {
     PaintWatch watch;
     form.findChild<PictureBox*>(QStringLiteral("pb"))->installEventFilter(&watch);
-    QTimer timeout;
-    timeout.setSingleShot(true);
-    QObject::connect(&timeout, &QTimer::timeout, [] {
+    // Bound to watch, so that it is cancelled when the picture was painted.
+    QTimer::singleShot(10000, &watch, [] {
         std::fputs("quenthar_bench: the window was not shown within 10 s\n", stderr);
         std::_Exit(1);
     });
-    timeout.start(10000);
     form.show();
     while (!watch.painted)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
@@ -149,27 +102,25 @@ void waitForPicture(Form1& form)
 // of the whole process.
 void registerWindowBenchmarks()
 {
-    for (const NamedView* view : views) {
-        const std::string name = std::string("pass/") + view->name;
-        for (const int threads : {1, shared.threads}) {
-            auto* pass = benchmark::RegisterBenchmark(name.c_str(), passBenchmark, *view)
-                             ->ArgName("threads")
-                             ->Arg(threads)
+    for (const NamedView* view : views)
+        for (const int threads : {1, allThreads}) {
+            const std::string name =
+                std::string("pass/") + view->name + "/threads:" + std::to_string(threads);
+            auto* pass = benchmark::RegisterBenchmark(name.c_str(), passBenchmark, *view, threads)
                              ->Iterations(view == &denseView ? 1 : 2)
                              ->Unit(benchmark::kMillisecond)
                              ->UseRealTime();
             if (threads > 1)
                 pass->MeasureProcessCPUTime();
-            if (shared.threads == 1)
+            if (allThreads == 1)
                 break;
         }
-    }
-    benchmark::RegisterBenchmark("rubber_band", rubberBandBenchmark)
-        ->Arg(0)
-        ->Arg(1)
-        ->Iterations(200)
-        ->Unit(benchmark::kMicrosecond)
-        ->UseRealTime();
+    for (const bool repaint : {false, true})
+        benchmark::RegisterBenchmark(repaint ? "rubber_band/1" : "rubber_band/0",
+                                     rubberBandBenchmark, repaint)
+            ->Iterations(200)
+            ->Unit(benchmark::kMicrosecond)
+            ->UseRealTime();
 }
 
 } // namespace bench
