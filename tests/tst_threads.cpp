@@ -1,7 +1,14 @@
-// A pass on several threads shows the same pictures at the same points as a
-// pass on the window's thread alone.
+// The pass's threads hand out every number once, and a pass on several
+// threads shows the same pictures at the same points as a pass on the
+// window's thread alone.
+#include "passthreads.h"
 #include "probe.h"
 
+#include <algorithm>
+#include <chrono>
+#include <mutex>
+#include <set>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -52,6 +59,54 @@ class TestThreads : public QObject {
     Q_OBJECT
 
 private slots:
+    // Whatever the threads and the size, and whether the helpers are awake
+    // from the last call, asleep or not yet started, every number is handed
+    // out once, within range, and the work is shared.
+    void blocksCoverEachNumberOnce()
+    {
+        std::mutex mutex;
+        std::set<std::thread::id> workers;
+        bool outOfRange = false;
+        for (const bool pause : {false, true}) {
+            PassThreads pass;
+            for (int round = 0; round < 3; ++round) {
+                for (const int threads : {1, 2, 3, 8}) {
+                    pass.setThreads(threads);
+                    QCOMPARE(pass.threads(), threads);
+                    for (const size_t size : {0, 1, 8, 9, 100, 6334}) {
+                        std::vector<int> covered(size);
+                        pass.forEachBlock(size, [&](size_t begin, size_t end) {
+                            if (begin >= end || end > size) {
+                                const std::lock_guard lock(mutex);
+                                outOfRange = true;
+                                return;
+                            }
+                            // About a microsecond a number, so that helpers
+                            // have the time to join.
+                            const auto until = std::chrono::steady_clock::now() +
+                                               std::chrono::microseconds(end - begin);
+                            for (size_t i = begin; i < end; ++i)
+                                ++covered[i];
+                            while (std::chrono::steady_clock::now() < until) {
+                            }
+                            const std::lock_guard lock(mutex);
+                            workers.insert(std::this_thread::get_id());
+                        });
+                        QVERIFY(!outOfRange);
+                        QVERIFY2(std::all_of(covered.begin(), covered.end(),
+                                             [](int times) { return times == 1; }),
+                                 qPrintable(
+                                     QStringLiteral("%1 threads, size %2").arg(threads).arg(size)));
+                        // Longer than helpers stay awake: they fall asleep.
+                        if (pause)
+                            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                    }
+                }
+            }
+        }
+        QCOMPARE_GT(workers.size(), size_t(1));
+    }
+
     void sameRefreshesAndStopsAsOneThread()
     {
         std::vector<QImage> shown[2];

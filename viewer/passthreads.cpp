@@ -1,6 +1,6 @@
+// The helper threads of a drawing pass and the handing out of its blocks.
 #include "passthreads.h"
 
-#include <QDeadlineTimer>
 #include <QThread>
 
 #include <algorithm>
@@ -16,10 +16,10 @@ constexpr size_t sharesPerThread = 4;
 constexpr size_t smallestBlock = 8;
 constexpr size_t largestBlock = 256;
 
-// How long a helper waits for the next call: longer than a pass spends between
-// two calls (setting a run's pixels, a refresh, the events), short beside a
-// person's reactions.
-constexpr std::chrono::microseconds helperPatience{500};
+// How long a thread waits awake, for the next call or for the helpers:
+// longer than a pass spends between two calls (setting a run's pixels, a
+// refresh, the events), short beside a person's reactions.
+constexpr std::chrono::microseconds patience{500};
 
 } // namespace
 
@@ -31,8 +31,6 @@ PassThreads::PassThreads()
 void PassThreads::setThreads(int threads)
 {
     m_threads = std::max(1, threads);
-    // The calling thread is one of them.
-    m_pool.setMaxThreadCount(std::max(1, m_threads - 1));
 }
 
 void PassThreads::forEachBlock(size_t size, const std::function<void(size_t, size_t)>& work)
@@ -55,47 +53,73 @@ void PassThreads::forEachBlock(size_t size, const std::function<void(size_t, siz
     // Work of one block is not worth a helper.
     const int seats = size > smallestBlock ? m_threads - 1 : 0;
     if (seats > 0) {
+        while (m_helpers.size() < size_t(seats))
+            m_helpers.emplace_back([this](std::stop_token stop) { help(stop); });
         m_takeBlocks = &takeBlocks;
-        m_seats.store(seats, std::memory_order_release);
-        // Helpers still waiting from the last call take their places at once;
-        // new ones are started for the rest.
-        for (int i = m_helpers.load(std::memory_order_relaxed); i < seats; ++i) {
-            m_helpers.fetch_add(1, std::memory_order_relaxed);
-            m_pool.start([this] { help(); });
+        // Helpers awake take their places at once; those asleep are woken.
+        bool wake = false;
+        {
+            const std::lock_guard lock(m_mutex);
+            m_seats.store(seats, std::memory_order_release);
+            wake = m_sleeping > 0;
         }
+        if (wake)
+            m_called.notify_all();
     }
     takeBlocks();
+    if (seats == 0)
+        return;
+
     // No helper joins once the work is done; wait for those that did. They
     // finish within microseconds of this thread, sooner than it would wake.
     const int joined = seats - m_seats.exchange(0, std::memory_order_acq_rel);
-    const QDeadlineTimer patience(helperPatience, Qt::PreciseTimer);
-    while (!m_finished.tryAcquire(joined)) {
-        if (patience.hasExpired()) {
-            m_finished.acquire(joined);
+    const auto allFinished = [&] { return m_finished.load(std::memory_order_acquire) == joined; };
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    while (!allFinished()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            std::unique_lock lock(m_mutex);
+            m_allFinished.wait(lock, allFinished);
             break;
         }
-        QThread::yieldCurrentThread();
+        std::this_thread::yield();
+    }
+    m_finished.store(0, std::memory_order_relaxed);
+}
+
+// Waits awake for a place in a call, for a while; false if none came or the
+// helper is to stop.
+bool PassThreads::takeSeat(const std::stop_token& stop)
+{
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    int seats = m_seats.load(std::memory_order_relaxed);
+    for (;;) {
+        if (seats > 0 && m_seats.compare_exchange_weak(seats, seats - 1, std::memory_order_acquire,
+                                                       std::memory_order_relaxed))
+            return true;
+        if (stop.stop_requested() || std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::yield();
+        seats = m_seats.load(std::memory_order_relaxed);
     }
 }
 
-void PassThreads::help()
+void PassThreads::help(std::stop_token stop)
 {
-    for (;;) {
-        const QDeadlineTimer patience(helperPatience, Qt::PreciseTimer);
-        int seats = m_seats.load(std::memory_order_relaxed);
-        for (;;) {
-            if (seats > 0 &&
-                m_seats.compare_exchange_weak(seats, seats - 1, std::memory_order_acquire,
-                                              std::memory_order_relaxed))
-                break;
-            if (patience.hasExpired()) {
-                m_helpers.fetch_sub(1, std::memory_order_relaxed);
-                return;
-            }
-            QThread::yieldCurrentThread();
-            seats = m_seats.load(std::memory_order_relaxed);
+    while (!stop.stop_requested()) {
+        if (!takeSeat(stop)) {
+            // Asleep until a call has places or the helper is to stop.
+            std::unique_lock lock(m_mutex);
+            ++m_sleeping;
+            m_called.wait(lock, stop,
+                          [this] { return m_seats.load(std::memory_order_relaxed) > 0; });
+            --m_sleeping;
+            continue;
         }
         (*m_takeBlocks)();
-        m_finished.release();
+        {
+            const std::lock_guard lock(m_mutex);
+            m_finished.fetch_add(1, std::memory_order_release);
+        }
+        m_allFinished.notify_one();
     }
 }
