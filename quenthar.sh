@@ -6,9 +6,10 @@ set -euo pipefail
 cd "$(dirname "$(readlink -f "$0")")"
 
 # Packages needed to build and run the viewer (scdoc makes the manual page;
-# qt6-wayland is Qt's platform plugin for Wayland sessions).
+# qt6-wayland is Qt's platform plugin for Wayland sessions; libpng-dev writes
+# the pictures of --render).
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libegl-dev fonts-dejavu-core
-    scdoc qt6-wayland)
+    scdoc qt6-wayland libpng-dev)
 # Further packages that the test suite needs: the end-to-end suite runs the
 # program in a virtual X server and drives it with xdotool, and once more on
 # Wayland in weston, nested in that X server; the captions are checked with
