@@ -32,21 +32,26 @@ struct Palette {
 };
 
 // Every colour colourOf gives a 16-bit count, once each, in the order of the
-// counts: the black-to-yellow ramp has 256 of them.
+// counts: the black-to-yellow ramp has 256 of them. Neighbouring counts
+// mostly share their colour, so the palette is searched only where it
+// changes.
 const Palette& thePalette()
 {
     static const Palette palette = [] {
         Palette made;
+        size_t index = 0;
         for (int count = std::numeric_limits<int16_t>::min();
              count <= std::numeric_limits<int16_t>::max(); ++count) {
             const uint32_t colour = colourOf(int16_t(count));
-            auto found = std::find(made.colours.begin(), made.colours.end(), colour);
-            if (found == made.colours.end()) {
-                if (made.colours.size() == 256)
-                    qFatal("The colour ramp has more colours than a PNG palette holds");
-                found = made.colours.insert(made.colours.end(), colour);
+            if (made.colours.empty() || made.colours[index] != colour) {
+                const auto found = std::find(made.colours.begin(), made.colours.end(), colour);
+                index = size_t(found - made.colours.begin());
+                if (found == made.colours.end())
+                    made.colours.push_back(colour);
             }
-            made.indices[size_t(count + countOffset)] = uint8_t(found - made.colours.begin());
+            if (made.colours.size() > 256)
+                qFatal("The colour ramp has more colours than a PNG palette holds");
+            made.indices[size_t(count + countOffset)] = uint8_t(index);
         }
         return made;
     }();
