@@ -11,7 +11,7 @@
 namespace {
 
 // The status line is named by its text, as a label is. QLabel::setText sends
-// NameChanged at every new text, which the screen reader announces.
+// NameChanged at every new text, so that each one reaches a screen reader.
 class StatusLineInterface : public QAccessibleWidget {
 public:
     explicit StatusLineInterface(StatusLabel* label)
