@@ -107,6 +107,26 @@ private slots:
         QCOMPARE(bounded.position(), size_t(999));
     }
 
+    // A view shown before the first pass starts the list; one shown during
+    // a pass is not drawn.
+    void showViewStartsTheList()
+    {
+        Probe probe;
+        Window w;
+        const View given{-0.5, 0.25, 0.125, 0.0625};
+        bool ignored = false;
+        whenEventsRun([&] {
+            w.form->showView(View{});
+            ignored = w.form->view() == given;
+        });
+        w.form->showView(given);
+        QVERIFY(ignored);
+        QCOMPARE(probe.calls(), 307200);
+        QCOMPARE(w.mode(), 0);
+        QCOMPARE(w.form->history().size(), size_t(1));
+        QVERIFY(sameBits(w.form->history().at(0), given));
+    }
+
     // Every kind of new view joins the list; back and forward draw the very
     // same views again, and the same pictures.
     void backAndForwardDrawTheSameViewsAgain()

@@ -61,24 +61,22 @@ void Form1::copyPicture()
         picturefile::copy(backupPic->image(), m_view);
 }
 
+// The list's neighbour is drawn as any view is; being the current entry
+// already, it adds nothing to the list.
 void Form1::backView()
 {
     if (!pictureStands())
         return;
-    if (const auto view = m_history.back()) {
-        m_view = *view;
-        draw_Click();
-    }
+    if (const auto view = m_history.back())
+        showView(*view);
 }
 
 void Form1::forwardView()
 {
     if (!pictureStands())
         return;
-    if (const auto view = m_history.forward()) {
-        m_view = *view;
-        draw_Click();
-    }
+    if (const auto view = m_history.forward())
+        showView(*view);
 }
 
 void Form1::zoomStep(bool zoomIn, QPointF at)
