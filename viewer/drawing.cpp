@@ -57,6 +57,8 @@ void Form1::draw_Click()
                                    "enaka nič ali premajhna."));
         return;
     }
+    // The list of views gains this one, unless it is the current entry.
+    m_history.visit(m_view);
 
     // Mesh: every pixel whose column or row is even turns black; the rest of
     // the previous picture shows through until the pass paints over it.

@@ -139,6 +139,7 @@ void Form1::createControls()
     connect(sstop, &QPushButton::clicked, this, &Form1::sstop_Click);
     connect(pb, &PictureBox::mouseMoved, this, &Form1::pb_MouseMove);
     connect(pb, &PictureBox::mouseReleased, this, &Form1::pb_MouseUp);
+    connectViewKeys();
 }
 
 void Form1::Command1_Click()
