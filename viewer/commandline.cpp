@@ -1,6 +1,6 @@
 #include "commandline.h"
 
-#include "picturefile.h"
+#include "pictureopen.h"
 #include "quenthar_version.h"
 #include "viewtext.h"
 

@@ -1,3 +1,4 @@
+#include "accessibility.h"
 #include "commandline.h"
 #include "form1.h"
 #include "identity.h"
@@ -23,6 +24,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     platformStart.opened();
     setUpIdentity();
+    installAccessibleInterfaces();
 
     Form1 form;
     form.setThreads(commandLine.threads());

@@ -9,18 +9,8 @@ build=$2
 stage=$3
 source=$4
 version=$5
-failures=0
 
-check() { # check DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    if "$@"; then
-        echo "ok - $what"
-    else
-        echo "FAIL - $what"
-        failures=$((failures + 1))
-    fi
-}
+source "$(dirname "$(readlink -f "$0")")/../checks.sh"
 
 rm -rf "$stage"
 "$cmake" --install "$build" --prefix "$stage" >/dev/null
@@ -206,5 +196,4 @@ check "it names the licence, MIT" grep -q '<project_license>MIT</project_license
 check "its newest release is $version" test "$(grep -m1 -o '<release version="[^"]*"' "$metainfo")" = \
     "<release version=\"$version\""
 
-echo "$failures failure(s)"
-[ "$failures" -eq 0 ]
+finish
