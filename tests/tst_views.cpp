@@ -1,14 +1,19 @@
 // Keeping what was found: the list of views with back and forward, zoom
 // steps by the wheel and the keys, saving and copying the picture, and that
-// none of it acts unless a picture stands.
+// none of it acts unless a picture stands; and opening a saved picture's view
+// again, from the command line and by Ctrl+O.
+#include "commandline.h"
 #include "expectedpicture.h"
+#include "picturefile.h"
 #include "probe.h"
 #include "quenthar_version.h"
 #include "viewtext.h"
 
 #include <QClipboard>
 #include <QDir>
+#include <QFileDialog>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QWheelEvent>
@@ -62,6 +67,37 @@ struct Drawn : Driven {
         probe.reset();
     }
 };
+
+// Answers each file dialog that opens while it lives with answer, once the
+// dialog runs, and counts them.
+struct FileDialogs : QObject {
+    explicit FileDialogs(std::function<void(QFileDialog*)> answer) : answer(std::move(answer))
+    {
+        qApp->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (auto* dialog = qobject_cast<QFileDialog*>(watched);
+            dialog && event->type() == QEvent::Show) {
+            ++opened;
+            QTimer::singleShot(0, dialog, [this, dialog] { answer(dialog); });
+        }
+        return false;
+    }
+    std::function<void(QFileDialog*)> answer;
+    int opened = 0;
+};
+
+// A PNG of 640 x 480 pixels whose text entries hold the view text, if any.
+void writePicture(const QString& fileName, const QString& view = {})
+{
+    QImageWriter writer(fileName);
+    if (!view.isEmpty())
+        writer.setText(QString::fromLatin1(viewKey), view);
+    QImage picture(640, 480, QImage::Format_RGB32);
+    picture.fill(Qt::yellow);
+    QVERIFY(writer.write(picture));
+}
 
 } // namespace
 
@@ -355,6 +391,132 @@ private slots:
         QCOMPARE(qvariant_cast<QImage>(data->imageData()).convertToFormat(QImage::Format_RGB32),
                  w.backupPic()->image());
         QVERIFY(sameBits(parseView(data->text().toStdString()).view, w.form->view()));
+    }
+
+    // A saved picture opened again, from the command line (as the file or as
+    // its numbers, shown as main shows them) or by Ctrl+O before the first
+    // pass, draws its view bit for bit as the first entry of the list;
+    // "Nazaj na začetek" still returns to the default view.
+    void openedPictureDrawsItsView()
+    {
+        QTemporaryDir dir;
+        const QString saved = dir.filePath(QStringLiteral("saved.png"));
+        View view;
+        QImage picture;
+        {
+            Drawn w;
+            w.zoomByMouse({4226, 5505}, {7899, 6888});
+            view = w.form->view();
+            picture = w.backupPic()->image();
+            QVERIFY(w.form->savePictureAs(saved));
+        }
+        const QStringList commandLines[] = {
+            {QStringLiteral("Quenthar"), saved},
+            {QStringLiteral("Quenthar"), QStringLiteral("--view"),
+             QString::fromStdString(formatView(view))},
+            {}, // Ctrl+O
+        };
+        for (const QStringList& arguments : commandLines) {
+            Driven w;
+            if (!arguments.isEmpty()) {
+                CommandLine commandLine;
+                QCOMPARE(commandLine.parse(arguments), CommandLine::Outcome::Run);
+                QVERIFY(commandLine.view());
+                w.form->showView(*commandLine.view());
+            } else {
+                QString folder;
+                FileDialogs dialogs([&](QFileDialog* dialog) {
+                    folder = dialog->directory().absolutePath();
+                    dialog->selectFile(saved);
+                    static_cast<QDialog*>(dialog)->accept();
+                });
+                w.key(QKeySequence::Open);
+                QCOMPARE(dialogs.opened, 1);
+                QCOMPARE(folder, QDir(picturefile::startFolder()).absolutePath());
+            }
+            QVERIFY(sameBits(w.form->view(), view));
+            QCOMPARE(w.mode(), 0);
+            QCOMPARE(w.backupPic()->image(), picture);
+            QCOMPARE(w.form->history().size(), size_t(1));
+            QTest::mouseClick(w.button("restart"), Qt::LeftButton);
+            QVERIFY(sameBits(w.form->view(), View{}));
+            QCOMPARE(w.form->history().size(), size_t(2));
+        }
+    }
+
+    // A file with no view that can be drawn is refused in a message box
+    // naming it, and nothing changes.
+    void openRefusalsLeaveTheView_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("missing") << QStringLiteral("missing.png")
+                                 << QStringLiteral("datoteke ni mogoče prebrati");
+        QTest::newRow("folder") << QStringLiteral("folder")
+                                << QStringLiteral("datoteke ni mogoče prebrati");
+        QTest::newRow("not an image")
+            << QStringLiteral("text.png") << QStringLiteral("datoteka ni slika");
+        QTest::newRow("no view") << QStringLiteral("plain.png")
+                                 << QStringLiteral("ni zapisanega pogleda");
+        QTest::newRow("zero width")
+            << QStringLiteral("zero.png") << QStringLiteral("pogleda »1,2,0,4« ni mogoče narisati");
+        QTest::newRow("scale overflows")
+            << QStringLiteral("tiny.png")
+            << QStringLiteral("pogleda »0,0,1e-306,1« ni mogoče narisati");
+    }
+    void openRefusalsLeaveTheView()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, why);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+        QFile text(dir.filePath(QStringLiteral("text.png")));
+        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("not a picture") > 0);
+        text.close();
+        writePicture(dir.filePath(QStringLiteral("plain.png")));
+        writePicture(dir.filePath(QStringLiteral("zero.png")), QStringLiteral("1,2,0,4"));
+        writePicture(dir.filePath(QStringLiteral("tiny.png")), QStringLiteral("0,0,1e-306,1"));
+
+        Drawn w;
+        w.zoomByMouse({300, 200}, {9000, 7000});
+        const View view = w.form->view();
+        w.probe.reset();
+        QString title, message;
+        answerMessageBox([&](QMessageBox* box) {
+            title = box->windowTitle();
+            message = box->text();
+        });
+        QVERIFY(!w.form->openPictureFile(dir.filePath(name)));
+        QCOMPARE(title, QStringLiteral("Napaka"));
+        QVERIFY2(message.contains(QDir::toNativeSeparators(dir.filePath(name))) &&
+                     message.contains(why),
+                 qPrintable(message));
+        QVERIFY(sameBits(w.form->view(), view));
+        QCOMPARE(w.form->history().size(), size_t(2));
+        QCOMPARE(w.probe.calls(), 0);
+        QCOMPARE(w.mode(), 0);
+        QCOMPARE(w.pb()->image(), w.backupPic()->image());
+    }
+
+    // During a pass and with a first corner placed, Ctrl+O opens no dialog.
+    void openIgnoredDuringAPassAndWithACorner()
+    {
+        Driven w;
+        FileDialogs dialogs([](QFileDialog* dialog) { dialog->reject(); });
+        int modeDuringPass = 0;
+        whenEventsRun([&] {
+            modeDuringPass = w.mode();
+            w.key(QKeySequence::Open);
+        });
+        w.form->draw_Click();
+        QCOMPARE(modeDuringPass, -2);
+        QTest::keyClick(w.pb(), Qt::Key_Space);
+        QCOMPARE(w.mode(), 1);
+        w.key(QKeySequence::Open);
+        QCOMPARE(w.mode(), 1);
+        QCOMPARE(dialogs.opened, 0);
+        QCOMPARE(w.form->history().size(), size_t(1));
+        QVERIFY(w.form->view() == View{});
     }
 };
 

@@ -257,9 +257,10 @@ CommandLine::Outcome CommandLine::parse(const QStringList& arguments)
                         false);
         m_view = parse.view;
     } else if (!positional.isEmpty()) {
-        const PictureView picture = viewFromPicture(positional.constFirst(), columns, rows);
-        if (!picture.view)
-            return fail(picture.error, false);
+        const pictureopen::PictureView picture =
+            pictureopen::readView(positional.constFirst(), columns, rows);
+        if (!picture.ok())
+            return fail(picture.reason(), false);
         m_view = picture.view;
     }
     if (render && m_view)

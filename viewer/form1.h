@@ -7,14 +7,15 @@
 //   zoom.cpp         the zoom selection: corners, rubber band, cancel;
 //   viewactions.cpp  what the keys, the wheel and the extra mouse buttons do
 //                    to the picture that stands: save, copy, back, forward,
-//                    zoom steps; and showing a view given from outside.
+//                    zoom steps; and showing a view given from outside: from
+//                    the command line or a saved picture opened.
 // The arithmetic they use lives apart: the picture's size and the scan order
 // in picturescan.h, the scales, the zoom's view and the steps' rectangles in
 // viewmath.h, the colours in colourramp.h, the threads of a pass in
 // passthreads.h, the view as text in viewtext.h. So do the parts with no
 // window of their own: the list of views drawn in viewhistory.h, the picture
-// file and the clipboard in picturefile.h, the keys, wheel and extra buttons
-// in viewkeys.h.
+// file and the clipboard in picturefile.h, the view of a saved picture read
+// back in pictureopen.h, the keys, wheel and extra buttons in viewkeys.h.
 #pragma once
 
 #include "enginebinding.h"
@@ -91,6 +92,15 @@ public slots:
     // mouse's selection of the same rectangle would be.
     void zoomStep(bool zoomIn, QPointF at);
 
+    // Opening a saved picture's view, when a picture stands or before the
+    // first pass; not during a pass or with a first corner placed.
+    // Draws the view of a picture the user picks in the open dialog.
+    void openPicture();
+    // Draws the view of the picture in fileName through showView; a file
+    // with no view that can be drawn is shown in a message box, and nothing
+    // changes. Returns whether the view was shown.
+    bool openPictureFile(const QString& fileName);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -112,6 +122,7 @@ private:
     void keepClientSize();
     void connectViewKeys();
     bool pictureStands() const { return sel.mode == Selection::pictureStands; }
+    bool mayOpen() const;
 
     PictureBox* pb = nullptr;
     PictureBox* backupPic = nullptr;

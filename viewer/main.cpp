@@ -29,10 +29,9 @@ int main(int argc, char* argv[])
     Form1 form;
     form.setThreads(commandLine.threads());
     form.show();
-    // A view given on the command line is drawn at once.
-    if (commandLine.view()) {
-        form.setView(*commandLine.view());
-        QTimer::singleShot(0, &form, &Form1::draw_Click);
-    }
+    // A view given on the command line is drawn at once, as the first entry
+    // of the list of views.
+    if (const std::optional<View> view = commandLine.view())
+        QTimer::singleShot(0, &form, [&form, view] { form.showView(*view); });
     return app.exec();
 }

@@ -1,10 +1,12 @@
 // What the keys, the wheel and the extra mouse buttons do to the picture that
 // stands: save and copy it, step back and forward through the views drawn,
-// zoom by steps; and showing a view given from outside.
+// zoom by steps; and showing a view given from outside: from the command line
+// or a saved picture opened.
 #include "form1.h"
 
 #include "picturebox.h"
 #include "picturefile.h"
+#include "pictureopen.h"
 #include "viewkeys.h"
 
 #include <QDir>
@@ -19,6 +21,7 @@ void Form1::connectViewKeys()
     connect(keys, &ViewKeys::backRequested, this, &Form1::backView);
     connect(keys, &ViewKeys::forwardRequested, this, &Form1::forwardView);
     connect(keys, &ViewKeys::zoomRequested, this, &Form1::zoomStep);
+    connect(keys, &ViewKeys::openRequested, this, &Form1::openPicture);
 }
 
 void Form1::showView(const View& view)
@@ -98,4 +101,37 @@ void Form1::zoomStep(bool zoomIn, QPointF at)
     }
     m_view = zoom.view;
     draw_Click();
+}
+
+// A picture stands, or nothing has been drawn yet (a stopped pass leaves a
+// picture standing); and no pass runs, "Začni risati" being enabled exactly
+// then.
+bool Form1::mayOpen() const
+{
+    return (pictureStands() || sel.mode == Selection::stopped) && draw->isEnabled();
+}
+
+void Form1::openPicture()
+{
+    if (!mayOpen())
+        return;
+    const QString fileName = pictureopen::askFileName(this);
+    if (!fileName.isEmpty())
+        openPictureFile(fileName);
+}
+
+bool Form1::openPictureFile(const QString& fileName)
+{
+    if (!mayOpen())
+        return false;
+    const pictureopen::PictureView picture = pictureopen::readView(fileName);
+    if (!picture.ok()) {
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Napaka"), picture.windowText(),
+                        QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+        return false;
+    }
+    showView(picture.view);
+    return true;
 }

@@ -1,5 +1,5 @@
 // The keys, the wheel and the extra mouse buttons that save, copy, step back
-// and forward, and zoom.
+// and forward, and zoom, and the key that opens a saved picture's view.
 #include "viewkeys.h"
 
 #include "picturebox.h"
@@ -38,6 +38,7 @@ ViewKeys::ViewKeys(QWidget* window, PictureBox* picture, std::function<bool()> a
             [this] { zoomByKey(true); });
     connect(shortcut(QKeySequence::ZoomOut), &QShortcut::activated, this,
             [this] { zoomByKey(false); });
+    connect(shortcut(QKeySequence::Open), &QShortcut::activated, this, &ViewKeys::openRequested);
     // The window sees the override requests of all its controls, which pass
     // them on to it; the picture alone gets the wheel and the buttons.
     window->installEventFilter(this);

@@ -1,5 +1,6 @@
 // The keys, the wheel and the mouse's extra buttons of the picture that
-// stands: each is turned into a request that the window carries out.
+// stands, and the key that opens a saved picture's view: each is turned into
+// a request that the window carries out.
 #pragma once
 
 #include <QObject>
@@ -21,6 +22,9 @@ class QWidget;
 // They act only while acting() is true. Otherwise the keys reach the
 // focused control as they did before, the extra buttons reach the picture as
 // any other button does, and the wheel's notches are dropped.
+//
+// Ctrl+O (open) is no control's key: it is always passed on, and the window
+// decides whether it opens, since it does so before the first pass too.
 class ViewKeys : public QObject {
     Q_OBJECT
 
@@ -34,6 +38,7 @@ signals:
     void forwardRequested();
     // A step about the point at, in picture units.
     void zoomRequested(bool zoomIn, QPointF at);
+    void openRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
