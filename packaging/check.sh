@@ -23,7 +23,7 @@ fi
 source tests/checks.sh
 
 # The build packages of quenthar.sh, and what this check needs on top.
-packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libegl-dev scdoc
+packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libegl-dev scdoc libpng-dev
     dpkg-dev file python3 binutils-mingw-w64-i686 debootstrap lintian)
 missing=()
 for package in "${packages[@]}"; do

@@ -149,7 +149,7 @@ private slots:
         CommandLine commandLine;
         const QString help = commandLine.helpText();
         for (const char* option : {"--help", "--version", "--threads <N>", "--view <L,T,W,H>",
-                                   "--render <OUT>", "--size <WxH>", "--quiet", "FILE"})
+                                   "--render <OUT>", "--size <WxH>", "--quiet", "FILE", "Ctrl+O"})
             QVERIFY2(help.contains(QLatin1String(option)), option);
         QVERIFY(!help.contains(QLatin1String("platformpluginpath")));
         QVERIFY(help.startsWith(QLatin1String("Usage: Quenthar [options] [FILE]\n")));

@@ -122,7 +122,8 @@ CommandLine::CommandLine()
     m_parser.addOptions(qtOptions());
     m_parser.addPositionalArgument(
         QStringLiteral("FILE"),
-        QStringLiteral("A picture saved by Quenthar: opens or renders the view it holds."),
+        QStringLiteral("A picture saved by Quenthar: opens or renders the view it holds. In the "
+                       "window, Ctrl+O opens one too."),
         QStringLiteral("[FILE]"));
 }
 
