@@ -1,13 +1,14 @@
 // Random use of the window for a long while, from a fixed seed: button clicks,
 // releases and moves on the picture inside and far outside it, double clicks,
 // zooms far in and far out until they are refused, stops during passes, the
-// keys that save, copy, step back and forward and zoom, wheel notches and the
-// mouse's back and forward buttons, and answers to every message box and save
-// dialog. Events arrive wherever the window processes events: from the top
+// keys that save, copy, open, step back and forward and zoom, wheel notches
+// and the mouse's back and forward buttons, and answers to every message box,
+// save dialog and open dialog. Events arrive wherever the window processes events: from the top
 // level and from inside passes and message boxes. After every event the
 // window must be in a consistent state it can leave.
 #include "form1.h"
 #include "picturebox.h"
+#include "viewtext.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -16,6 +17,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
+#include <QImageReader>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -44,8 +46,8 @@ qint64 residentBytes()
     return fields.size() > 1 ? fields[1].toLongLong() * sysconf(_SC_PAGESIZE) : -1;
 }
 
-// Refusals of a zoom, told apart by their message.
-enum Refusal { FarPoint, TooLarge, NotFinite, OtherError, refusalKinds };
+// Refusals of a zoom or of a file opened, told apart by their message.
+enum Refusal { FarPoint, TooLarge, NotFinite, NotOpened, OtherError, refusalKinds };
 
 Refusal refusalOf(const QString& text)
 {
@@ -55,6 +57,8 @@ Refusal refusalOf(const QString& text)
         return TooLarge;
     if (text.contains(QStringLiteral("povečava ali pomanjšava")))
         return NotFinite;
+    if (text.startsWith(QStringLiteral("Pogleda iz »")))
+        return NotOpened;
     return OtherError;
 }
 
@@ -70,6 +74,9 @@ public:
         for (const char* name : {"draw", "restart", "sstop", "Command1"})
             buttons.append(form.findChild<QPushButton*>(QString::fromLatin1(name)));
         buttons[0]->installEventFilter(this);
+        QFile text(notPicture);
+        if (!text.open(QIODevice::WriteOnly) || text.write("not a picture") <= 0)
+            fail(QStringLiteral("cannot write %1").arg(notPicture));
     }
 
     // Sends about `events` events, then lets the running passes end.
@@ -88,6 +95,7 @@ public:
     int passes = 0;
     int refusals[refusalKinds] = {};
     int stepped = 0;   // steps back or forward that drew a view
+    int opened = 0;    // saved pictures opened that drew their view
     int deepestIn = 0; // most zooms in a row towards one point
     int widestOut = 0; // most widening zooms in a row
     qint64 slowestEvent = 0;
@@ -217,6 +225,11 @@ private:
             return;
         }
         post();
+        if (dialog && dialog->acceptMode() == QFileDialog::AcceptOpen) {
+            answerOpen(dialog);
+            form.activateWindow();
+            return;
+        }
         if (dialog) {
             if (form.selection().mode != 0)
                 fail(QStringLiteral("a save dialog in mode %1").arg(form.selection().mode));
@@ -254,6 +267,35 @@ private:
             duringPass();
         else
             idle();
+    }
+
+    // The open dialog shows only when no pass runs and a picture stands or
+    // none has been drawn yet. It is cancelled, or given a saved picture, or
+    // a file that is not a picture.
+    void answerOpen(QFileDialog* dialog)
+    {
+        const int mode = form.selection().mode;
+        if ((mode != 0 && mode != -1) || !buttons[0]->isEnabled())
+            fail(QStringLiteral("an open dialog in mode %1").arg(mode));
+        const QStringList pictures = QDir(saves.path()).entryList(QDir::Files, QDir::Name);
+        if (!failure.isEmpty() || chance(0.2)) {
+            send([=] { dialog->reject(); });
+            return;
+        }
+        const QString name = pictures.isEmpty() || chance(0.4)
+                                 ? notPicture
+                                 : saves.filePath(pictures[below(int(pictures.size()))]);
+        if (name != notPicture) {
+            const ViewParse parse =
+                parseView(QImageReader(name).text(QString::fromLatin1(viewKey)).toStdString());
+            if (!parse.ok())
+                fail(QStringLiteral("%1 holds no view").arg(name));
+            opening = parse.view;
+        }
+        send([=] {
+            dialog->selectFile(name);
+            static_cast<QDialog*>(dialog)->accept();
+        });
     }
 
     // Inside a pass: stop it when diving or after 20 of its 50 chances to
@@ -295,10 +337,14 @@ private:
         int step = 0; // -1 back, 1 forward
         bool extraButton = false;
         const int kind = below(100);
+        opening.reset();
+        const int notOpened = refusals[NotOpened];
         if (kind < 2) {
             key(QKeySequence::Save);
         } else if (kind < 3) {
             key(QKeySequence::Copy);
+        } else if (kind < 7) {
+            key(QKeySequence::Open);
         } else if (kind < 40) {
             step = chance(0.6) ? -1 : 1;
             extraButton = chance(0.5);
@@ -322,6 +368,18 @@ private:
         }
         if (passingDepth > 0 || !failure.isEmpty())
             return;
+        // A saved picture opened draws its view bit for bit as the list's
+        // current entry; a file refused changes nothing.
+        if (opening) {
+            ++opened;
+            if (form.selection().mode != 0 ||
+                std::memcmp(&form.view(), &*opening, sizeof(View)) != 0 ||
+                !(history.at(history.position()) == *opening))
+                fail(QStringLiteral("an opened picture did not draw its view"));
+        } else if (refusals[NotOpened] > notOpened &&
+                   !(form.view() == before && form.selection().mode == mode)) {
+            fail(QStringLiteral("a file refused changed the window"));
+        }
         if (mode == 1 && !extraButton && !(form.selection().mode == 1 && form.view() == before))
             fail(QStringLiteral("a key or the wheel acted with a corner placed"));
         if (mode == 0 && step != 0) {
@@ -431,6 +489,10 @@ private:
     QRandomGenerator random;
     QEventLoop loop;
     QTemporaryDir saves;
+    QTemporaryDir elsewhere;
+    const QString notPicture = elsewhere.filePath(QStringLiteral("notes.png"));
+    // The view of the saved picture the open dialog was given.
+    std::optional<View> opening;
     int target = 0;
     int passingDepth = 0;
     int stepsInPass = 0;
@@ -476,13 +538,14 @@ private slots:
         clock.start();
         monkey.run(20000);
         qInfo("%d events, %d passes in %lld ms; slowest event %lld ms; %d zooms in and %d out "
-              "in a row; refusals: %d far, %d too large, %d not finite, %d other; %d steps "
-              "back or forward, %d pictures saved; resident after the first pass %lld KiB, "
-              "after the last %lld KiB",
+              "in a row; refusals: %d far, %d too large, %d not finite, %d files not opened, "
+              "%d other; %d steps back or forward, %d pictures saved, %d opened; resident "
+              "after the first pass %lld KiB, after the last %lld KiB",
               monkey.sent, monkey.passes, clock.elapsed(), monkey.slowestEvent, monkey.deepestIn,
               monkey.widestOut, monkey.refusals[FarPoint], monkey.refusals[TooLarge],
-              monkey.refusals[NotFinite], monkey.refusals[OtherError], monkey.stepped,
-              monkey.saved(), monkey.rssFirstPass / 1024, monkey.rssLastPass / 1024);
+              monkey.refusals[NotFinite], monkey.refusals[NotOpened], monkey.refusals[OtherError],
+              monkey.stepped, monkey.saved(), monkey.opened, monkey.rssFirstPass / 1024,
+              monkey.rssLastPass / 1024);
         QVERIFY2(monkey.failure.isEmpty(), qPrintable(monkey.failure));
         QCOMPARE_GE(monkey.passes, 200);
         QCOMPARE_GE(monkey.refusals[FarPoint], 1);
@@ -491,6 +554,8 @@ private slots:
         QCOMPARE(monkey.refusals[OtherError], 0);
         QCOMPARE_GE(monkey.stepped, 50);
         QCOMPARE_GE(monkey.saved(), 1);
+        QCOMPARE_GE(monkey.opened, 1);
+        QCOMPARE_GE(monkey.refusals[NotOpened], 1);
         QCOMPARE_LT(monkey.slowestEvent, 10000);
 #ifndef __SANITIZE_ADDRESS__
         // The sanitizer's allocator keeps freed memory in quarantine.
