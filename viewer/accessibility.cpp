@@ -60,7 +60,9 @@ QString pictureDescription(const View& view)
     };
     return QStringLiteral("Pogled: levo %1, zgoraj %2, širina %3, višina %4. Puščice premikajo "
                           "kazalec po sliki, s tipko Shift po 10 pik; preslednica ali Enter "
-                          "postavi vogal izbire, Escape izbiro prekliče.")
+                          "postavi vogal izbire, Escape izbiro prekliče. Ctrl+plus in Ctrl+minus "
+                          "sliko povečata ali pomanjšata okoli kazalca, Alt+levo in Alt+desno "
+                          "narišeta prejšnji ali naslednji pogled.")
         .arg(number(view.viewLeft), number(view.viewTop), number(view.viewWidth),
              number(view.viewHeight));
 }
