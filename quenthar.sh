@@ -6,21 +6,28 @@ set -euo pipefail
 cd "$(dirname "$(readlink -f "$0")")"
 
 # Packages needed to build and run the viewer (scdoc makes the manual page;
-# qt6-wayland is Qt's platform plugin for Wayland sessions).
+# qt6-wayland is Qt's platform plugin for Wayland sessions; libpng-dev writes
+# the pictures of --render).
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libegl-dev fonts-dejavu-core
-    scdoc qt6-wayland)
+    scdoc qt6-wayland libpng-dev)
 # Further packages that the test suite needs: the end-to-end suite runs the
 # program in a virtual X server and drives it with xdotool, and once more on
 # Wayland in weston, nested in that X server; the captions are checked with
 # the common desktop fonts (Noto Sans, Cantarell); the test build
 # includes the benchmarks, which need Google Benchmark; the validators of the
 # desktop entry and the AppStream file, and man to render the manual page;
-# MinGW-w64 to cross-build engine.dll for 32-bit Windows, and Wine (32-bit, an
-# i386 package) to run its test; clang and its runtime libraries to build the
-# engine's fuzz target (the sanitizer runtimes of the asan build come with g++).
+# MinGW-w64 to cross-build engine.dll for 32-bit Windows and read it with its
+# objdump; clang and its runtime libraries to build the engine's fuzz target
+# (the sanitizer runtimes of the asan build come with g++); a D-Bus session
+# with the accessibility bus and Python's client of it to check the window as
+# a screen reader sees it.
 TEST_PACKAGES=(python3 xvfb xdotool weston fonts-noto-core fonts-cantarell libbenchmark-dev
     desktop-file-utils appstream man-db
-    g++-mingw-w64-i686-win32 wine wine32 clang libclang-rt-14-dev)
+    g++-mingw-w64-i686-win32 clang libclang-rt-14-dev
+    dbus at-spi2-core python3-pyatspi)
+# Wine (32-bit, an i386 package) runs engine.dll's test program, only where
+# the kernel executes 32-bit programs.
+WINE_PACKAGES=(wine wine32)
 
 usage() {
     echo "usage: $0 run|test" >&2
@@ -62,8 +69,59 @@ enable_i386() {
 }
 
 build() {
-    cmake --preset "$1"
-    cmake --build --preset "$1"
+    cmake --preset "$1" && cmake --build --preset "$1"
+}
+
+# The stages of the test command. Each one runs even when an earlier one
+# failed, so a stage's steps are chained with && (errexit does not apply in a
+# function whose status is tested). A stage that returns 77 was skipped.
+stage_results=()
+any_failed=no
+
+# stage NAME FUNCTION [ARGS...]: runs one stage and notes its result and time.
+stage() {
+    local name=$1 start=$SECONDS status=0 result
+    shift
+    echo "==> $name"
+    "$@" || status=$?
+    case $status in
+    0) result=passed ;;
+    77) result=skipped ;;
+    *)
+        result=failed
+        any_failed=yes
+        ;;
+    esac
+    local took=$((SECONDS - start))
+    stage_results+=("$(printf '%-8s %-32s %3dm%02ds' "$result" "$name" $((took / 60)) $((took % 60)))")
+    echo "==> $name: $result"
+}
+
+# Configures, builds and tests one preset.
+suite() {
+    build "$1" && ctest --preset "$1"
+}
+
+# engine.dll cross-built for 32-bit Windows and read without running it.
+windows_engine() {
+    build win32 && ctest --preset win32 --label-exclude wine
+}
+
+# engine.dll loaded by a Windows program under Wine. Where the kernel does not
+# execute 32-bit programs the test skips itself, and so does the stage.
+wine_engine() {
+    local log=build-win32/wine-stage.log
+    [ "$i386" = yes ] || echo "engine.dll not run: $i386_reason"
+    ctest --preset win32 --label-regex wine | tee "$log" || return
+    if grep -q '\*\*\*Skipped' "$log"; then
+        return 77
+    fi
+}
+
+# A minute of fuzzing the engine; prints how many inputs it ran.
+fuzz_engine() {
+    suite fuzz || return
+    grep -h '^Done [0-9]* runs' build-fuzz/Testing/Temporary/LastTest.log || true
 }
 
 case "${1:-}" in
@@ -102,20 +160,28 @@ run)
     exec build/bin/Quenthar
     ;;
 test)
-    enable_i386
-    install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
-    build default
-    ctest --preset default
-    # engine.dll cross-built for 32-bit Windows, tested under Wine.
-    build win32
-    ctest --preset win32
-    # The same suite under AddressSanitizer and UndefinedBehaviorSanitizer,
-    # then a minute of fuzzing the engine.
-    build asan
-    ctest --preset asan
-    build fuzz
-    ctest --preset fuzz
-    grep -h '^Done [0-9]* runs' build-fuzz/Testing/Temporary/LastTest.log || true
+    # Whether Wine can run here at all: the probe program is written into the
+    # Windows build's folder, which the tests of that build use too.
+    if i386_reason=$(tests/win32/i386-probe.sh build-win32); then
+        i386=yes
+        enable_i386
+        install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${WINE_PACKAGES[@]}"
+    else
+        i386=no
+        echo "Not adding the i386 architecture nor installing Wine: $i386_reason"
+        install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+    fi
+    stage "normal build" suite default
+    stage "Windows engine" windows_engine
+    stage "Windows engine under Wine" wine_engine
+    # The same suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+    stage "sanitizers" suite asan
+    stage "fuzzing" fuzz_engine
+    echo "Stages:"
+    printf '  %s\n' "${stage_results[@]}"
+    if [ "$any_failed" = yes ]; then
+        exit 1
+    fi
     ;;
 *)
     usage

@@ -20,20 +20,10 @@ if [ "$(id -u)" -ne 0 ]; then
     exit 1
 fi
 
-failures=0
-check() { # check DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    if "$@"; then
-        echo "ok - $what"
-    else
-        echo "FAIL - $what"
-        failures=$((failures + 1))
-    fi
-}
+source tests/checks.sh
 
 # The build packages of quenthar.sh, and what this check needs on top.
-packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libegl-dev scdoc
+packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libegl-dev scdoc libpng-dev
     dpkg-dev file python3 binutils-mingw-w64-i686 debootstrap lintian)
 missing=()
 for package in "${packages[@]}"; do
@@ -196,5 +186,4 @@ check "apt-get purges it again" \
 check "and leaves no file of it behind" \
     test ! -e "$chroot_dir/usr/bin/Quenthar" -a ! -e "$chroot_dir/usr/lib/$multiarch/quenthar"
 
-echo "$failures failure(s)"
-[ "$failures" -eq 0 ]
+finish

@@ -4,6 +4,7 @@
 
 #include <QKeyEvent>
 #include <QLabel>
+#include <QScreen>
 
 namespace {
 
@@ -163,6 +164,64 @@ private slots:
         keys(Qt::Key_Right, 20, Qt::ShiftModifier);
         keys(Qt::Key_Up, 40, Qt::ShiftModifier);
         QCOMPARE(pb->keyboardCursor(), QPoint(639, 0));
+    }
+
+    // After a move by the keys a cross in inverted colours marks the cursor
+    // on the screen, never in the picture or its saved copy; it leaves no
+    // trace where it was, and goes with the focus, the pointer and the band.
+    void keyboardCursorIsMarkedOnTheScreenOnly()
+    {
+        Drawn w;
+        QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+        PictureBox* pb = w.pb();
+        const QImage picture = pb->image();
+        const QImage saved = w.backupPic()->image();
+        const auto onScreen = [&] {
+            return pb->screen()
+                ->grabWindow(w.form->winId(), pb->x(), pb->y(), pb->width(), pb->height())
+                .toImage()
+                .convertToFormat(QImage::Format_RGB32);
+        };
+        // The picture with the row and the column of 9 pixels through the
+        // cursor inverted.
+        const auto marked = [&picture](QPoint cursor) {
+            QImage image = picture;
+            const auto invert = [&image](QPoint p) {
+                if (image.rect().contains(p))
+                    image.setPixel(p, image.pixel(p) ^ 0xffffff);
+            };
+            for (int d = -4; d <= 4; ++d) {
+                invert(cursor + QPoint(d, 0));
+                if (d != 0)
+                    invert(cursor + QPoint(0, d));
+            }
+            return image;
+        };
+
+        QTest::keyClick(pb, Qt::Key_Tab);
+        QTest::keyClick(w.button("draw"), Qt::Key_Backtab);
+        QTRY_COMPARE(onScreen(), picture);
+        QTest::keyClick(pb, Qt::Key_Left);
+        QTRY_COMPARE(onScreen(), marked({319, 240}));
+        QTest::keyClick(pb, Qt::Key_Down, Qt::ShiftModifier);
+        QTRY_COMPARE(onScreen(), marked({319, 250}));
+        QCOMPARE(pb->image(), picture);
+        QCOMPARE(w.backupPic()->image(), saved);
+        QCOMPARE(pb->grab().toImage().convertToFormat(QImage::Format_RGB32), marked({319, 250}));
+
+        QTest::mouseMove(pb, QPoint(600, 20));
+        QTRY_COMPARE(onScreen(), picture);
+        QTest::keyClick(pb, Qt::Key_Up);
+        QTRY_COMPARE(onScreen(), marked({319, 249}));
+        QTest::keyClick(pb, Qt::Key_Tab);
+        QTRY_COMPARE(onScreen(), picture);
+
+        // A selection's band shows as drawn, its corner at the cursor.
+        QTest::keyClick(w.button("draw"), Qt::Key_Backtab);
+        QTest::keyClick(pb, Qt::Key_Space);
+        QTest::keyClick(pb, Qt::Key_Right, Qt::ShiftModifier);
+        QTRY_COMPARE(onScreen(), pb->image());
+        QVERIFY(pb->image() != picture);
     }
 
     void cornersRoundHalfToEven()

@@ -1,35 +1,80 @@
 #include "commandline.h"
 
+#include "pictureopen.h"
 #include "quenthar_version.h"
+#include "viewtext.h"
 
 #include <QThread>
 
 #include <algorithm>
+#include <cerrno>
+#include <charconv>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
-// Qt's standard options of a widgets program: QApplication reads and removes
-// them itself, so they are accepted here and left alone.
+QCommandLineOption hidden(QCommandLineOption option)
+{
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    return option;
+}
+
+// Qt's standard options of a widgets program but -display, which has its own
+// member: QApplication reads and removes them itself, so they are accepted
+// here and left alone. -reverse is not among them: the window's layout is
+// fixed.
 QList<QCommandLineOption> qtOptions()
 {
     QList<QCommandLineOption> options;
     for (const char* name : {"platform", "platformpluginpath", "platformtheme", "plugin",
-                             "qwindowgeometry", "qwindowicon", "qwindowtitle", "session", "display",
+                             "qwindowgeometry", "qwindowicon", "qwindowtitle", "session",
                              "geometry", "style", "stylesheet", "qmljsdebugger"})
-        options.append(
-            QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
-    for (const char* name : {"reverse", "widgetcount", "nograb", "dograb", "sync"})
-        options.append(QCommandLineOption(QString::fromLatin1(name)));
-    for (QCommandLineOption& option : options)
-        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        options.append(hidden(
+            QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value"))));
+    for (const char* name : {"widgetcount", "nograb", "dograb", "sync"})
+        options.append(hidden(QCommandLineOption(QString::fromLatin1(name))));
     return options;
 }
 
-void print(FILE* stream, const QString& text)
+// The option as the user typed it, dashes and all, for one Qt names without
+// them.
+QString typedOption(const QStringList& arguments, const QString& name)
 {
-    std::fputs(text.toLocal8Bit().constData(), stream);
-    std::fflush(stream);
+    for (const QString& argument : arguments.mid(1)) {
+        if (argument == QLatin1String("--"))
+            break;
+        const QString typed = argument.section(QLatin1Char('='), 0, 0);
+        qsizetype dashes = 0;
+        while (dashes < typed.size() && typed[dashes] == QLatin1Char('-'))
+            ++dashes;
+        if (dashes > 0 && typed.mid(dashes) == name)
+            return typed;
+    }
+    return QStringLiteral("--") + name;
+}
+
+// A whole number from first to last, with nothing else around it.
+std::optional<int> wholeNumber(const QString& text, int first, int last)
+{
+    const QByteArray bytes = text.toLatin1();
+    int value = 0;
+    const auto [end, error] =
+        std::from_chars(bytes.constData(), bytes.constData() + bytes.size(), value);
+    if (bytes.isEmpty() || error != std::errc() || end != bytes.constData() + bytes.size() ||
+        value < first || value > last)
+        return std::nullopt;
+    return value;
+}
+
+// Writes text to stream; false, with errno set, if it could not be written
+// whole.
+bool print(FILE* stream, const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    errno = 0;
+    const bool written = std::fputs(bytes.constData(), stream) >= 0;
+    return std::fflush(stream) == 0 && written;
 }
 
 } // namespace
@@ -44,7 +89,27 @@ CommandLine::CommandLine()
                                      "here %2). 1 draws on the window's thread alone.")
                           .arg(maxThreads)
                           .arg(QThread::idealThreadCount()),
-                      QStringLiteral("N"))
+                      QStringLiteral("N")),
+      m_viewOption(QStringLiteral("view"),
+                   QStringLiteral("Opens or renders this view: the complex point at the "
+                                  "picture's top-left corner and the extents on the real and "
+                                  "the imaginary axis, as a saved picture holds them. The "
+                                  "default view is -1.5,-1.5,3,3."),
+                   QStringLiteral("L,T,W,H")),
+      m_renderOption(QStringLiteral("render"),
+                     QStringLiteral("Draws the view into the PNG file OUT and exits, with no "
+                                    "window and no display. The file is replaced only when "
+                                    "complete."),
+                     QStringLiteral("OUT")),
+      m_sizeOption(QStringLiteral("size"),
+                   QStringLiteral("With --render: the picture's width and height in pixels, "
+                                  "1 to %1 each (default: 640x480).")
+                       .arg(Render::largestSide),
+                   QStringLiteral("WxH")),
+      m_quietOption(QStringLiteral("quiet"),
+                    QStringLiteral("With --render: no progress line on a terminal.")),
+      m_displayOption(
+          hidden(QCommandLineOption(QStringLiteral("display"), QString(), QStringLiteral("value"))))
 {
     m_parser.setApplicationDescription(
         QStringLiteral("Draws the Julia set of z -> z^2 + c for c = -0.54 + 0.58i and zooms "
@@ -52,10 +117,14 @@ CommandLine::CommandLine()
                        "Qt's standard options (-platform, -style, ...) are accepted too."));
     // Qt's own options are single-dash words (-platform), not clusters of letters.
     m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    m_parser.addOption(m_help);
-    m_parser.addOption(m_version);
-    m_parser.addOption(m_threadsOption);
+    m_parser.addOptions({m_help, m_version, m_threadsOption, m_viewOption, m_renderOption,
+                         m_sizeOption, m_quietOption, m_displayOption});
     m_parser.addOptions(qtOptions());
+    m_parser.addPositionalArgument(
+        QStringLiteral("FILE"),
+        QStringLiteral("A picture saved by Quenthar: opens or renders the view it holds. In the "
+                       "window, Ctrl+O opens one too."),
+        QStringLiteral("[FILE]"));
 }
 
 QString CommandLine::versionText()
@@ -63,51 +132,163 @@ QString CommandLine::versionText()
     return QStringLiteral("Quenthar " QUENTHAR_VERSION);
 }
 
+QString CommandLine::helpText() const
+{
+    // Qt's usage line names the program by the path it was started with.
+    QString help = m_parser.helpText();
+    help.replace(0, help.indexOf(QLatin1Char('\n')),
+                 QStringLiteral("Usage: Quenthar [options] [FILE]\n"
+                                "       Quenthar --render OUT [--size WxH] "
+                                "[--view L,T,W,H | FILE]"));
+    return help +
+           QStringLiteral("\nExamples:\n"
+                          "  Quenthar --view -0.75,-0.5,0.5,0.375\n"
+                          "      opens the window on that view and draws it\n"
+                          "  Quenthar julia.png\n"
+                          "      opens the view of a picture saved from the window\n"
+                          "  Quenthar --threads 1\n"
+                          "      draws on the window's thread alone\n"
+                          "  Quenthar --render julia-4k.png --size 3840x2160 julia.png\n"
+                          "      draws that view at 3840 x 2160 pixels into julia-4k.png\n"
+                          "  Quenthar --render whole.png --quiet --view -1.5,-1.5,3,3\n"
+                          "      draws the default view at 640 x 480, with no progress line\n");
+}
+
+QString CommandLine::xDisplay() const
+{
+    return m_parser.value(m_displayOption);
+}
+
+CommandLine::Outcome CommandLine::fail(const QString& error, bool usage)
+{
+    m_error = error;
+    if (usage)
+        m_error += QStringLiteral(" (try 'Quenthar --help')");
+    return Outcome::Error;
+}
+
+bool CommandLine::readSize(const QString& text)
+{
+    const qsizetype x = text.indexOf(QLatin1Char('x'));
+    if (x < 0)
+        return false;
+    const std::optional<int> width = wholeNumber(text.left(x), 1, Render::largestSide);
+    const std::optional<int> height = wholeNumber(text.mid(x + 1), 1, Render::largestSide);
+    if (!width || !height)
+        return false;
+    m_renderJob.width = *width;
+    m_renderJob.height = *height;
+    return true;
+}
+
 CommandLine::Outcome CommandLine::parse(const QStringList& arguments)
 {
     m_error.clear();
     m_threads = std::max(1, QThread::idealThreadCount());
+    m_view.reset();
+    m_renderFile.clear();
+    m_renderJob = RenderJob{};
+    m_quiet = false;
+
     if (!m_parser.parse(arguments)) {
-        m_error = m_parser.errorText();
-        return Outcome::Error;
+        const QStringList unknown = m_parser.unknownOptionNames();
+        if (!unknown.isEmpty())
+            return fail(QStringLiteral("unknown option '%1'")
+                            .arg(typedOption(arguments, unknown.constFirst())),
+                        true);
+        // "Missing value after '--threads'." and the like.
+        QString error = m_parser.errorText();
+        if (error.endsWith(QLatin1Char('.')))
+            error.chop(1);
+        if (!error.isEmpty())
+            error[0] = error[0].toLower();
+        return fail(error, true);
     }
     if (m_parser.isSet(m_help))
         return Outcome::ShowHelp;
     if (m_parser.isSet(m_version))
         return Outcome::ShowVersion;
-    if (!m_parser.positionalArguments().isEmpty()) {
-        m_error = QStringLiteral("Unexpected argument '%1'.")
-                      .arg(m_parser.positionalArguments().constFirst());
-        return Outcome::Error;
-    }
+
+    const QStringList positional = m_parser.positionalArguments();
+    if (positional.size() > 1)
+        return fail(QStringLiteral("unexpected argument '%1'").arg(positional.at(1)), true);
     if (m_parser.isSet(m_threadsOption)) {
         const QString value = m_parser.value(m_threadsOption);
-        bool ok = false;
-        const int threads = value.toInt(&ok);
-        if (!ok || threads < 1 || threads > maxThreads) {
-            m_error = QStringLiteral("--threads takes a whole number from 1 to %1, not '%2'.")
-                          .arg(maxThreads)
-                          .arg(value);
-            return Outcome::Error;
-        }
-        m_threads = threads;
+        const std::optional<int> threads = wholeNumber(value, 1, maxThreads);
+        if (!threads)
+            return fail(QStringLiteral("--threads takes a whole number from 1 to %1, not '%2'")
+                            .arg(maxThreads)
+                            .arg(value),
+                        true);
+        m_threads = *threads;
     }
-    return Outcome::Run;
+
+    const bool render = m_parser.isSet(m_renderOption);
+    for (const QCommandLineOption* option : {&m_sizeOption, &m_quietOption})
+        if (!render && m_parser.isSet(*option))
+            return fail(
+                QStringLiteral("--%1 applies only with --render").arg(option->names().constFirst()),
+                true);
+    if (render) {
+        m_renderFile = m_parser.value(m_renderOption);
+        if (m_renderFile.isEmpty())
+            return fail(QStringLiteral("--render takes the name of the file to write"), true);
+        if (m_parser.isSet(m_sizeOption) && !readSize(m_parser.value(m_sizeOption)))
+            return fail(QStringLiteral("--size takes WIDTHxHEIGHT, whole numbers from 1 to %1, "
+                                       "not '%2'")
+                            .arg(Render::largestSide)
+                            .arg(m_parser.value(m_sizeOption)),
+                        true);
+        m_quiet = m_parser.isSet(m_quietOption);
+    }
+
+    // The view must be drawable at the size it is drawn at: the window's, or
+    // the render's.
+    const int columns = m_renderJob.width;
+    const int rows = m_renderJob.height;
+    if (m_parser.isSet(m_viewOption)) {
+        if (!positional.isEmpty())
+            return fail(QStringLiteral("give the view either with --view or as a file, not both"),
+                        true);
+        const QString text = m_parser.value(m_viewOption);
+        const ViewParse parse = parseView(text.toStdString(), columns, rows);
+        if (!parse.ok())
+            return fail(QStringLiteral("bad view '%1': %2")
+                            .arg(text, QString::fromStdString(parse.reason())),
+                        false);
+        m_view = parse.view;
+    } else if (!positional.isEmpty()) {
+        const pictureopen::PictureView picture =
+            pictureopen::readView(positional.constFirst(), columns, rows);
+        if (!picture.ok())
+            return fail(picture.reason(), false);
+        m_view = picture.view;
+    }
+    if (render && m_view)
+        m_renderJob.view = *m_view;
+    return render ? Outcome::Render : Outcome::Run;
 }
 
 int CommandLine::report(Outcome outcome) const
 {
+    const auto show = [](const QString& text, const char* what) {
+        if (print(stdout, text))
+            return 0;
+        print(stderr, QStringLiteral("Quenthar: cannot write the %1: %2\n")
+                          .arg(QLatin1String(what),
+                               QString::fromLocal8Bit(std::strerror(errno ? errno : EIO))));
+        return 1;
+    };
     switch (outcome) {
     case Outcome::Run:
+    case Outcome::Render:
         break;
     case Outcome::ShowHelp:
-        print(stdout, helpText());
-        return 0;
+        return show(helpText(), "help");
     case Outcome::ShowVersion:
-        print(stdout, versionText() + QLatin1Char('\n'));
-        return 0;
+        return show(versionText() + QLatin1Char('\n'), "version");
     case Outcome::Error:
-        print(stderr, QStringLiteral("Quenthar: %1\n%2").arg(m_error, helpText()));
+        print(stderr, QStringLiteral("Quenthar: %1\n").arg(m_error));
         return 2;
     }
     return 0;

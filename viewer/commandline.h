@@ -1,43 +1,72 @@
-// The program's command line: --threads, --help, --version, and Qt's own
-// options, which QApplication takes for itself.
+// The program's command line: the view to open or render, --render with its
+// size, --threads, --help, --version, and Qt's own options, which
+// QApplication takes for itself.
 #pragma once
+
+#include "render.h"
+#include "viewstate.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QStringList>
 
+#include <optional>
+
 class CommandLine {
 public:
-    enum class Outcome { Run, ShowHelp, ShowVersion, Error };
+    enum class Outcome { Run, Render, ShowHelp, ShowVersion, Error };
     static constexpr int maxThreads = 256;
 
     CommandLine();
 
-    // Reads the arguments, the program's name first. Needs no application
-    // object and no display, so that help, the version and errors never do.
+    // Reads the arguments, the program's name first, and the view of a
+    // picture file given. Needs no application object and no display, so
+    // that help, the version, errors and a render never do.
     Outcome parse(const QStringList& arguments);
 
     // The threads a drawing pass runs on: --threads, or else one per core.
     int threads() const { return m_threads; }
+    // The view given by --view or a picture file, if any.
+    const std::optional<View>& view() const { return m_view; }
+    // After Render: the file to write, the picture's view and size, and
+    // whether the progress is silenced.
+    const QString& renderFile() const { return m_renderFile; }
+    const RenderJob& renderJob() const { return m_renderJob; }
+    bool quiet() const { return m_quiet; }
+    // The X display given by -display, or empty.
+    QString xDisplay() const;
+
     // After Error: what was wrong, in one line.
     QString errorText() const { return m_error; }
-    QString helpText() const { return m_parser.helpText(); }
+    QString helpText() const;
     // "Quenthar " and the version, e.g. "Quenthar 1.00.5458".
     static QString versionText();
 
-    // Prints what an outcome other than Run asks for (help or the version on
-    // stdout, an error and the usage on stderr) and returns the exit status:
-    // 0, or 2 after an error.
+    // Prints what an outcome other than Run and Render asks for (help or the
+    // version on stdout, an error on stderr) and returns the exit status: 0,
+    // 1 if the help or the version could not be written, 2 after an error.
     int report(Outcome outcome) const;
 
     // The arguments of main() as strings.
     static QStringList arguments(int argc, char* argv[]);
 
 private:
+    Outcome fail(const QString& error, bool usage);
+    bool readSize(const QString& text);
+
     QCommandLineParser m_parser;
     QCommandLineOption m_help;
     QCommandLineOption m_version;
     QCommandLineOption m_threadsOption;
+    QCommandLineOption m_viewOption;
+    QCommandLineOption m_renderOption;
+    QCommandLineOption m_sizeOption;
+    QCommandLineOption m_quietOption;
+    QCommandLineOption m_displayOption;
     int m_threads = 1;
+    std::optional<View> m_view;
+    QString m_renderFile;
+    RenderJob m_renderJob;
+    bool m_quiet = false;
     QString m_error;
 };

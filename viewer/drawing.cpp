@@ -1,6 +1,7 @@
 // The drawing controller: start-up, the rendering pass, stop and restart.
 #include "form1.h"
 
+#include "accessibility.h"
 #include "colourramp.h"
 #include "picturebox.h"
 #include "picturescan.h"
@@ -42,6 +43,7 @@ void Form1::EnableCommands(bool& enabled)
 
 void Form1::draw_Click()
 {
+    describePicture(pb, m_view);
     Label1->setText(drawingText);
     sel.mode = Selection::passRunning;
     bool enabled = false;
@@ -55,6 +57,8 @@ void Form1::draw_Click()
                                    "enaka nič ali premajhna."));
         return;
     }
+    // The list of views gains this one, unless it is the current entry.
+    m_history.visit(m_view);
 
     // Mesh: every pixel whose column or row is even turns black; the rest of
     // the previous picture shows through until the pass paints over it.

@@ -2,6 +2,7 @@
 // the About box, Exit and closing.
 #include "form1.h"
 
+#include "accessibility.h"
 #include "fittedtext.h"
 #include "picturebox.h"
 #include "pictureframe.h"
@@ -69,6 +70,7 @@ Form1::Form1(const QString& engineFile, QWidget* parent)
         setFixedSize(clientSize);
     createControls();
     Form_Load();
+    describePicture(pb, m_view);
 }
 
 void Form1::createControls()
@@ -77,6 +79,7 @@ void Form1::createControls()
     pb->setObjectName(QStringLiteral("pb"));
     pb->move(120 / twips, 120 / twips);
     pb->setFocusPolicy(Qt::TabFocus);
+    pb->setAccessibleName(pictureName());
     // A flat single-line border just outside the picture, under it, so that
     // none of the 640 x 480 pixels is hidden by it.
     auto* border = new PictureFrame(pb, this);
@@ -136,6 +139,7 @@ void Form1::createControls()
     connect(sstop, &QPushButton::clicked, this, &Form1::sstop_Click);
     connect(pb, &PictureBox::mouseMoved, this, &Form1::pb_MouseMove);
     connect(pb, &PictureBox::mouseReleased, this, &Form1::pb_MouseUp);
+    connectViewKeys();
 }
 
 void Form1::Command1_Click()

@@ -1,20 +1,30 @@
 // The program's only window: the picture, the drawing controls and the zoom.
 //
-// Form1 is written in three files, by the part of the window each holds:
-//   form1.cpp    the window, its controls and their wiring, and the
-//                procedures of the window alone: About, Exit, closing;
-//   drawing.cpp  start-up, the drawing pass, stop and restart;
-//   zoom.cpp     the zoom selection: corners, rubber band, cancel.
+// Form1 is written in four files, by the part of the window each holds:
+//   form1.cpp        the window, its controls and their wiring, and the
+//                    procedures of the window alone: About, Exit, closing;
+//   drawing.cpp      start-up, the drawing pass, stop and restart;
+//   zoom.cpp         the zoom selection: corners, rubber band, cancel;
+//   viewactions.cpp  what the keys, the wheel and the extra mouse buttons do
+//                    to the picture that stands: save, copy, back, forward,
+//                    zoom steps; and showing a view given from outside: from
+//                    the command line or a saved picture opened.
 // The arithmetic they use lives apart: the picture's size and the scan order
-// in picturescan.h, the scales and the zoom's view in viewmath.h, the colours
-// in colourramp.h, the threads of a pass in passthreads.h.
+// in picturescan.h, the scales, the zoom's view and the steps' rectangles in
+// viewmath.h, the colours in colourramp.h, the threads of a pass in
+// passthreads.h, the view as text in viewtext.h. So do the parts with no
+// window of their own: the list of views drawn in viewhistory.h, the picture
+// file and the clipboard in picturefile.h, the view of a saved picture read
+// back in pictureopen.h, the keys, wheel and extra buttons in viewkeys.h.
 #pragma once
 
 #include "enginebinding.h"
 #include "passthreads.h"
+#include "viewhistory.h"
 #include "viewmath.h"
 #include "viewstate.h"
 
+#include <QPointF>
 #include <QPointer>
 #include <QSize>
 #include <QString>
@@ -36,6 +46,9 @@ public:
     const View& view() const { return m_view; }
     void setView(const View& view) { m_view = view; }
     const Selection& selection() const { return sel; }
+    // The views drawn so far, in order; the current entry is the view that
+    // stands or is being drawn.
+    const ViewHistory& history() const { return m_history; }
 
     // The threads a pass works out its counts on, the window's own included:
     // one per core unless set. With 1, the window's thread alone calls Engine.
@@ -61,6 +74,33 @@ public slots:
     void pb_MouseUp(int button, int shift, float x, float y);
     void pb_MouseMove(int button, int shift, float x, float y);
 
+    // Draws view through draw_Click, as the next entry of the list of views,
+    // as if a button had started the pass; does nothing while a pass runs.
+    void showView(const View& view);
+
+    // The keys, the wheel and the extra buttons. Each does nothing unless a
+    // picture stands (mode 0).
+    // Saves the picture in a file the user names in the save dialog.
+    void savePicture();
+    // Saves the picture in fileName; a failure is shown in a message box.
+    // Returns whether the file was written.
+    bool savePictureAs(const QString& fileName);
+    void copyPicture();
+    void backView();
+    void forwardView();
+    // A 2x zoom step about the point at, in picture units, refused as the
+    // mouse's selection of the same rectangle would be.
+    void zoomStep(bool zoomIn, QPointF at);
+
+    // Opening a saved picture's view, when a picture stands or before the
+    // first pass; not during a pass or with a first corner placed.
+    // Draws the view of a picture the user picks in the open dialog.
+    void openPicture();
+    // Draws the view of the picture in fileName through showView; a file
+    // with no view that can be drawn is shown in a message box, and nothing
+    // changes. Returns whether the view was shown.
+    bool openPictureFile(const QString& fileName);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -80,6 +120,9 @@ private:
     void cancelSelection();
     void refuseSelection(const QString& reason);
     void keepClientSize();
+    void connectViewKeys();
+    bool pictureStands() const { return sel.mode == Selection::pictureStands; }
+    bool mayOpen() const;
 
     PictureBox* pb = nullptr;
     PictureBox* backupPic = nullptr;
@@ -103,4 +146,5 @@ private:
     // on a button that a pass disabled.
     QPointer<QWidget> m_focusHeir;
     PassThreads m_threads;
+    ViewHistory m_history;
 };

@@ -1,28 +1,37 @@
+#include "accessibility.h"
 #include "commandline.h"
 #include "form1.h"
 #include "identity.h"
 #include "platformstart.h"
+#include "rendercommand.h"
 
 #include <QApplication>
+#include <QTimer>
 
 int main(int argc, char* argv[])
 {
     // The command line is read before the window system is opened: help, the
-    // version and a bad option need no display.
+    // version, a bad option or view, and a render need no display.
     CommandLine commandLine;
     const CommandLine::Outcome outcome = commandLine.parse(CommandLine::arguments(argc, argv));
-    if (outcome != CommandLine::Outcome::Run) {
-        const QCoreApplication app(argc, argv); // names the program in the usage
+    if (outcome == CommandLine::Outcome::Render)
+        return runRender(argc, argv, commandLine);
+    if (outcome != CommandLine::Outcome::Run)
         return commandLine.report(outcome);
-    }
 
-    PlatformStart platformStart; // one line and status 1 if no window system opens
+    // One line and status 1 if no window system opens.
+    PlatformStart platformStart(commandLine.xDisplay());
     QApplication app(argc, argv);
     platformStart.opened();
     setUpIdentity();
+    installAccessibleInterfaces();
 
     Form1 form;
     form.setThreads(commandLine.threads());
     form.show();
+    // A view given on the command line is drawn at once, as the first entry
+    // of the list of views.
+    if (const std::optional<View> view = commandLine.view())
+        QTimer::singleShot(0, &form, [&form, view] { form.showView(*view); });
     return app.exec();
 }

@@ -1,5 +1,7 @@
 #include "picturebox.h"
 
+#include "cursormark.h"
+
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -61,7 +63,7 @@ void PictureBox::line(float x1, float y1, float x2, float y2, uint32_t colour)
         painter.setPen(QColor(toRgb(colour)));
         painter.drawLine(from, to);
     }
-    update();
+    pictureChanged();
 }
 
 // A horizontal or vertical line between whole pixels covers the pixels from
@@ -120,7 +122,7 @@ void PictureBox::box(float x1, float y1, float x2, float y2, uint32_t colour)
     fillPixels(left, bottom, right, bottom, rgb);
     fillPixels(left, top, left, bottom, rgb);
     fillPixels(right, top, right, bottom, rgb);
-    update();
+    pictureChanged();
 }
 
 void PictureBox::filledBox(float x1, float y1, float x2, float y2, uint32_t colour)
@@ -133,7 +135,7 @@ void PictureBox::filledBox(float x1, float y1, float x2, float y2, uint32_t colo
         painter.setBrush(color);
         painter.drawRect(QRectF(toPixels(x1, y1), toPixels(x2, y2)).normalized());
     }
-    update();
+    pictureChanged();
 }
 
 void PictureBox::paintPicture(const QImage& source, float x, float y)
@@ -147,7 +149,7 @@ void PictureBox::paintPicture(const QImage& source, float x, float y)
         QPainter painter(&m_image);
         painter.drawImage(toPixels(x, y), source);
     }
-    update();
+    pictureChanged();
 }
 
 void PictureBox::paintEvent(QPaintEvent* event)
@@ -155,10 +157,13 @@ void PictureBox::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     const QRect area = event->rect();
     painter.drawImage(area, m_image, area);
+    if (showsCursorMark())
+        paintCursorMark(painter, m_cursor);
 }
 
 void PictureBox::mouseMoveEvent(QMouseEvent* event)
 {
+    markCursor(false);
     const QPointF pos = event->position();
     emit mouseMoved(buttonCode(event->buttons()), shiftCode(event->modifiers()),
                     float(pos.x()) * picture::unitsPerPixel,
@@ -212,8 +217,11 @@ void PictureBox::keyPressEvent(QKeyEvent* event)
                                float(m_cursor.y() * picture::unitsPerPixel));
         return;
     }
+    update(cursorMarkArea(m_cursor));
     m_cursor = QPoint(std::clamp(m_cursor.x() + move.x(), 0, picture::columns - 1),
                       std::clamp(m_cursor.y() + move.y(), 0, picture::rows - 1));
+    m_cursorMarked = true;
+    update(cursorMarkArea(m_cursor));
     emit keyboardCursorChanged();
     emit mouseMoved(0, shift, float(m_cursor.x() * picture::unitsPerPixel),
                     float(m_cursor.y() * picture::unitsPerPixel));
@@ -242,5 +250,24 @@ void PictureBox::showFocus(bool show)
     if (m_showFocus == show)
         return;
     m_showFocus = show;
+    if (!show)
+        markCursor(false);
     emit keyboardCursorChanged();
+}
+
+// The cross is shown again only by the next move of the keys.
+void PictureBox::markCursor(bool mark)
+{
+    if (m_cursorMarked == mark)
+        return;
+    m_cursorMarked = mark;
+    update(cursorMarkArea(m_cursor));
+}
+
+// Whatever is drawn on the picture shows as drawn: a selection's band, whose
+// moving corner is the cursor, or a pass.
+void PictureBox::pictureChanged()
+{
+    m_cursorMarked = false;
+    update();
 }

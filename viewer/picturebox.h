@@ -17,7 +17,9 @@
 // The keyboard has the mouse's part too: while the picture has the focus, the
 // arrow keys move a cursor over it by a pixel (ten with Shift), and each move
 // is reported as a pointer move to that pixel; Space, Return and Enter report
-// a release of the left button there, Escape one of the right button.
+// a release of the left button there, Escape one of the right button. After a
+// move by the keys, a small cross marks the cursor on the screen until the
+// focus leaves, the pointer moves over the picture or anything is drawn on it.
 class PictureBox : public QWidget {
     Q_OBJECT
 
@@ -63,6 +65,8 @@ public:
     // Whether the focus is to be shown: the picture has it and it came from
     // the keyboard or the keyboard has been used on the picture since.
     bool showsKeyboardFocus() const { return m_showFocus; }
+    // Whether the cross over the picture marks the keyboard cursor.
+    bool showsCursorMark() const { return m_showFocus && m_cursorMarked; }
 
     static QRgb toRgb(uint32_t colour)
     {
@@ -90,6 +94,8 @@ private:
     bool axisLine(QPointF from, QPointF to, uint32_t colour);
     void fillPixels(double left, double top, double right, double bottom, QRgb rgb);
     void showFocus(bool show);
+    void markCursor(bool mark);
+    void pictureChanged();
 
     QImage m_image;
     // The pixels of m_image while no copy shares them, or null when setPixel
@@ -97,4 +103,5 @@ private:
     mutable QRgb* m_pixels = nullptr;
     QPoint m_cursor{picture::columns / 2, picture::rows / 2};
     bool m_showFocus = false;
+    bool m_cursorMarked = false;
 };

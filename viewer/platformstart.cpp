@@ -24,10 +24,18 @@ struct Held {
 
 QList<Held>* held = nullptr;
 QtMessageHandler previous = nullptr;
+// The X display given on the command line (-display), which Qt prefers to
+// DISPLAY.
+QString givenXDisplay;
 
 QString displayOf(const char* variable)
 {
     return qEnvironmentVariable(variable);
+}
+
+QString xDisplay()
+{
+    return givenXDisplay.isEmpty() ? displayOf("DISPLAY") : givenXDisplay;
 }
 
 // What a platform plugin that Qt tried needs and lacked, as part of a
@@ -54,7 +62,7 @@ QString reasonFor(const QString& plugin, bool found)
                    : QStringLiteral("cannot connect to the Wayland display \"%1\"").arg(display);
     }
     if (x11) {
-        const QString display = displayOf("DISPLAY");
+        const QString display = xDisplay();
         return display.isEmpty()
                    ? QStringLiteral("no X display to connect to (DISPLAY is not set)")
                    : QStringLiteral("cannot connect to the X display \"%1\"").arg(display);
@@ -82,8 +90,7 @@ QString explanation(const QString& fatal)
     }
     if (reasons.isEmpty())
         reasons.append(fatal.section(QLatin1Char('\n'), 0, 0).trimmed());
-    else if (onlyDisplays && displayOf("DISPLAY").isEmpty() &&
-             displayOf("WAYLAND_DISPLAY").isEmpty())
+    else if (onlyDisplays && xDisplay().isEmpty() && displayOf("WAYLAND_DISPLAY").isEmpty())
         reasons = QStringList{
             QStringLiteral("there is no display (neither DISPLAY nor WAYLAND_DISPLAY is set)")};
     reasons.removeDuplicates();
@@ -105,8 +112,9 @@ void holdBack(QtMsgType type, const QMessageLogContext& context, const QString& 
 
 } // namespace
 
-PlatformStart::PlatformStart()
+PlatformStart::PlatformStart(const QString& xDisplay)
 {
+    givenXDisplay = xDisplay;
     held = new QList<Held>;
     previous = qInstallMessageHandler(holdBack);
 }

@@ -2,6 +2,8 @@
 // abort when it cannot be opened.
 #pragma once
 
+#include <QString>
+
 // Lives around the construction of the QApplication. Until opened() is called,
 // Qt's messages are held back; if Qt then gives up because no platform plugin
 // could be started, the program prints one line saying what is missing (a
@@ -10,7 +12,8 @@
 // takes over again.
 class PlatformStart {
 public:
-    PlatformStart();
+    // xDisplay is the X display given on the command line, if any.
+    explicit PlatformStart(const QString& xDisplay = QString());
     ~PlatformStart();
     PlatformStart(const PlatformStart&) = delete;
     PlatformStart& operator=(const PlatformStart&) = delete;

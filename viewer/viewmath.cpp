@@ -49,6 +49,23 @@ Zoom zoomInto(const View& view, int16_t x1, int16_t y1, int16_t x2, int16_t y2, 
     return {Zoom::Outcome::zoomed, next};
 }
 
+std::optional<Corners> zoomStepCorners(float x, float y, bool zoomIn, float width, float height)
+{
+    // The point at a share of the picture stays at that share of the
+    // rectangle: its first corner lies that share of the rectangle's
+    // extent before the point.
+    const float size = zoomIn ? 0.5f : 2.0f;
+    const auto x1 = cornerField(x - x * size);
+    const auto y1 = cornerField(y - y * size);
+    if (!x1 || !y1)
+        return std::nullopt;
+    const auto x2 = cornerField(float(*x1) + width * size);
+    const auto y2 = cornerField(float(*y1) + height * size);
+    if (!x2 || !y2)
+        return std::nullopt;
+    return Corners{*x1, *y1, *x2, *y2};
+}
+
 QString pointTooFarText()
 {
     return QStringLiteral("Točka je predaleč zunaj slike.");

@@ -55,6 +55,21 @@ struct Zoom {
 Zoom zoomInto(const View& view, int16_t x1, int16_t y1, int16_t x2, int16_t y2, float width,
               float height);
 
+// The corners of a zoom selection, in picture units, x1 <= x2 and y1 <= y2.
+struct Corners {
+    int16_t x1 = 0;
+    int16_t y1 = 0;
+    int16_t x2 = 0;
+    int16_t y2 = 0;
+};
+
+// The rectangle that one step of the wheel or the keys zooms into, about the
+// point (x, y) in picture units on a picture of width x height units: half
+// the picture's width and height to zoom in 2x, twice them to zoom out 2x,
+// placed so that the point keeps its place in the picture to the nearest
+// unit. Empty if a corner does not fit a corner field.
+std::optional<Corners> zoomStepCorners(float x, float y, bool zoomIn, float width, float height);
+
 // What the user is told when a selection is refused.
 QString pointTooFarText();
 QString refusalText(Zoom::Outcome outcome);

@@ -1,6 +1,5 @@
 #include "viewtext.h"
 
-#include "picturescan.h"
 #include "quenthar_version.h"
 #include "viewmath.h"
 
@@ -46,14 +45,17 @@ std::string ViewParse::reason() const
     case ViewError::extentNotPositive:
         return "the " + field + " " + quoted + " is not a positive finite number";
     case ViewError::extentTooSmall:
-        return "the " + field + " " + quoted + " is too small to be drawn";
+        return "the " + field + " " + quoted + " is too small to be drawn on " +
+               std::to_string(columns) + "x" + std::to_string(rows) + " pixels";
     }
     return {};
 }
 
-ViewParse parseView(std::string_view text)
+ViewParse parseView(std::string_view text, int columns, int rows)
 {
     ViewParse parse;
+    parse.columns = columns;
+    parse.rows = rows;
     std::string_view fields[4];
     size_t count = 0;
     for (size_t start = 0;;) {
@@ -89,7 +91,7 @@ ViewParse parseView(std::string_view text)
         }
     }
     parse.view = View{values[0], values[1], values[2], values[3]};
-    const Scales scales = scalesOf(parse.view, picture::columns, picture::rows);
+    const Scales scales = scalesOf(parse.view, columns, rows);
     if (!std::isfinite(scales.x) || !std::isfinite(scales.y)) {
         parse.error = ViewError::extentTooSmall;
         parse.field = std::isfinite(scales.x) ? 3 : 2;

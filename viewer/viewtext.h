@@ -2,6 +2,7 @@
 // and the text entries that a saved picture carries.
 #pragma once
 
+#include "picturescan.h"
 #include "viewstate.h"
 
 #include <string>
@@ -35,6 +36,9 @@ struct ViewParse {
     // The field at fault, 0 to 3 (left, top, width, height), and its text.
     int field = -1;
     std::string fieldText;
+    // The size in pixels the view was checked for.
+    int columns = picture::columns;
+    int rows = picture::rows;
 
     bool ok() const { return error == ViewError::none; }
     // What is wrong, in one English phrase, e.g. "the width '0' is not a
@@ -44,9 +48,11 @@ struct ViewParse {
 
 // Reads four comma-separated numbers in any form std::from_chars reads
 // (fixed, scientific, "inf", "nan"), with no spaces, and checks that the
-// view can be drawn: finite edges, positive finite extents, and scales
-// 640 / width and 480 / height that do not overflow.
-ViewParse parseView(std::string_view text);
+// view can be drawn on columns x rows pixels: finite edges, positive finite
+// extents, and scales columns / width and rows / height that do not
+// overflow.
+ViewParse parseView(std::string_view text, int columns = picture::columns,
+                    int rows = picture::rows);
 
 // The text entries of a saved picture, in the order they are written. The
 // view's entry reads back with parseView.

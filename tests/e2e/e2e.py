@@ -124,12 +124,31 @@ def expected_picture(engine, view):
     return b"".join(ramp[engine(c, r, sx, sy, left, top)] for r in range(ROWS) for c in range(COLS))
 
 
-def zoomed(view, first, second):
-    """The view after zooming by corners clicked at picture pixels first and second."""
-    (x1, x2), (y1, y2) = (sorted((first[i] * UNITS, second[i] * UNITS)) for i in (0, 1))
+def zoomed(view, first, second, units=UNITS):
+    """The view after zooming by corners clicked at picture pixels first and second
+    (or given in picture units, with units=1)."""
+    (x1, x2), (y1, y2) = (sorted((first[i] * units, second[i] * units)) for i in (0, 1))
     left, top, width, height = view
     return (left + x1 / 9600.0 * width, top + y1 / 7200.0 * height,
             (x2 - x1) / 9600.0 * width, (y2 - y1) / 7200.0 * height)
+
+
+def wheel_zoomed(view, pixel):
+    """The view after a notch of the wheel away from the user over the pixel: the
+    zoom into the half-size rectangle that keeps the pixel in its place, its
+    corner rounded half to even (as round() does) to picture units."""
+    x1, y1 = round(pixel[0] * UNITS / 2), round(pixel[1] * UNITS / 2)
+    return zoomed(view, (x1, y1), (x1 + 4800, y1 + 3600), units=1)
+
+
+def read_ppm(path):
+    """The size and the RGB bytes of a binary PPM file as Qt writes it."""
+    with open(path, "rb") as f:
+        data = f.read()
+    kind, width, height, depth = data.split(maxsplit=4)[:4]
+    check((kind, depth) == (b"P6", b"255"), f"{path} is not an 8-bit binary PPM file")
+    size = (int(width), int(height))
+    return size, data[len(data) - 3 * size[0] * size[1]:]
 
 
 def with_band(picture, a, b):
@@ -339,6 +358,14 @@ class WaylandApp(App):
     def find(self, title):
         return None
 
+    def keys(self, *names):
+        """Types keys into weston, which passes them to the focused window."""
+        self.xdotool("key", "--delay", "20", *names)
+
+    def title_bar(self):
+        """The strip of Qt's title bar just above the client area."""
+        return self.suite.display.grab(self.origin[0], self.origin[1] - 26, CLIENT[0], 20)
+
     def click(self, x, y, button=1):
         """Clicks, then parks the pointer at the output's bottom left, off
         the controls: weston draws the pointer into the screen."""
@@ -444,6 +471,63 @@ def run_close(suite, app):
     suite.step("closing the window during a pass")
 
 
+def save_through_dialog(suite, app, name):
+    """Ctrl+S, a new name typed over the proposed one and Return in the save
+    dialog; returns the saved file's path once it is there and the dialog is
+    closed."""
+    path = os.path.join(suite.pictures, name)
+    if app.wayland:
+        # The dialog has no X window: the main window's title bar shows, by
+        # its colours, that the dialog has taken the focus and given it back.
+        title = app.title_bar()
+        app.keys("ctrl+s")
+        app.wait(lambda: app.title_bar() != title, SHORT, "the save dialog")
+        time.sleep(0.5)
+    else:
+        app.keys("ctrl+s")
+        dialog = app.wait(lambda: app.find("Shrani sliko"), SHORT, "the save dialog")
+        app.xdotool("windowfocus", "--sync", dialog)
+    app.xdotool("key", "--delay", "20", "ctrl+a")
+    app.xdotool("type", "--delay", "20", name)
+    app.xdotool("key", "Return")
+    app.wait(lambda: os.path.exists(path) and (
+        app.title_bar() == title if app.wayland else not app.find("Shrani sliko")), SHORT,
+             f"{name} saved and the dialog closed")
+    return path
+
+
+def check_saved(path, shown):
+    size, pixels = read_ppm(path)
+    check(size == (COLS, ROWS), f"saved picture of size {size}")
+    wrong = differences(pixels, shown)
+    check(not wrong, f"{len(wrong)} pixels of the saved picture differ from the screen: "
+          f"{wrong[:4]}")
+
+
+def run_keep(suite, app):
+    default = expected_picture(suite.engine, DEFAULT_VIEW)
+    app.press("draw")
+    app.expect_picture(default, "a pass of the default view")
+    # A suffix other than .png gives its own format: PPM, plain to read here.
+    check_saved(save_through_dialog(suite, app, "kept.ppm"), app.picture())
+    suite.step("Ctrl+S through the save dialog")
+
+    pixel = (200, 100)
+    view = wheel_zoomed(DEFAULT_VIEW, pixel)
+    app.move(PIC[0] + pixel[0], PIC[1] + pixel[1])
+    app.xdotool("click", "4")
+    wheeled = expected_picture(suite.engine, view)
+    app.expect_picture(wheeled, f"the view {view} after a notch of the wheel")
+    app.xdotool("click", "8")
+    app.expect_picture(default, "the default view after the back button")
+    app.xdotool("click", "9")
+    app.expect_picture(wheeled, "the wheel's view after the forward button")
+    suite.step("a wheel notch, then the back and forward buttons")
+
+    app.press("Command2")
+    check((status := app.exit_status("Izhod")) == 0, f"exit status {status} after Izhod")
+
+
 def run_without_engine(suite, app):
     check_startup(app)
     app.press("Command1")
@@ -505,6 +589,11 @@ def run_wayland(suite, app):
           "the window is wider than its own size after restoring")
     suite.step("restore")
 
+    # Qt's own save dialog, a window of its own beside the main one.
+    shown = app.picture()
+    check_saved(save_through_dialog(suite, app, "kept-wayland.ppm"), shown)
+    suite.step("Ctrl+S through the save dialog")
+
     app.press("Command2")
     check((status := app.exit_status("Izhod")) == 0, f"exit status {status} after Izhod")
     suite.step("Izhod")
@@ -528,7 +617,13 @@ class Suite:
             number = pipe.readline().strip()  # written once the server is ready
         check(number, "Xvfb did not start")
         self.runtime = tempfile.TemporaryDirectory()
-        self.env = dict(os.environ, DISPLAY=f":{number}", XDG_RUNTIME_DIR=self.runtime.name)
+        # The pictures folder, where a save starts, is one of the suite's own.
+        self.pictures = os.path.join(self.runtime.name, "Slike")
+        os.makedirs(self.pictures)
+        with open(os.path.join(self.runtime.name, "user-dirs.dirs"), "w") as f:
+            f.write(f'XDG_PICTURES_DIR="{self.pictures}"\n')
+        self.env = dict(os.environ, DISPLAY=f":{number}", XDG_RUNTIME_DIR=self.runtime.name,
+                        XDG_CONFIG_HOME=self.runtime.name)
         self.display = Display(f":{number}")
         self.weston = None
         self.started = time.monotonic()
@@ -598,6 +693,7 @@ def main():
     try:
         suite.run(run_main, suite.program)
         suite.run(run_close, suite.program)
+        suite.run(run_keep, suite.program)
         with tempfile.TemporaryDirectory() as alone:
             suite.run(run_without_engine, shutil.copy2(suite.program, alone))
         if wayland:

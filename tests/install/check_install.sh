@@ -9,18 +9,8 @@ build=$2
 stage=$3
 source=$4
 version=$5
-failures=0
 
-check() { # check DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    if "$@"; then
-        echo "ok - $what"
-    else
-        echo "FAIL - $what"
-        failures=$((failures + 1))
-    fi
-}
+source "$(dirname "$(readlink -f "$0")")/../checks.sh"
 
 rm -rf "$stage"
 "$cmake" --install "$build" --prefix "$stage" >/dev/null
@@ -97,7 +87,16 @@ check "--help prints the options and exits 0" \
 status=$(run_status "$scratch/out" "$scratch/err" "${no_display[@]}" "$program" --no-such-option)
 check "an unknown option is refused in one line on stderr, with status 2" \
     test "$status" -eq 2 -a ! -s "$scratch/out" \
-    -a "$(head -n1 "$scratch/err")" = "Quenthar: Unknown option 'no-such-option'."
+    -a "$(cat "$scratch/err")" = "Quenthar: unknown option '--no-such-option' (try 'Quenthar --help')"
+
+# A render needs no display either, and loads the installed engine through
+# the RUNPATH.
+status=$(run_status "$scratch/out" "$scratch/err" "${no_display[@]}" "$program" \
+    --render "$scratch/render.png" --size 320x200 --view -1,-1,2,2)
+check "--render writes a PNG of the given size with no display, quietly, with status 0" \
+    test "$status" -eq 0 -a ! -s "$scratch/out" -a ! -s "$scratch/err" \
+    -a "$(png_size "$scratch/render.png" 2>/dev/null)" = 320x200
+check "and the view in its text entries" grep -qa 'View.-1,-1,2,2' "$scratch/render.png"
 
 # A gzip file made with -9 -n: no file name or other optional field (flags 0),
 # no time stamp, and the mark of the highest compression level (2).
@@ -197,5 +196,4 @@ check "it names the licence, MIT" grep -q '<project_license>MIT</project_license
 check "its newest release is $version" test "$(grep -m1 -o '<release version="[^"]*"' "$metainfo")" = \
     "<release version=\"$version\""
 
-echo "$failures failure(s)"
-[ "$failures" -eq 0 ]
+finish

@@ -10,15 +10,22 @@ failures=0
 runtime=$(mktemp -d)
 trap 'rm -rf "$runtime"' EXIT
 
-# expect_line DESCRIPTION PATTERN VARIABLE=VALUE...: runs the program with no
-# display but the given variables; it must end with status 1 and print one
-# line matching PATTERN on stderr and nothing on stdout.
+# expect_line DESCRIPTION PATTERN [VARIABLE=VALUE...] [-- ARGUMENT...]: runs
+# the program with no display but the given variables, with the arguments;
+# it must end with status 1 and print one line matching PATTERN on stderr and
+# nothing on stdout.
 expect_line() {
     local what=$1 pattern=$2
     shift 2
+    local variables=()
+    while [ $# -gt 0 ] && [ "$1" != -- ]; do
+        variables+=("$1")
+        shift
+    done
+    [ $# -gt 0 ] && shift
     local out err status
     out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u XDG_SESSION_TYPE \
-        XDG_RUNTIME_DIR="$runtime" "$@" "$program" 2>"$runtime/stderr")
+        XDG_RUNTIME_DIR="$runtime" "${variables[@]}" "$program" "$@" 2>"$runtime/stderr")
     status=$?
     err=$(cat "$runtime/stderr")
     if [ "$status" -eq 1 ] && [ -z "$out" ] && [ "$(wc -l <"$runtime/stderr")" -eq 1 ] &&
@@ -37,6 +44,8 @@ expect_line "Wayland without a compositor" \
     QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=quenthar-none
 expect_line "X display that does not answer" "^Quenthar: .*cannot connect to the X display" \
     DISPLAY=:4242 QT_QPA_PLATFORM=xcb
+expect_line "X display given by -display" \
+    "^Quenthar: cannot open the window: cannot connect to the X display \":4242\"\\.$" -- -display :4242
 expect_line "a Wayland session without the plugin for it" \
     "^Quenthar: .*Wayland.*not installed.*qt6-wayland.*DISPLAY is not set" \
     "QT_QPA_PLATFORM=wayland-quenthar-none;xcb" WAYLAND_DISPLAY=wayland-0

@@ -1,0 +1,518 @@
+// Keeping what was found: the list of views with back and forward, zoom
+// steps by the wheel and the keys, saving and copying the picture, and that
+// none of it acts unless a picture stands; and opening a saved picture's view
+// again, from the command line and by Ctrl+O.
+#include "commandline.h"
+#include "expectedpicture.h"
+#include "picturefile.h"
+#include "probe.h"
+#include "quenthar_version.h"
+#include "viewtext.h"
+
+#include <QClipboard>
+#include <QDir>
+#include <QFileDialog>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QWheelEvent>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstring>
+
+namespace {
+
+bool sameBits(const View& a, const View& b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// A window driven by the wheel, the keys and the mouse.
+struct Driven : Window {
+    explicit Driven(const QString& engine = Probe::fileName()) : Window(engine) {}
+    void wheel(QPointF pixel, int delta)
+    {
+        QWheelEvent event(pixel, pb()->mapToGlobal(pixel), {}, {0, delta}, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(pb(), &event);
+    }
+    // The key goes to the focused control, as the user's would. The
+    // offscreen platform gives no window back its activation when a dialog
+    // closes, as a window system does.
+    void key(QKeySequence::StandardKey key)
+    {
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        const QKeyCombination combination = QKeySequence(key)[0];
+        QWidget* focused = QApplication::focusWidget();
+        QTest::keyClick(focused ? focused : form.get(), combination.key(),
+                        combination.keyboardModifiers());
+    }
+    void zoomByMouse(QPoint first, QPoint second)
+    {
+        form->pb_MouseUp(1, 0, float(first.x()), float(first.y()));
+        form->pb_MouseUp(1, 0, float(second.x()), float(second.y()));
+    }
+    Probe probe;
+};
+
+// A window whose first pass has finished: mode 0, a picture saved.
+struct Drawn : Driven {
+    Drawn()
+    {
+        form->draw_Click();
+        probe.reset();
+    }
+};
+
+// Answers each file dialog that opens while it lives with answer, once the
+// dialog runs, and counts them.
+struct FileDialogs : QObject {
+    explicit FileDialogs(std::function<void(QFileDialog*)> answer) : answer(std::move(answer))
+    {
+        qApp->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (auto* dialog = qobject_cast<QFileDialog*>(watched);
+            dialog && event->type() == QEvent::Show) {
+            ++opened;
+            QTimer::singleShot(0, dialog, [this, dialog] { answer(dialog); });
+        }
+        return false;
+    }
+    std::function<void(QFileDialog*)> answer;
+    int opened = 0;
+};
+
+// A PNG of 640 x 480 pixels whose text entries hold the view text, if any.
+void writePicture(const QString& fileName, const QString& view = {})
+{
+    QImageWriter writer(fileName);
+    if (!view.isEmpty())
+        writer.setText(QString::fromLatin1(viewKey), view);
+    QImage picture(640, 480, QImage::Format_RGB32);
+    picture.fill(Qt::yellow);
+    QVERIFY(writer.write(picture));
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(View)
+
+class TestViews : public QObject {
+    Q_OBJECT
+
+private slots:
+    // A view shown first starts the list, and every kind of new view joins
+    // it; back and forward draw the very same views again, and the same
+    // pictures. The list is bounded.
+    void backAndForwardDrawTheSameViewsAgain()
+    {
+        Driven w(QStringLiteral("libengine.so"));
+        const View start{-0.5, 0.25, 0.125, 0.0625};
+        w.form->showView(start);
+        QCOMPARE(w.form->history().size(), size_t(1));
+        const QImage startPicture = w.backupPic()->image();
+        w.zoomByMouse({2400, 1800}, {7200, 5400});
+        const View zoomed = w.form->view();
+        w.wheel({101, 333}, 120);
+        const View wheeled = w.form->view();
+        const QImage wheeledPicture = w.backupPic()->image();
+        QTest::mouseClick(w.button("draw"), Qt::LeftButton);
+        QCOMPARE(w.form->history().size(), size_t(3));
+
+        w.key(QKeySequence::Back);
+        QVERIFY(sameBits(w.form->view(), zoomed));
+        QTest::mouseRelease(w.pb(), Qt::BackButton, {}, {5, 5});
+        QVERIFY(sameBits(w.form->view(), start));
+        QCOMPARE(w.backupPic()->image(), startPicture);
+        QCOMPARE(w.pb()->image(), startPicture);
+        w.key(QKeySequence::Back);
+        QVERIFY(sameBits(w.form->view(), start));
+        QTest::mouseRelease(w.pb(), Qt::ForwardButton, {}, {5, 5});
+        w.key(QKeySequence::Forward);
+        QVERIFY(sameBits(w.form->view(), wheeled));
+        QCOMPARE(w.backupPic()->image(), wheeledPicture);
+        QCOMPARE(w.backupPic()->image(), expectedPicture(wheeled));
+        QTest::mouseRelease(w.pb(), Qt::ForwardButton, {}, {5, 5});
+        QVERIFY(sameBits(w.form->view(), wheeled));
+
+        // A new view after going back drops the views ahead.
+        w.key(QKeySequence::Back);
+        QTest::mouseClick(w.button("restart"), Qt::LeftButton);
+        QCOMPARE(w.form->history().size(), size_t(3));
+        w.key(QKeySequence::Forward);
+        QVERIFY(sameBits(w.form->view(), View{}));
+        w.key(QKeySequence::Back);
+        QVERIFY(sameBits(w.form->view(), zoomed));
+        QCOMPARE(w.mode(), 0);
+        QCOMPARE(w.label(), selectText);
+
+        ViewHistory bounded;
+        for (int i = 0; i <= 1000; ++i)
+            bounded.visit(View{double(i), 0, 1, 1});
+        QCOMPARE(bounded.size(), size_t(1000));
+        QCOMPARE(bounded.at(0).viewLeft, 1.0);
+    }
+
+    // A step is the zoom into a rectangle of the picture, picked as the
+    // mouse would pick it.
+    void stepsAreTheMouseRectangles_data()
+    {
+        QTest::addColumn<int>("step"); // 0: wheel, 1: keys, 2: keys on the focused picture
+        QTest::addColumn<bool>("zoomIn");
+        QTest::addColumn<QPoint>("first");
+        QTest::addColumn<QPoint>("second");
+        // The pointer at pixel (100, 50), at unit (1500, 750).
+        QTest::newRow("wheel in") << 0 << true << QPoint(750, 375) << QPoint(5550, 3975);
+        QTest::newRow("wheel out") << 0 << false << QPoint(-1500, -750) << QPoint(17700, 13650);
+        QTest::newRow("Ctrl+Plus") << 1 << true << QPoint(2400, 1800) << QPoint(7200, 5400);
+        QTest::newRow("Ctrl+Minus") << 1 << false << QPoint(-4800, -3600) << QPoint(14400, 10800);
+        // The keyboard cursor moved to pixel (330, 240), unit (4950, 3600).
+        QTest::newRow("Ctrl+Plus, picture focused")
+            << 2 << true << QPoint(2475, 1800) << QPoint(7275, 5400);
+    }
+    void stepsAreTheMouseRectangles()
+    {
+        QFETCH(int, step);
+        QFETCH(bool, zoomIn);
+        QFETCH(QPoint, first);
+        QFETCH(QPoint, second);
+        View expected;
+        {
+            Drawn mouse;
+            mouse.zoomByMouse(first, second);
+            expected = mouse.form->view();
+        }
+        Drawn w;
+        if (step == 0) {
+            // High-resolution wheels: deltas add up to a notch.
+            for (int i = 0; i < 3; ++i)
+                w.wheel({100, 50}, zoomIn ? 40 : -40);
+        } else {
+            if (step == 1)
+                w.button("draw")->setFocus();
+            else
+                QTest::keyClick(w.pb(), Qt::Key_Right, Qt::ShiftModifier);
+            w.key(zoomIn ? QKeySequence::ZoomIn : QKeySequence::ZoomOut);
+        }
+        QVERIFY(sameBits(w.form->view(), expected));
+        QCOMPARE(w.probe.calls(), 307200);
+        QCOMPARE(w.form->history().size(), size_t(2));
+    }
+
+    void notchInThenOutReturnsWithinAUnit()
+    {
+        Drawn w;
+        const View start = w.form->view();
+        for (const QPointF pixel : {QPointF(101, 333), QPointF(0.4, 479.7)}) {
+            w.wheel(pixel, 120);
+            w.wheel(pixel, -120);
+            const View& back = w.form->view();
+            QCOMPARE(back.viewWidth, start.viewWidth);
+            QVERIFY(qAbs(back.viewLeft - start.viewLeft) <= start.viewWidth / 9600);
+            QVERIFY(qAbs(back.viewTop - start.viewTop) <= start.viewHeight / 7200);
+            w.form->setView(start);
+        }
+    }
+
+    void refusedStepsLeaveTheView_data()
+    {
+        QTest::addColumn<View>("view");
+        QTest::addColumn<int>("delta");
+        QTest::newRow("in, scale overflows") << View{0, 0, 5e-306, 1} << 120;
+        QTest::newRow("out, width overflows") << View{0, 0, 1e308, 1} << -120;
+    }
+    void refusedStepsLeaveTheView()
+    {
+        QFETCH(View, view);
+        QFETCH(int, delta);
+        Drawn w;
+        w.form->showView(view);
+        w.probe.reset();
+        QString title, text;
+        answerMessageBox([&](QMessageBox* box) {
+            title = box->windowTitle();
+            text = box->text();
+        });
+        w.wheel({320, 240}, delta);
+        QCOMPARE(title, QStringLiteral("Napaka"));
+        QCOMPARE(text, refusalText(Zoom::Outcome::notDrawable));
+        QVERIFY(sameBits(w.form->view(), view));
+        QCOMPARE(w.probe.calls(), 0);
+        QCOMPARE(w.mode(), 0);
+        QCOMPARE(w.pb()->image(), w.backupPic()->image());
+        QCOMPARE(w.form->history().size(), size_t(2));
+    }
+
+    // Before the first pass, during one and with a first corner placed, the
+    // keys reach the controls as before, the wheel does nothing and the
+    // extra buttons cancel a corner as any other button.
+    void nothingUnlessAPictureStands()
+    {
+        Driven w;
+        const auto tryAll = [&] {
+            for (auto key : {QKeySequence::Save, QKeySequence::Copy, QKeySequence::Back,
+                             QKeySequence::ZoomIn, QKeySequence::ZoomOut})
+                w.key(key);
+            w.wheel({50, 50}, 240);
+            QTest::mouseRelease(w.pb(), Qt::BackButton, {}, {5, 5});
+        };
+        QGuiApplication::clipboard()->clear();
+        tryAll();
+        QCOMPARE(w.mode(), -1);
+        QCOMPARE(w.probe.calls(), 0);
+
+        bool unchanged = false;
+        whenEventsRun([&] {
+            tryAll();
+            w.form->showView(View{0, 0, 1, 1});
+            unchanged = w.mode() == -2 && !QApplication::activeModalWidget();
+        });
+        w.form->draw_Click();
+        QVERIFY(unchanged);
+        QCOMPARE(w.probe.calls(), 307200);
+        QCOMPARE(w.form->history().size(), size_t(1));
+        const QMimeData* clipboard = QGuiApplication::clipboard()->mimeData();
+        QVERIFY(!clipboard || !clipboard->hasImage());
+
+        // Alt+Left still moves the keyboard cursor, once at each try: the
+        // corner is placed after two.
+        w.probe.reset();
+        QTest::keyClick(w.pb(), Qt::Key_Space);
+        QCOMPARE(w.mode(), 1);
+        tryAll();
+        QCOMPARE(w.mode(), 0);
+        QCOMPARE(w.label(), selectText);
+        QCOMPARE(w.form->selection().x1, int16_t(318 * 15));
+        QCOMPARE(w.pb()->keyboardCursor(), QPoint(317, 240));
+        QCOMPARE(w.probe.calls(), 0);
+        QVERIFY(w.form->view() == View{});
+    }
+
+    void saveAndReadBack_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("format");
+        QTest::newRow("png") << QStringLiteral("a.png") << QByteArray("png");
+        QTest::newRow("bmp") << QStringLiteral("a.BMP") << QByteArray("bmp");
+        QTest::newRow("no suffix") << QStringLiteral("a") << QByteArray("png");
+    }
+    void saveAndReadBack()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, format);
+        Drawn w;
+        w.zoomByMouse({4226, 5505}, {7899, 6888});
+        const View view = w.form->view();
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        QVERIFY(w.form->savePictureAs(path));
+        QImageReader reader(path);
+        QCOMPARE(reader.format(), format);
+        const QImage saved = reader.read();
+        QCOMPARE(saved.convertToFormat(QImage::Format_RGB32), w.backupPic()->image());
+        if (format == "png") {
+            const ViewParse parse =
+                parseView(saved.text(QString::fromLatin1(viewKey)).toStdString());
+            QVERIFY(parse.ok());
+            QVERIFY(sameBits(parse.view, view));
+            QCOMPARE(saved.text(QStringLiteral("Software")),
+                     QStringLiteral("Quenthar " QUENTHAR_VERSION));
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{name});
+    }
+
+    // A save that fails says so, names the file, and leaves no file of its
+    // own: an earlier file of that name stays whole.
+    void failedSaveKeepsTheEarlierFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("read-only folder") << QStringLiteral("a.png") << QStringLiteral("read-only");
+        QTest::newRow("write fails midway")
+            << QStringLiteral("a.png") << QStringLiteral("file size limit");
+        QTest::newRow("name of a folder") << QStringLiteral("folder") << QString();
+        QTest::newRow("inside a file") << QStringLiteral("a.png/b.png") << QString();
+        QTest::newRow("unknown suffix") << QStringLiteral("a.xyz") << QString();
+    }
+    void failedSaveKeepsTheEarlierFile()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, failure);
+        Drawn w;
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+        const QString earlier = dir.filePath(QStringLiteral("a.png"));
+        QFile file(earlier);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("earlier") == 7);
+        file.close();
+        const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden);
+
+        QFile::Permissions permissions = QFile::permissions(dir.path());
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        const rlimit small{100, limit.rlim_max};
+        if (failure == QLatin1String("read-only")) {
+            QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+            if (QFileInfo(dir.path()).isWritable()) {
+                QFile::setPermissions(dir.path(), permissions);
+                QSKIP("a read-only folder is writable to this user (root)");
+            }
+        } else if (!failure.isEmpty()) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            setrlimit(RLIMIT_FSIZE, &small);
+        }
+        QString text;
+        answerMessageBox([&](QMessageBox* box) { text = box->text(); });
+        const bool saved = w.form->savePictureAs(dir.filePath(name));
+        setrlimit(RLIMIT_FSIZE, &limit);
+        QFile::setPermissions(dir.path(), permissions);
+
+        QVERIFY(!saved);
+        QVERIFY2(text.contains(QDir::toNativeSeparators(dir.filePath(name))), qPrintable(text));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("earlier"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden), before);
+        QCOMPARE(w.mode(), 0);
+        QCOMPARE(w.pb()->image(), w.backupPic()->image());
+    }
+
+    void copyPutsThePictureAndTheView()
+    {
+        Drawn w;
+        w.zoomByMouse({300, 200}, {9000, 7000});
+        w.key(QKeySequence::Copy);
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        QCOMPARE(qvariant_cast<QImage>(data->imageData()).convertToFormat(QImage::Format_RGB32),
+                 w.backupPic()->image());
+        QVERIFY(sameBits(parseView(data->text().toStdString()).view, w.form->view()));
+    }
+
+    // A saved picture opened again, from the command line (as the file or as
+    // its numbers, shown as main shows them) or by Ctrl+O before the first
+    // pass, draws its view bit for bit as the first entry of the list;
+    // "Nazaj na začetek" still returns to the default view.
+    void openedPictureDrawsItsView()
+    {
+        QTemporaryDir dir;
+        const QString saved = dir.filePath(QStringLiteral("saved.png"));
+        View view;
+        QImage picture;
+        {
+            Drawn w;
+            w.zoomByMouse({4226, 5505}, {7899, 6888});
+            view = w.form->view();
+            picture = w.backupPic()->image();
+            QVERIFY(w.form->savePictureAs(saved));
+        }
+        const QStringList commandLines[] = {
+            {QStringLiteral("Quenthar"), saved},
+            {QStringLiteral("Quenthar"), QStringLiteral("--view"),
+             QString::fromStdString(formatView(view))},
+            {}, // Ctrl+O
+        };
+        for (const QStringList& arguments : commandLines) {
+            Driven w;
+            if (!arguments.isEmpty()) {
+                CommandLine commandLine;
+                QCOMPARE(commandLine.parse(arguments), CommandLine::Outcome::Run);
+                QVERIFY(commandLine.view());
+                w.form->showView(*commandLine.view());
+            } else {
+                QString folder;
+                FileDialogs dialogs([&](QFileDialog* dialog) {
+                    folder = dialog->directory().absolutePath();
+                    dialog->selectFile(saved);
+                    static_cast<QDialog*>(dialog)->accept();
+                });
+                w.key(QKeySequence::Open);
+                QCOMPARE(dialogs.opened, 1);
+                QCOMPARE(folder, QDir(picturefile::startFolder()).absolutePath());
+            }
+            QVERIFY(sameBits(w.form->view(), view));
+            QCOMPARE(w.mode(), 0);
+            QCOMPARE(w.backupPic()->image(), picture);
+            QCOMPARE(w.form->history().size(), size_t(1));
+            QTest::mouseClick(w.button("restart"), Qt::LeftButton);
+            QVERIFY(sameBits(w.form->view(), View{}));
+            QCOMPARE(w.form->history().size(), size_t(2));
+        }
+    }
+
+    // A file with no view that can be drawn is refused in a message box
+    // naming it, and nothing changes.
+    void openRefusalsLeaveTheView_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("missing") << QStringLiteral("missing.png")
+                                 << QStringLiteral("datoteke ni mogoče prebrati");
+        QTest::newRow("not an image")
+            << QStringLiteral("text.png") << QStringLiteral("datoteka ni slika");
+        QTest::newRow("no view") << QStringLiteral("plain.png")
+                                 << QStringLiteral("ni zapisanega pogleda");
+        QTest::newRow("scale overflows")
+            << QStringLiteral("tiny.png")
+            << QStringLiteral("pogleda »0,0,1e-306,1« ni mogoče narisati");
+    }
+    void openRefusalsLeaveTheView()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, why);
+        QTemporaryDir dir;
+        QFile text(dir.filePath(QStringLiteral("text.png")));
+        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("not a picture") > 0);
+        text.close();
+        writePicture(dir.filePath(QStringLiteral("plain.png")));
+        writePicture(dir.filePath(QStringLiteral("tiny.png")), QStringLiteral("0,0,1e-306,1"));
+
+        Drawn w;
+        w.zoomByMouse({300, 200}, {9000, 7000});
+        const View view = w.form->view();
+        w.probe.reset();
+        QString title, message;
+        answerMessageBox([&](QMessageBox* box) {
+            title = box->windowTitle();
+            message = box->text();
+        });
+        QVERIFY(!w.form->openPictureFile(dir.filePath(name)));
+        QCOMPARE(title, QStringLiteral("Napaka"));
+        QVERIFY2(message.contains(QDir::toNativeSeparators(dir.filePath(name))) &&
+                     message.contains(why),
+                 qPrintable(message));
+        QVERIFY(sameBits(w.form->view(), view));
+        QCOMPARE(w.form->history().size(), size_t(2));
+        QCOMPARE(w.probe.calls(), 0);
+        QCOMPARE(w.mode(), 0);
+        QCOMPARE(w.pb()->image(), w.backupPic()->image());
+    }
+
+    // During a pass and with a first corner placed, Ctrl+O opens no dialog.
+    void openIgnoredDuringAPassAndWithACorner()
+    {
+        Driven w;
+        FileDialogs dialogs([](QFileDialog* dialog) { dialog->reject(); });
+        int modeDuringPass = 0;
+        whenEventsRun([&] {
+            modeDuringPass = w.mode();
+            w.key(QKeySequence::Open);
+        });
+        w.form->draw_Click();
+        QCOMPARE(modeDuringPass, -2);
+        QTest::keyClick(w.pb(), Qt::Key_Space);
+        QCOMPARE(w.mode(), 1);
+        w.key(QKeySequence::Open);
+        QCOMPARE(w.mode(), 1);
+        QCOMPARE(dialogs.opened, 0);
+        QCOMPARE(w.form->history().size(), size_t(1));
+        QVERIFY(w.form->view() == View{});
+    }
+};
+
+QTEST_MAIN(TestViews)
+#include "tst_views.moc"

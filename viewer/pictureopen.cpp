@@ -1,0 +1,94 @@
+// Opening a saved picture's view: the open dialog and the view's text entry.
+#include "pictureopen.h"
+
+#include "picturefile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QImageReader>
+
+namespace pictureopen {
+
+QString PictureView::reason() const
+{
+    const QString name = QStringLiteral("'%1'").arg(fileName);
+    switch (failure) {
+    case Failure::none:
+        break;
+    case Failure::unreadable:
+        return QStringLiteral("cannot read %1: %2").arg(name, detail);
+    case Failure::notImage:
+        return QStringLiteral("%1 is not an image").arg(name);
+    case Failure::noView:
+        return QStringLiteral("%1 holds no view: it is not a picture saved by Quenthar").arg(name);
+    case Failure::badView:
+        return QStringLiteral("the view '%1' of %2 is wrong: %3")
+            .arg(detail, name, QString::fromStdString(parse.reason()));
+    }
+    return {};
+}
+
+QString PictureView::windowText() const
+{
+    QString why;
+    switch (failure) {
+    case Failure::none:
+        return {};
+    case Failure::unreadable:
+        why = QStringLiteral("datoteke ni mogoče prebrati: %1").arg(detail);
+        break;
+    case Failure::notImage:
+        why = QStringLiteral("datoteka ni slika.");
+        break;
+    case Failure::noView:
+        why = QStringLiteral("v sliki ni zapisanega pogleda; to ni slika, ki jo je shranil "
+                             "Quenthar.");
+        break;
+    case Failure::badView:
+        why = QStringLiteral("zapisanega pogleda »%1« ni mogoče narisati.").arg(detail);
+        break;
+    }
+    return QStringLiteral("Pogleda iz »%1« ni mogoče odpreti:\n%2")
+        .arg(QDir::toNativeSeparators(fileName), why);
+}
+
+PictureView readView(const QString& fileName, int columns, int rows)
+{
+    PictureView result;
+    result.fileName = fileName;
+    const auto fail = [&result](PictureView::Failure failure, const QString& detail = {}) {
+        result.failure = failure;
+        result.detail = detail;
+        return result;
+    };
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(PictureView::Failure::unreadable, file.errorString());
+    QImageReader reader(&file);
+    if (!reader.canRead())
+        return fail(PictureView::Failure::notImage);
+    const QString text = reader.text(QString::fromLatin1(viewKey));
+    if (text.isEmpty())
+        return fail(PictureView::Failure::noView);
+    result.parse = parseView(text.toStdString(), columns, rows);
+    if (!result.parse.ok())
+        return fail(PictureView::Failure::badView, text);
+    result.view = result.parse.view;
+    return result;
+}
+
+QString askFileName(QWidget* parent)
+{
+    QFileDialog dialog(parent, QStringLiteral("Odpri sliko"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(
+        {QStringLiteral("Slike PNG (*.png)"), QStringLiteral("Vse datoteke (*)")});
+    dialog.setDirectory(picturefile::startFolder());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace pictureopen

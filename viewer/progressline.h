@@ -1,0 +1,28 @@
+// The progress of a render on a terminal: one line with a bar, the
+// percentage, the rows done and the time left, redrawn a few times a second.
+#pragma once
+
+#include <chrono>
+
+class ProgressLine {
+public:
+    // Shows nothing unless fd is a terminal. Write errors are ignored: the
+    // render goes on when its progress cannot be shown.
+    ProgressLine(int fd, int rows);
+
+    // Redraws the line if it was last drawn long enough ago.
+    void update(int rowsDone);
+    // Draws the line a last time and ends it.
+    void finish(int rowsDone);
+    // Ends the line as it stands.
+    void stop();
+
+private:
+    void draw(int rowsDone);
+
+    int m_fd;
+    int m_rows;
+    bool m_shown;
+    std::chrono::steady_clock::time_point m_start;
+    std::chrono::steady_clock::time_point m_drawn;
+};

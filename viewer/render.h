@@ -1,0 +1,60 @@
+// Drawing a view into a PNG of any size without a window. The counts are
+// worked out a band of rows at a time on the pass's threads, and a thread of
+// its own compresses and writes each band while the next one is worked out,
+// so that memory does not grow with the picture's height.
+#pragma once
+
+#include "engine.h"
+#include "passthreads.h"
+#include "picturescan.h"
+#include "viewstate.h"
+
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+class QIODevice;
+
+struct RenderJob {
+    View view;
+    int width = picture::columns;
+    int height = picture::rows;
+};
+
+class Render {
+public:
+    enum class Outcome {
+        done,
+        // The stop flag was raised.
+        stopped,
+        // The engine returned a count outside 16 bits: badCount() holds it.
+        badCount,
+        // The device failed: errorString() says why.
+        writeFailed,
+    };
+
+    static constexpr int largestSide = 16384;
+
+    // Each pixel is one call of engine with the arguments a pass of the same
+    // size passes, coloured as a pass colours it.
+    Render(EngineFunction engine, PassThreads& threads);
+
+    // Writes the picture of job as a PNG with the text entries of a saved
+    // picture to device, which must be open. After each band, progress (if
+    // set) is called with the number of rows written so far, on the calling
+    // thread. A raised stop flag ends the render within a block of pixels.
+    Outcome run(const RenderJob& job, QIODevice& device,
+                const std::function<void(int rows)>& progress = {},
+                const std::atomic<bool>* stop = nullptr);
+
+    int32_t badCount() const { return m_badCount; }
+    const QString& errorString() const { return m_error; }
+
+private:
+    EngineFunction m_engine;
+    PassThreads& m_threads;
+    int32_t m_badCount = 0;
+    QString m_error;
+};
