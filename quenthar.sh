@@ -176,6 +176,9 @@ test)
     stage "Windows engine under Wine" wine_engine
     # The same suite under AddressSanitizer and UndefinedBehaviorSanitizer.
     stage "sanitizers" suite asan
+    # The pass's threads under ThreadSanitizer: tst_threads and the monkey,
+    # built alone.
+    stage "thread sanitizer" suite tsan
     stage "fuzzing" fuzz_engine
     echo "Stages:"
     printf '  %s\n' "${stage_results[@]}"
