@@ -12,17 +12,16 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include <limits>
 #include <vector>
 
 namespace {
 
 constexpr uint32_t black = 0;
 
+// Whether count fits a 16-bit integer, in one comparison.
 bool isCount(int32_t count)
 {
-    return count >= std::numeric_limits<int16_t>::min() &&
-           count <= std::numeric_limits<int16_t>::max();
+    return uint32_t(count) + 32768u <= 65535u;
 }
 
 } // namespace
@@ -106,26 +105,34 @@ bool Form1::scanPixels(EngineFunction engine, Scales scales)
         const int length = scan::runLength(position);
         const bool last = position + length > picture::pixels;
 
-        m_threads.forEachBlock(size_t(length), [&](size_t begin, size_t end) {
-            int index = scan::indexAt(position + int(begin));
+        // The values a block needs are copied in, so that they stay in
+        // registers across the engine's calls.
+        m_threads.forEachBlock(size_t(length), [engine, scales, left, top, position,
+                                                out = counts.data()](size_t begin, size_t end) {
+            const int index = scan::indexAt(position + int(begin));
+            int blockCol = index % picture::columns;
+            int blockRow = index / picture::columns;
             for (size_t i = begin; i < end; ++i) {
-                counts[i] = engine(index % picture::columns, index / picture::columns, scales.x,
-                                   scales.y, left, top);
-                index += scan::step;
-                if (index >= picture::pixels)
-                    index -= picture::pixels;
+                out[i] = engine(blockCol, blockRow, scales.x, scales.y, left, top);
+                blockCol += scan::step;
+                if (blockCol >= picture::columns) {
+                    blockCol -= picture::columns;
+                    if (++blockRow >= picture::rows)
+                        blockRow -= picture::rows;
+                }
             }
         });
 
+        const int32_t* const runCounts = counts.data();
         for (int i = 0; i < length; ++i) {
             // The pixels before a bad count are set, none after it.
-            if (!isCount(counts[size_t(i)])) {
-                abandonForCount(counts[size_t(i)]);
+            if (!isCount(runCounts[i])) [[unlikely]] {
+                abandonForCount(runCounts[i]);
                 return false;
             }
-            pb->setPixel(col, row, colourOf(int16_t(counts[size_t(i)])));
-            if (i + 1 < length)
-                scan::nextPixel(col, row);
+            pb->setPixel(col, row, colourOf(int16_t(runCounts[i])));
+            // After the run's last pixel this steps onto the refresh point's.
+            scan::nextPixel(col, row);
         }
         // After the last run this shows the final pixel, so that a finished
         // picture stands whole on the screen.
@@ -135,7 +142,6 @@ bool Form1::scanPixels(EngineFunction engine, Scales scales)
         QCoreApplication::processEvents();
         if (sel.mode == Selection::stopped)
             return true;
-        scan::nextPixel(col, row); // onto the refresh point's pixel
         position += length;
     }
 }

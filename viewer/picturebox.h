@@ -41,7 +41,7 @@ public:
     // sets 307,200 of them in a row.
     void setPixel(int col, int row, uint32_t colour)
     {
-        if (col < 0 || row < 0 || col >= picture::columns || row >= picture::rows)
+        if (unsigned(col) >= unsigned(picture::columns) || unsigned(row) >= unsigned(picture::rows))
             return;
         if (!m_pixels)
             m_pixels = reinterpret_cast<QRgb*>(m_image.bits());
@@ -68,10 +68,9 @@ public:
     // Whether the cross over the picture marks the keyboard cursor.
     bool showsCursorMark() const { return m_showFocus && m_cursorMarked; }
 
-    static QRgb toRgb(uint32_t colour)
-    {
-        return qRgb(int(colour & 0xff), int((colour >> 8) & 0xff), int((colour >> 16) & 0xff));
-    }
+    // 0x00BBGGRR to 0xFFRRGGBB: the three bytes reversed, opaque. A pass
+    // converts every pixel, so it is done with one byte swap.
+    static QRgb toRgb(uint32_t colour) { return 0xff000000u | (__builtin_bswap32(colour) >> 8); }
 
 signals:
     // button is 1 for the left button, 2 for the right one, 4 for the middle
