@@ -60,6 +60,7 @@ void waitForPicture(Form1& form);
 void registerEngineBenchmarks();
 void registerWindowBenchmarks();
 void registerStartupBenchmark();
+void registerRenderBenchmarks();
 // The start-up process's own main (see startupbench.cpp).
 int startupChild(int argc, char** argv);
 

@@ -95,6 +95,13 @@ void printSummary(std::map<std::string, benchmark::BenchmarkReporter::Run> media
     std::printf("peak resident memory after a pass: %.1f MiB (this process, after all the "
                 "benchmarks: %.1f MiB)\n",
                 counter("startup", "peak_MiB"), double(peakResidentKiB()) / 1024.0);
+    for (const NamedView* view : views) {
+        const std::string name = view->name;
+        std::printf("render %s 3840x2160 on %d threads: %.0f ms wall-clock (%.0f ms CPU of all "
+                    "threads); the engine over its pixels on 1 thread: %.0f ms\n",
+                    view->name, n, wall("render/" + name) * 1e3, cpu("render/" + name) * 1e3,
+                    wall("render/engine/" + name) * 1e3);
+    }
 
     // The two views apart give the engine's cost per iteration and per call.
     const double sumDefault = double(countSums[defaultView.name]);
@@ -119,6 +126,14 @@ void printSummary(std::map<std::string, benchmark::BenchmarkReporter::Run> media
     std::printf("threads: %d\n", n);
     ratio("pass/engine dense", wall("pass/dense" + passN), wall("engine/dense"));
     ratio("pass/engine default", wall("pass/default" + passN), wall("engine/default"));
+    // A render of 3840 x 2160 on all cores against the engine on one thread
+    // over the same pixels, both by the wall clock.
+    for (const NamedView* view : views) {
+        const std::string name = view->name;
+        ratio(("render/engine " + name).c_str(), wall("render/" + name),
+              wall("render/engine/" + name));
+    }
+    std::printf("peak MiB render 16384x16384: %.1f\n", counter("peak/render", "peak_MiB"));
 }
 
 } // namespace
@@ -166,6 +181,7 @@ int main(int argc, char** argv)
     registerEngineBenchmarks();
     registerWindowBenchmarks();
     registerStartupBenchmark();
+    registerRenderBenchmarks();
 
     // The benchmarks of the ratios are interleaved among themselves; the
     // rubber band and the start-up run after them. Drawing the rubber band
@@ -177,8 +193,8 @@ int main(int argc, char** argv)
     if (benchmark::GetBenchmarkFilter() != ".") {
         benchmark::RunSpecifiedBenchmarks(&reporter);
     } else {
-        benchmark::RunSpecifiedBenchmarks(&reporter, "^(engine|chain|pass)/");
-        benchmark::RunSpecifiedBenchmarks(&reporter, "^(rubber_band|startup)/");
+        benchmark::RunSpecifiedBenchmarks(&reporter, "^(engine|chain|pass|render)/");
+        benchmark::RunSpecifiedBenchmarks(&reporter, "^(rubber_band|startup|peak)/");
     }
     // Other work on the machine stretches the wall-clock times, of a pass on
     // all cores most of all. The load average at the end counts the bench's
