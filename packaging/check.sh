@@ -22,19 +22,8 @@ fi
 
 source tests/checks.sh
 
-# The build packages of quenthar.sh, and what this check needs on top.
-packages=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libegl-dev scdoc libpng-dev
-    dpkg-dev file python3 binutils-mingw-w64-i686 debootstrap lintian)
-missing=()
-for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q '^install ok installed' ||
-        missing+=("$package")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+source packaging/packages.sh
+install_missing "${BUILD_PACKAGES[@]}" "${PACKAGE_CHECK_PACKAGES[@]}"
 
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 # Configuring fills the version into the program's header and its Windows
