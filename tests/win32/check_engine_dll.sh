@@ -14,18 +14,7 @@ if [ $# -ne 2 ]; then
 fi
 objdump=$1
 dll=$2
-failures=0
-
-check() {
-    local what=$1
-    shift
-    if "$@"; then
-        echo "ok - $what"
-    else
-        echo "FAIL - $what"
-        failures=$((failures + 1))
-    fi
-}
+source "$(dirname "$(readlink -f "$0")")/../checks.sh"
 
 headers=$("$objdump" -p "$dll")
 sections=$("$objdump" -h "$dll")
@@ -84,5 +73,4 @@ check "it sets a 53-bit significand (or 0x200)" grep -qx 0x200 <<<"$(word_bits o
 ends_with() { [[ $(tail -n 1 <<<"$code") =~ $1 ]]; }
 check "it returns removing 12 bytes of arguments" ends_with '^ret +[$]0xc$'
 
-echo "$failures failure(s)"
-[ "$failures" -eq 0 ]
+finish
