@@ -142,8 +142,7 @@ def main():
         suite.run(run_accessible, suite.program)
     finally:
         suite.close()
-    print("all passed" if not suite.failures else f"{suite.failures} failed")
-    return 1 if suite.failures else 0
+    return suite.verdict()
 
 
 if __name__ == "__main__":

@@ -682,6 +682,11 @@ class Suite:
         self.xvfb.wait()
         self.runtime.cleanup()
 
+    def verdict(self):
+        """Prints the outcome of the cases run; the exit status of the suite."""
+        print("all passed" if not self.failures else f"{self.failures} failed")
+        return 1 if self.failures else 0
+
 
 def main():
     arguments = sys.argv[1:]
@@ -700,8 +705,7 @@ def main():
             suite.run(run_wayland, suite.program, WaylandApp)
     finally:
         suite.close()
-    print("all passed" if not suite.failures else f"{suite.failures} failed")
-    return 1 if suite.failures else 0
+    return suite.verdict()
 
 
 if __name__ == "__main__":
