@@ -6,6 +6,13 @@
 #include <cstddef>
 #include <cstdint>
 
+// Whether an engine's result is a count that can be coloured: one that fits
+// 16 bits. In one comparison, since a pass checks every pixel's.
+inline bool isCount(int32_t count)
+{
+    return uint32_t(count) + 32768u <= 65535u;
+}
+
 // v = n / 4 rounded to nearest, ties to even, limited to 255; the colour is
 // red = green = v, blue = 0, packed as 0x00BBGGRR.
 inline uint32_t colourOfCount(int16_t n)

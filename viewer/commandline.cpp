@@ -274,9 +274,9 @@ int CommandLine::report(Outcome outcome) const
     const auto show = [](const QString& text, const char* what) {
         if (print(stdout, text))
             return 0;
-        print(stderr, QStringLiteral("Quenthar: cannot write the %1: %2\n")
-                          .arg(QLatin1String(what),
-                               QString::fromLocal8Bit(std::strerror(errno ? errno : EIO))));
+        printError(QStringLiteral("cannot write the %1: %2")
+                       .arg(QLatin1String(what),
+                            QString::fromLocal8Bit(std::strerror(errno ? errno : EIO))));
         return 1;
     };
     switch (outcome) {
@@ -288,10 +288,15 @@ int CommandLine::report(Outcome outcome) const
     case Outcome::ShowVersion:
         return show(versionText() + QLatin1Char('\n'), "version");
     case Outcome::Error:
-        print(stderr, QStringLiteral("Quenthar: %1\n").arg(m_error));
+        printError(m_error);
         return 2;
     }
     return 0;
+}
+
+void CommandLine::printError(const QString& line)
+{
+    print(stderr, QStringLiteral("Quenthar: %1\n").arg(line));
 }
 
 QStringList CommandLine::arguments(int argc, char* argv[])

@@ -46,6 +46,8 @@ public:
     // version on stdout, an error on stderr) and returns the exit status: 0,
     // 1 if the help or the version could not be written, 2 after an error.
     int report(Outcome outcome) const;
+    // Prints "Quenthar: " and line on stderr, as one line.
+    static void printError(const QString& line);
 
     // The arguments of main() as strings.
     static QStringList arguments(int argc, char* argv[]);

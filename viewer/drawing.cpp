@@ -18,12 +18,6 @@ namespace {
 
 constexpr uint32_t black = 0;
 
-// Whether count fits a 16-bit integer, in one comparison.
-bool isCount(int32_t count)
-{
-    return uint32_t(count) + 32768u <= 65535u;
-}
-
 } // namespace
 
 void Form1::Form_Load()

@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QWidget>
+#include <QtEndian>
 
 #include <cstdint>
 
@@ -70,7 +71,7 @@ public:
 
     // 0x00BBGGRR to 0xFFRRGGBB: the three bytes reversed, opaque. A pass
     // converts every pixel, so it is done with one byte swap.
-    static QRgb toRgb(uint32_t colour) { return 0xff000000u | (__builtin_bswap32(colour) >> 8); }
+    static QRgb toRgb(uint32_t colour) { return 0xff000000u | (qbswap(colour) >> 8); }
 
 signals:
     // button is 1 for the left button, 2 for the right one, 4 for the middle

@@ -190,8 +190,7 @@ Render::Outcome Render::run(const RenderJob& job, QIODevice& device,
             int row = firstRow + int(begin / size_t(width));
             for (size_t i = begin; i < end; ++i) {
                 const int32_t count = engine(col, row, scales.x, scales.y, left, top);
-                if (count < std::numeric_limits<int16_t>::min() ||
-                    count > std::numeric_limits<int16_t>::max()) {
+                if (!isCount(count)) [[unlikely]] {
                     if (!badCount.exchange(true))
                         m_badCount = count;
                     return;

@@ -12,7 +12,6 @@
 
 #include <atomic>
 #include <csignal>
-#include <cstdio>
 #include <memory>
 
 #include <fcntl.h>
@@ -65,8 +64,7 @@ std::unique_ptr<QFileDevice> outputFile(const QString& fileName)
 
 int fail(const QString& line)
 {
-    std::fputs(("Quenthar: " + line + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
-    std::fflush(stderr);
+    CommandLine::printError(line);
     return 1;
 }
 

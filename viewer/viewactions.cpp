@@ -13,6 +13,18 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+namespace {
+
+// A failure of a file, shown as it is: a file's name is no markup.
+void showFileError(QWidget* parent, const QString& text)
+{
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Napaka"), text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+} // namespace
+
 void Form1::connectViewKeys()
 {
     auto* keys = new ViewKeys(this, pb, [this] { return pictureStands(); });
@@ -49,12 +61,8 @@ bool Form1::savePictureAs(const QString& fileName)
     const QString reason = picturefile::write(backupPic->image(), m_view, fileName);
     if (reason.isEmpty())
         return true;
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Napaka"),
-                    QStringLiteral("Slike ni bilo mogoče shraniti v »%1«:\n%2")
-                        .arg(QDir::toNativeSeparators(fileName), reason),
-                    QMessageBox::Ok, this);
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
+    showFileError(this, QStringLiteral("Slike ni bilo mogoče shraniti v »%1«:\n%2")
+                            .arg(QDir::toNativeSeparators(fileName), reason));
     return false;
 }
 
@@ -99,8 +107,7 @@ void Form1::zoomStep(bool zoomIn, QPointF at)
         refuseSelection(refusalText(zoom.outcome));
         return;
     }
-    m_view = zoom.view;
-    draw_Click();
+    showView(zoom.view);
 }
 
 // A picture stands, or nothing has been drawn yet (a stopped pass leaves a
@@ -126,10 +133,7 @@ bool Form1::openPictureFile(const QString& fileName)
         return false;
     const pictureopen::PictureView picture = pictureopen::readView(fileName);
     if (!picture.ok()) {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Napaka"), picture.windowText(),
-                        QMessageBox::Ok, this);
-        box.setTextFormat(Qt::PlainText);
-        box.exec();
+        showFileError(this, picture.windowText());
         return false;
     }
     showView(picture.view);

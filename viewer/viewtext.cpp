@@ -92,7 +92,7 @@ ViewParse parseView(std::string_view text, int columns, int rows)
     }
     parse.view = View{values[0], values[1], values[2], values[3]};
     const Scales scales = scalesOf(parse.view, columns, rows);
-    if (!std::isfinite(scales.x) || !std::isfinite(scales.y)) {
+    if (!scales.finite()) {
         parse.error = ViewError::extentTooSmall;
         parse.field = std::isfinite(scales.x) ? 3 : 2;
         parse.fieldText = std::string(fields[parse.field]);
