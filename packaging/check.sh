@@ -29,21 +29,21 @@ multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 # Configuring fills the version into the program's header and its Windows
 # resources.
 cmake --preset package >/dev/null
-version=$(sed -n 's/^#define QUENTHAR_VERSION "\(.*\)"$/\1/p' build-package/viewer/quenthar_version.h)
+version=$(sed -n 's/^#define QUENTHAR_VERSION "\(.*\)"$/\1/p' build-package/core/quenthar_version.h)
 echo "version: $version"
-rc_file=build-package/viewer/quenthar.rc
+rc_file=build-package/app/quenthar.rc
 
 ### 1. The Windows resource file
 
-echo "== Windows resource ($rc_file, made from viewer/quenthar.rc.in)"
+echo "== Windows resource ($rc_file, made from app/quenthar.rc.in)"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-python3 viewer/icons/make_ico.py "$work/quenthar.ico" \
-    viewer/icons/quenthar-32.png viewer/icons/quenthar-48.png
-check "viewer/icons/quenthar.ico is what make_ico.py makes of the two PNGs" \
-    cmp -s "$work/quenthar.ico" viewer/icons/quenthar.ico
-file viewer/icons/quenthar.ico
+python3 window/icons/make_ico.py "$work/quenthar.ico" \
+    window/icons/quenthar-32.png window/icons/quenthar-48.png
+check "window/icons/quenthar.ico is what make_ico.py makes of the two PNGs" \
+    cmp -s "$work/quenthar.ico" window/icons/quenthar.ico
+file window/icons/quenthar.ico
 
 check "windres compiles it into an object the linker takes" \
     i686-w64-mingw32-windres "$rc_file" -O coff -o "$work/quenthar.o"

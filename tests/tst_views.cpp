@@ -241,7 +241,7 @@ private slots:
         });
         w.wheel({320, 240}, delta);
         QCOMPARE(title, QStringLiteral("Napaka"));
-        QCOMPARE(text, refusalText(Zoom::Outcome::notDrawable));
+        QCOMPARE(text, Form1::refusalText(Zoom::Outcome::notDrawable));
         QVERIFY(sameBits(w.form->view(), view));
         QCOMPARE(w.probe.calls(), 0);
         QCOMPARE(w.mode(), 0);

@@ -9,13 +9,12 @@
 //                    to the picture that stands: save, copy, back, forward,
 //                    zoom steps; and showing a view given from outside: from
 //                    the command line or a saved picture opened.
-// The arithmetic they use lives apart: the picture's size and the scan order
-// in picturescan.h, the scales, the zoom's view and the steps' rectangles in
-// viewmath.h, the colours in colourramp.h, the threads of a pass in
-// passthreads.h, the view as text in viewtext.h. So do the parts with no
-// window of their own: the list of views drawn in viewhistory.h, the picture
-// file and the clipboard in picturefile.h, the view of a saved picture read
-// back in pictureopen.h, the keys, wheel and extra buttons in viewkeys.h.
+// The arithmetic they use lives in core/: the picture's size and the scan
+// order, the scales and the zoom's view, the colours, the pass's threads, the
+// view as text and the list of views. A saved picture's view is read back by
+// headless/pictureview.h. Here beside the window: the picture file and the
+// clipboard (picturefile.h), the open dialog (pictureopen.h), the keys, wheel
+// and extra buttons (viewkeys.h).
 #pragma once
 
 #include "enginebinding.h"
@@ -61,6 +60,9 @@ public:
     static const QString selectText;
     static const QString secondCornerText;
     static const QString aboutText;
+    // What the user is told when a selection is refused.
+    static const QString pointTooFarText;
+    static QString refusalText(Zoom::Outcome outcome);
 
     // The size of the window's client area, which holds the whole layout.
     static constexpr QSize clientSize{656, 578};

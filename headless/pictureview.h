@@ -1,6 +1,5 @@
-// Opening the view stored in a picture that Quenthar saved: asked for in the
-// desktop's open dialog, and read back from the picture's text entries
-// without decoding its pixels.
+// The view stored in a picture that Quenthar saved, read back from the
+// picture's text entries without decoding its pixels.
 #pragma once
 
 #include "picturescan.h"
@@ -8,10 +7,6 @@
 #include "viewtext.h"
 
 #include <QString>
-
-class QWidget;
-
-namespace pictureopen {
 
 // The view read from a picture, or why there is none.
 struct PictureView {
@@ -38,17 +33,9 @@ struct PictureView {
     // What is wrong, as one English phrase naming the file, e.g. "'a.png' is
     // not an image".
     QString reason() const;
-    // What is wrong, as the window tells it in its message box.
-    QString windowText() const;
 };
 
 // Reads the view of the picture in fileName and checks that it can be drawn
 // on columns x rows pixels. Needs no application object.
-PictureView readView(const QString& fileName, int columns = picture::columns,
-                     int rows = picture::rows);
-
-// Asks for a picture in the desktop's open dialog, starting in the folder
-// that a save starts in. Empty if the user cancels.
-QString askFileName(QWidget* parent);
-
-} // namespace pictureopen
+PictureView readPictureView(const QString& fileName, int columns = picture::columns,
+                            int rows = picture::rows);

@@ -14,6 +14,23 @@ constexpr uint32_t red = 255;
 
 } // namespace
 
+const QString Form1::pointTooFarText = QStringLiteral("Točka je predaleč zunaj slike.");
+
+QString Form1::refusalText(Zoom::Outcome outcome)
+{
+    switch (outcome) {
+    case Zoom::Outcome::tooLarge:
+        return QStringLiteral("Izbrano območje je preveliko.");
+    case Zoom::Outcome::notDrawable:
+        return QStringLiteral(
+            "Izbranega območja ni mogoče narisati: povečava ali pomanjšava je prevelika.");
+    case Zoom::Outcome::zoomed:
+    case Zoom::Outcome::empty:
+        break;
+    }
+    return {};
+}
+
 void Form1::Swap(int16_t& a, int16_t& b)
 {
     const int16_t copy = a;
@@ -29,7 +46,7 @@ void Form1::pb_MouseUp(int button, int /*shift*/, float x, float y)
         const auto x1 = cornerField(x);
         const auto y1 = cornerField(y);
         if (!x1 || !y1) {
-            refuseSelection(pointTooFarText());
+            refuseSelection(pointTooFarText);
             return;
         }
         sel.x1 = *x1;
@@ -50,7 +67,7 @@ void Form1::pb_MouseUp(int button, int /*shift*/, float x, float y)
     const auto x2 = cornerField(x);
     const auto y2 = cornerField(y);
     if (!x2 || !y2) {
-        refuseSelection(pointTooFarText());
+        refuseSelection(pointTooFarText);
         return;
     }
     int16_t x1 = sel.x1;

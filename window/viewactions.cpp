@@ -98,7 +98,7 @@ void Form1::zoomStep(bool zoomIn, QPointF at)
     const float height = pb->scaleHeight();
     const auto corners = zoomStepCorners(float(at.x()), float(at.y()), zoomIn, width, height);
     if (!corners) {
-        refuseSelection(pointTooFarText());
+        refuseSelection(pointTooFarText);
         return;
     }
     const Zoom zoom =
@@ -131,9 +131,9 @@ bool Form1::openPictureFile(const QString& fileName)
 {
     if (!mayOpen())
         return false;
-    const pictureopen::PictureView picture = pictureopen::readView(fileName);
+    const PictureView picture = readPictureView(fileName);
     if (!picture.ok()) {
-        showFileError(this, picture.windowText());
+        showFileError(this, pictureopen::refusalText(picture));
         return false;
     }
     showView(picture.view);

@@ -1,6 +1,6 @@
 #include "commandline.h"
 
-#include "pictureopen.h"
+#include "pictureview.h"
 #include "quenthar_version.h"
 #include "viewtext.h"
 
@@ -258,8 +258,8 @@ CommandLine::Outcome CommandLine::parse(const QStringList& arguments)
                         false);
         m_view = parse.view;
     } else if (!positional.isEmpty()) {
-        const pictureopen::PictureView picture =
-            pictureopen::readView(positional.constFirst(), columns, rows);
+        const PictureView picture =
+            readPictureView(positional.constFirst(), columns, rows);
         if (!picture.ok())
             return fail(picture.reason(), false);
         m_view = picture.view;

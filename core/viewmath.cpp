@@ -65,23 +65,3 @@ std::optional<Corners> zoomStepCorners(float x, float y, bool zoomIn, float widt
         return std::nullopt;
     return Corners{*x1, *y1, *x2, *y2};
 }
-
-QString pointTooFarText()
-{
-    return QStringLiteral("Točka je predaleč zunaj slike.");
-}
-
-QString refusalText(Zoom::Outcome outcome)
-{
-    switch (outcome) {
-    case Zoom::Outcome::tooLarge:
-        return QStringLiteral("Izbrano območje je preveliko.");
-    case Zoom::Outcome::notDrawable:
-        return QStringLiteral(
-            "Izbranega območja ni mogoče narisati: povečava ali pomanjšava je prevelika.");
-    case Zoom::Outcome::zoomed:
-    case Zoom::Outcome::empty:
-        break;
-    }
-    return {};
-}

@@ -5,8 +5,6 @@
 
 #include "viewstate.h"
 
-#include <QString>
-
 #include <cstdint>
 #include <optional>
 
@@ -70,6 +68,3 @@ struct Corners {
 // unit. Empty if a corner does not fit a corner field.
 std::optional<Corners> zoomStepCorners(float x, float y, bool zoomIn, float width, float height);
 
-// What the user is told when a selection is refused.
-QString pointTooFarText();
-QString refusalText(Zoom::Outcome outcome);

@@ -1,0 +1,48 @@
+// Opening a saved picture's view: the open dialog and the window's refusal.
+#include "pictureopen.h"
+
+#include "picturefile.h"
+
+#include <QDir>
+#include <QFileDialog>
+
+namespace pictureopen {
+
+QString refusalText(const PictureView& picture)
+{
+    QString why;
+    switch (picture.failure) {
+    case PictureView::Failure::none:
+        return {};
+    case PictureView::Failure::unreadable:
+        why = QStringLiteral("datoteke ni mogoče prebrati: %1").arg(picture.detail);
+        break;
+    case PictureView::Failure::notImage:
+        why = QStringLiteral("datoteka ni slika.");
+        break;
+    case PictureView::Failure::noView:
+        why = QStringLiteral("v sliki ni zapisanega pogleda; to ni slika, ki jo je shranil "
+                             "Quenthar.");
+        break;
+    case PictureView::Failure::badView:
+        why = QStringLiteral("zapisanega pogleda »%1« ni mogoče narisati.").arg(picture.detail);
+        break;
+    }
+    return QStringLiteral("Pogleda iz »%1« ni mogoče odpreti:\n%2")
+        .arg(QDir::toNativeSeparators(picture.fileName), why);
+}
+
+QString askFileName(QWidget* parent)
+{
+    QFileDialog dialog(parent, QStringLiteral("Odpri sliko"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(
+        {QStringLiteral("Slike PNG (*.png)"), QStringLiteral("Vse datoteke (*)")});
+    dialog.setDirectory(picturefile::startFolder());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace pictureopen
