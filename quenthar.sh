@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Sets up what is missing on a Debian machine, builds, and either starts the
-# viewer (run) or runs the whole test suite (test).
+# viewer (run: the program and its engine alone) or builds everything and runs
+# the whole test suite (test).
 set -euo pipefail
 
+caller=$PWD
 cd "$(dirname "$(readlink -f "$0")")"
 
 # The Debian packages of each command, and installing the missing ones.
 source packaging/packages.sh
 
 usage() {
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run [PROGRAM ARGUMENTS...] | test" >&2
     exit 2
 }
 
@@ -71,38 +73,15 @@ fuzz_engine() {
 
 case "${1:-}" in
 run)
+    # Only what running needs: the program and its engine. Arguments after
+    # "run" go to the program; without a display it says so itself.
+    shift
     install_missing "${BUILD_PACKAGES[@]}"
-    build default
-    # The window needs an X or Wayland display, unless QT_QPA_PLATFORM names a
-    # platform that shows it without one (offscreen, vnc, linuxfb, eglfs, ...).
-    # Qt tries the platforms of a list such as "wayland;xcb" in turn.
-    display=no
-    if [ -z "${QT_QPA_PLATFORM:-}" ]; then
-        [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && display=yes
-    else
-        IFS=';' read -ra platforms <<<"$QT_QPA_PLATFORM"
-        for platform in "${platforms[@]}"; do
-            case ${platform%%:*} in
-            "") ;;
-            xcb) [ -n "${DISPLAY:-}" ] && display=yes ;;
-            wayland*) [ -n "${WAYLAND_DISPLAY:-}" ] && display=yes ;;
-            *) display=yes ;;
-            esac
-        done
-    fi
-    if [ "$display" = no ]; then
-        if [ -n "${QT_QPA_PLATFORM:-}" ]; then
-            echo "There is no display for QT_QPA_PLATFORM=$QT_QPA_PLATFORM to open the window on." >&2
-        else
-            echo "There is no display to open the window on (neither DISPLAY nor WAYLAND_DISPLAY is set)." >&2
-        fi
-        echo "On a machine without one, start it in a virtual X server (xvfb-run needs xauth too):" >&2
-        echo "  apt-get install --no-install-recommends xvfb xauth" >&2
-        echo "  xvfb-run -a -s '-screen 0 1024x768x24' $0 run" >&2
-        echo "or choose a platform that needs none, e.g. QT_QPA_PLATFORM=vnc $0 run (a VNC server on port 5900)." >&2
-        exit 1
-    fi
-    exec build/bin/Quenthar
+    cmake --preset default
+    cmake --build --preset default --target Quenthar
+    program=$PWD/build/bin/Quenthar
+    cd "$caller"
+    exec "$program" "$@"
     ;;
 test)
     # Whether Wine can run here at all: the probe program is written into the

@@ -4,6 +4,7 @@
 #include "identity.h"
 #include "platformstart.h"
 #include "rendercommand.h"
+#include "slovene.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -24,6 +25,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     platformStart.opened();
     setUpIdentity();
+    installSlovene();
     installAccessibleInterfaces();
 
     Form1 form;

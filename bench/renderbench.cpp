@@ -4,6 +4,7 @@
 #include "bench.h"
 #include "render.h"
 #include "viewmath.h"
+#include "workestimate.h"
 
 #include <benchmark/benchmark.h>
 
@@ -13,6 +14,9 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -24,6 +28,7 @@ namespace {
 
 constexpr int renderWidth = 3840;
 constexpr int renderHeight = 2160;
+constexpr std::pair<int, int> timeLeftSizes[] = {{renderWidth, renderHeight}, {16384, 16384}};
 
 // The engine over every pixel of the render's picture, row by row.
 void renderEngineBenchmark(benchmark::State& state, const NamedView& view)
@@ -55,6 +60,50 @@ void renderBenchmark(benchmark::State& state, const NamedView& view)
             state.SkipWithError("the render failed");
             break;
         }
+}
+
+// How well the progress line's time left holds: a render of the view at a
+// size, with the estimate the line uses, writes to /dev/null; after each band
+// the time left the line would show is set against the real time left then.
+// The worst error counts from a tenth of the render's time on, while at least
+// half a second is left (the line shows the time to the second).
+void timeLeftBenchmark(benchmark::State& state, const NamedView& view, int width, int height)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
+    PassThreads threads;
+    threads.setThreads(allThreads);
+    Render render(engine, threads);
+    QFile sink(QStringLiteral("/dev/null"));
+    if (!sink.open(QIODevice::WriteOnly)) {
+        state.SkipWithError("/dev/null cannot be opened");
+        return;
+    }
+    const RenderJob job{view.view, width, height};
+    for (auto _ : state) {
+        const Clock::time_point start = Clock::now();
+        const WorkEstimate work = WorkEstimate::sample(engine, job, threads);
+        const Clock::time_point begin = Clock::now();
+        std::vector<std::pair<double, double>> shown; // elapsed, time left shown
+        const auto progress = [&](int rows) {
+            const double elapsed = seconds(Clock::now() - begin);
+            if (const auto left = secondsLeft(work.share(rows), elapsed))
+                shown.emplace_back(elapsed, *left);
+        };
+        if (render.run(job, sink, progress) != Render::Outcome::done) {
+            state.SkipWithError("the render failed");
+            break;
+        }
+        const double total = seconds(Clock::now() - begin);
+        double worst = 0;
+        for (const auto& [elapsed, left] : shown) {
+            const double real = total - elapsed;
+            if (elapsed >= 0.1 * total && real >= 0.5)
+                worst = std::max(worst, std::abs(left - real) / real);
+        }
+        state.counters["worst_pct"] = worst * 100;
+        state.counters["sample_pct"] = seconds(begin - start) / seconds(Clock::now() - start) * 100;
+    }
 }
 
 // The installed way: the program beside the bench renders a cheap view far
@@ -103,6 +152,16 @@ void registerRenderBenchmarks()
             ->UseRealTime()
             ->MeasureProcessCPUTime();
     }
+    for (const NamedView* view : views)
+        for (const auto& [width, height] : timeLeftSizes)
+            benchmark::RegisterBenchmark((std::string("timeleft/") + view->name + "/" +
+                                          std::to_string(width) + "x" + std::to_string(height))
+                                             .c_str(),
+                                         timeLeftBenchmark, *view, width, height)
+                ->Iterations(1)
+                ->Repetitions(1)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
     benchmark::RegisterBenchmark("peak/render", renderPeakBenchmark)
         ->Iterations(1)
         ->Repetitions(1)

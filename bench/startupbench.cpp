@@ -3,6 +3,7 @@
 #include "bench.h"
 #include "form1.h"
 #include "identity.h"
+#include "slovene.h"
 
 #include <benchmark/benchmark.h>
 
@@ -50,6 +51,7 @@ int startupChild(int argc, char** argv)
     const int64_t spawned = std::stoll(argv[2]);
     QApplication app(argc, argv);
     setUpIdentity();
+    installSlovene();
 
     Form1 form;
     waitForPicture(form);

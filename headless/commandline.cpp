@@ -258,8 +258,7 @@ CommandLine::Outcome CommandLine::parse(const QStringList& arguments)
                         false);
         m_view = parse.view;
     } else if (!positional.isEmpty()) {
-        const PictureView picture =
-            readPictureView(positional.constFirst(), columns, rows);
+        const PictureView picture = readPictureView(positional.constFirst(), columns, rows);
         if (!picture.ok())
             return fail(picture.reason(), false);
         m_view = picture.view;

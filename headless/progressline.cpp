@@ -29,6 +29,12 @@ ProgressLine::ProgressLine(int fd, int rows)
         draw(0);
 }
 
+void ProgressLine::setWork(WorkEstimate work)
+{
+    m_work = std::move(work);
+    m_start = std::chrono::steady_clock::now();
+}
+
 void ProgressLine::update(int rowsDone)
 {
     if (m_shown && std::chrono::steady_clock::now() - m_drawn >= redrawEvery)
@@ -53,13 +59,15 @@ void ProgressLine::stop()
 void ProgressLine::draw(int rowsDone)
 {
     m_drawn = std::chrono::steady_clock::now();
-    const double share = m_rows > 0 ? double(rowsDone) / m_rows : 1.0;
+    const double share = rowsDone >= m_rows ? 1.0
+                         : m_work           ? m_work->share(rowsDone)
+                                            : double(rowsDone) / m_rows;
     const int filled = int(share * barWidth);
     const double elapsed = std::chrono::duration<double>(m_drawn - m_start).count();
+    const std::optional<double> seconds = secondsLeft(share, elapsed);
     const QByteArray left = rowsDone >= m_rows ? duration(elapsed) + " in all"
-                            : rowsDone > 0
-                                ? duration(elapsed * (m_rows - rowsDone) / rowsDone) + " left"
-                                : QByteArray("--:-- left");
+                            : seconds          ? duration(*seconds) + " left"
+                                               : QByteArray("--:-- left");
     // Carriage return, the line, and erase to the end of the line.
     const QByteArray line = "\r[" + QByteArray(filled, '#') + QByteArray(barWidth - filled, '.') +
                             "] " + QByteArray::number(int(share * 100)).rightJustified(3) + "%  " +

@@ -2,13 +2,22 @@
 // percentage, the rows done and the time left, redrawn a few times a second.
 #pragma once
 
+#include "workestimate.h"
+
 #include <chrono>
+#include <optional>
 
 class ProgressLine {
 public:
     // Shows nothing unless fd is a terminal. Write errors are ignored: the
     // render goes on when its progress cannot be shown.
     ProgressLine(int fd, int rows);
+
+    // Whether the line is shown at all.
+    bool shown() const { return m_shown; }
+    // From now on the share done and the time left follow the work of the
+    // rows done, not their number; the clock starts again.
+    void setWork(WorkEstimate work);
 
     // Redraws the line if it was last drawn long enough ago.
     void update(int rowsDone);
@@ -23,6 +32,7 @@ private:
     int m_fd;
     int m_rows;
     bool m_shown;
+    std::optional<WorkEstimate> m_work;
     std::chrono::steady_clock::time_point m_start;
     std::chrono::steady_clock::time_point m_drawn;
 };

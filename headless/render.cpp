@@ -97,11 +97,6 @@ public:
         change([&] { m_failed = true; });
     }
 
-    int writtenBands()
-    {
-        const std::lock_guard lock(m_mutex);
-        return m_written;
-    }
     bool hasFailed()
     {
         const std::lock_guard lock(m_mutex);
@@ -211,8 +206,9 @@ Render::Outcome Render::run(const RenderJob& job, QIODevice& device,
             break;
         }
         queue.computed(band + 1);
+        // The rows worked out, which the time their work took goes with.
         if (progress)
-            progress(std::min(height, queue.writtenBands() * bandRows));
+            progress(std::min(height, (band + 1) * bandRows));
     }
     queue.close();
     writer.join();

@@ -43,7 +43,7 @@ public:
 
     // Writes the picture of job as a PNG with the text entries of a saved
     // picture to device, which must be open. After each band, progress (if
-    // set) is called with the number of rows written so far, on the calling
+    // set) is called with the number of rows worked out so far, on the calling
     // thread. A raised stop flag ends the render within a block of pixels.
     Outcome run(const RenderJob& job, QIODevice& device,
                 const std::function<void(int rows)>& progress = {},

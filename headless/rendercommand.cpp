@@ -5,6 +5,7 @@
 #include "passthreads.h"
 #include "progressline.h"
 #include "render.h"
+#include "workestimate.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -95,6 +96,9 @@ int runRender(int argc, char* argv[], const CommandLine& commandLine)
             return fail(QStringLiteral("cannot write '%1': %2").arg(fileName, file->errorString()));
         auto* saveFile = qobject_cast<QSaveFile*>(file.get());
         ProgressLine progress(commandLine.quiet() ? -1 : STDERR_FILENO, job.height);
+        // Only a line that is shown needs the time left, and so the estimate.
+        if (progress.shown() && !stopRequested)
+            progress.setWork(WorkEstimate::sample(engine, job, threads));
         if (!stopRequested)
             outcome = render.run(
                 job, *file, [&](int rows) { progress.update(rows); }, &stopRequested);

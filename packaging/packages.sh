@@ -3,9 +3,9 @@
 
 # Packages needed to build and run the viewer (scdoc makes the manual page;
 # qt6-wayland is Qt's platform plugin for Wayland sessions; libpng-dev writes
-# the pictures of --render).
+# the pictures of --render; qt6-translations-l10n holds Qt's own Slovene).
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libegl-dev fonts-dejavu-core
-    scdoc qt6-wayland libpng-dev)
+    scdoc qt6-wayland libpng-dev qt6-translations-l10n)
 # Further packages that the test suite needs: the end-to-end suite runs the
 # program in a virtual X server and drives it with xdotool, and once more on
 # Wayland in weston, nested in that X server; the captions are checked with

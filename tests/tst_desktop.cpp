@@ -135,6 +135,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         auto* pb = form.findChild<PictureBox*>(QStringLiteral("pb"));
         pb->filledBox(0, 0, 9600, 7200, 0xffffff);
+        // The focus shows until the pointer moves over the picture.
+        QTest::mouseMove(pb, QPoint(5, 5));
         QImage image = form.grab().toImage();
         const qreal ratio = image.devicePixelRatio();
         QCOMPARE(ratio, form.devicePixelRatioF());

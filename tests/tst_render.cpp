@@ -8,6 +8,7 @@
 #include "quenthar_version.h"
 #include "viewmath.h"
 #include "viewtext.h"
+#include "workestimate.h"
 
 #include <QDir>
 #include <QFile>
@@ -317,6 +318,26 @@ private slots:
         outcome = onTerminal("--quiet");
         QCOMPARE(outcome.status, 0);
         QCOMPARE(outcome.out, QByteArray());
+    }
+
+    // The time left follows the work: the default view's rows hold little at
+    // its edges and most in its middle, half of it in each half (the set is
+    // symmetric about 0, the view's centre).
+    void workEstimateFollowsTheSet()
+    {
+        PassThreads threads;
+        const int height = 2160;
+        const WorkEstimate work =
+            WorkEstimate::sample(Engine, RenderJob{View{}, 3840, height}, threads);
+        QCOMPARE(work.share(0), 0.0);
+        QCOMPARE(work.share(height), 1.0);
+        for (int rows = 0; rows < height; rows += 8)
+            QVERIFY(work.share(rows) <= work.share(rows + 8));
+        QVERIFY2(work.share(height / 10) < 0.05,
+                 qPrintable(QString::number(work.share(height / 10))));
+        QVERIFY(qAbs(work.share(height / 2) - 0.5) < 0.01);
+        QCOMPARE(secondsLeft(0.25, 3.0), std::optional<double>(9.0));
+        QCOMPARE(secondsLeft(0, 3.0), std::optional<double>());
     }
 
     // Memory does not grow with the picture: a 16384 x 16384 render of a view

@@ -388,6 +388,17 @@ private slots:
         QCOMPARE(w.pb()->image(), w.backupPic()->image());
     }
 
+    void proposedNameIsShortAndFree()
+    {
+        QTemporaryDir dir;
+        QCOMPARE(picturefile::proposedName(dir.path()), QStringLiteral("quenthar-1.png"));
+        for (const char* name : {"quenthar-1.png", "quenthar-3.png"}) {
+            QFile file(dir.filePath(QString::fromLatin1(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QCOMPARE(picturefile::proposedName(dir.path()), QStringLiteral("quenthar-2.png"));
+    }
+
     void copyPutsThePictureAndTheView()
     {
         Drawn w;

@@ -2,7 +2,9 @@
 #include "identity.h"
 #include "probe.h"
 #include "quenthar_version.h"
+#include "slovene.h"
 
+#include <QFileDialog>
 #include <QFrame>
 #include <QIcon>
 #include <QKeyEvent>
@@ -53,7 +55,10 @@ private slots:
         QCOMPARE(w.child<QLabel>("Label1")->geometry(), QRect(0, 552, 657, 25));
         QCOMPARE(w.child<QFrame>("Line1")->geometry(), QRect(392, 504, 1, 41));
         QCOMPARE(QApplication::focusWidget(), w.pb());
-        // The picture has the focus, but shows it only to the keyboard.
+        // The picture has the focus and shows it, with its cursor, until the
+        // pointer moves over it.
+        QVERIFY(w.pb()->showsCursorMark());
+        QTest::mouseMove(w.pb(), QPoint(5, 5));
         QVERIFY(!w.pb()->showsKeyboardFocus());
     }
 
@@ -157,6 +162,30 @@ private slots:
         QCOMPARE(icon, QMessageBox::Information);
         QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         QCOMPARE(w.mode(), -1);
+    }
+
+    // Qt's own boxes and dialogs speak Slovene, their buttons too.
+    void qtDialogsSpeakSlovene()
+    {
+        QVERIFY(installSlovene());
+        Window w;
+        QStringList buttons;
+        answerMessageBox([&](QMessageBox* box) {
+            for (const QAbstractButton* button : box->buttons())
+                buttons << button->text();
+        });
+        w.button("Command1")->click();
+        QCOMPARE(buttons, QStringList{QStringLiteral("V redu")});
+
+        QFileDialog dialog(w.form.get());
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.show();
+        buttons.clear();
+        for (const QAbstractButton* button : dialog.findChildren<QAbstractButton*>())
+            if (!button->text().isEmpty())
+                buttons << button->text();
+        buttons.sort();
+        QCOMPARE(buttons, (QStringList{QStringLiteral("&Shrani"), QStringLiteral("Prekliči")}));
     }
 };
 

@@ -115,8 +115,10 @@ private slots:
         Drawn w;
         QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
         PictureBox* pb = w.pb();
-        // The picture has the focus from the start; it shows once the
-        // keyboard brings it back.
+        // The picture has the focus from the start, which shows until the
+        // pointer moves, and again once the keyboard brings it back.
+        QVERIFY(pb->showsKeyboardFocus());
+        QTest::mouseMove(pb, QPoint(5, 5));
         QVERIFY(!pb->showsKeyboardFocus());
         QTest::keyClick(pb, Qt::Key_Tab);
         QTest::keyClick(w.button("draw"), Qt::Key_Backtab);
@@ -166,9 +168,10 @@ private slots:
         QCOMPARE(pb->keyboardCursor(), QPoint(639, 0));
     }
 
-    // After a move by the keys a cross in inverted colours marks the cursor
-    // on the screen, never in the picture or its saved copy; it leaves no
-    // trace where it was, and goes with the focus, the pointer and the band.
+    // While the picture has the focus and the last input was not the
+    // pointer's, a cross in inverted colours marks the cursor on the screen,
+    // never in the picture or its saved copy, over the band too; the pointer,
+    // the focus leaving and a pass take it away.
     void keyboardCursorIsMarkedOnTheScreenOnly()
     {
         Drawn w;
@@ -182,10 +185,9 @@ private slots:
                 .toImage()
                 .convertToFormat(QImage::Format_RGB32);
         };
-        // The picture with the row and the column of 9 pixels through the
+        // The image with the row and the column of 9 pixels through the
         // cursor inverted.
-        const auto marked = [&picture](QPoint cursor) {
-            QImage image = picture;
+        const auto marked = [](QImage image, QPoint cursor) {
             const auto invert = [&image](QPoint p) {
                 if (image.rect().contains(p))
                     image.setPixel(p, image.pixel(p) ^ 0xffffff);
@@ -198,30 +200,47 @@ private slots:
             return image;
         };
 
+        // From the start the focus is the keyboard's.
+        QTRY_COMPARE(onScreen(), marked(picture, {320, 240}));
+        QTest::mouseMove(pb, QPoint(601, 20));
+        QTRY_COMPARE(onScreen(), picture);
         QTest::keyClick(pb, Qt::Key_Tab);
         QTest::keyClick(w.button("draw"), Qt::Key_Backtab);
-        QTRY_COMPARE(onScreen(), picture);
+        QTRY_COMPARE(onScreen(), marked(picture, {320, 240}));
         QTest::keyClick(pb, Qt::Key_Left);
-        QTRY_COMPARE(onScreen(), marked({319, 240}));
         QTest::keyClick(pb, Qt::Key_Down, Qt::ShiftModifier);
-        QTRY_COMPARE(onScreen(), marked({319, 250}));
+        QTRY_COMPARE(onScreen(), marked(picture, {319, 250}));
         QCOMPARE(pb->image(), picture);
         QCOMPARE(w.backupPic()->image(), saved);
-        QCOMPARE(pb->grab().toImage().convertToFormat(QImage::Format_RGB32), marked({319, 250}));
-
-        QTest::mouseMove(pb, QPoint(600, 20));
+        QCOMPARE(pb->grab().toImage().convertToFormat(QImage::Format_RGB32),
+                 marked(picture, {319, 250}));
+        QTest::mouseMove(pb, QPoint(602, 20));
         QTRY_COMPARE(onScreen(), picture);
         QTest::keyClick(pb, Qt::Key_Up);
-        QTRY_COMPARE(onScreen(), marked({319, 249}));
+        QTRY_COMPARE(onScreen(), marked(picture, {319, 249}));
         QTest::keyClick(pb, Qt::Key_Tab);
         QTRY_COMPARE(onScreen(), picture);
 
-        // A selection's band shows as drawn, its corner at the cursor.
+        // A corner placed, the band drawn, the selection cancelled: the cross
+        // stays at the cursor, over the band.
         QTest::keyClick(w.button("draw"), Qt::Key_Backtab);
+        QTest::mouseMove(pb, QPoint(603, 20));
         QTest::keyClick(pb, Qt::Key_Space);
+        QTRY_COMPARE(onScreen(), marked(picture, {319, 249}));
         QTest::keyClick(pb, Qt::Key_Right, Qt::ShiftModifier);
-        QTRY_COMPARE(onScreen(), pb->image());
         QVERIFY(pb->image() != picture);
+        QTRY_COMPARE(onScreen(), marked(pb->image(), {329, 249}));
+        QTest::mouseMove(pb, QPoint(604, 20));
+        QTest::keyClick(pb, Qt::Key_Escape);
+        QTRY_COMPARE(onScreen(), marked(picture, {329, 249}));
+
+        // Not during a pass; back after it.
+        bool markedDuringPass = true;
+        whenEventsRun([&] { markedDuringPass = pb->showsCursorMark(); });
+        QTest::keyClick(pb, Qt::Key_Plus, Qt::ControlModifier);
+        QVERIFY(!markedDuringPass);
+        QCOMPARE(w.probe.calls(), 307200);
+        QTRY_COMPARE(onScreen(), marked(pb->image(), {329, 249}));
     }
 
     void cornersRoundHalfToEven()

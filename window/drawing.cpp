@@ -41,6 +41,7 @@ void Form1::draw_Click()
     sel.mode = Selection::passRunning;
     bool enabled = false;
     EnableCommands(enabled);
+    pb->setPassRunning(true);
 
     // The scales are fixed for the whole pass; a pass never draws with an
     // infinite or undefined one.
@@ -78,6 +79,7 @@ void Form1::draw_Click()
     Label1->setText(selectText);
     enabled = true;
     EnableCommands(enabled);
+    pb->setPassRunning(false);
 }
 
 // The scan, a run of pixels between two refresh points at a time: the run's
@@ -164,6 +166,7 @@ void Form1::abandonPass(const QString& reason)
     }
     bool enabled = true;
     EnableCommands(enabled);
+    pb->setPassRunning(false);
 }
 
 void Form1::restart_Click()

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -163,19 +164,47 @@ void PictureBox::paintEvent(QPaintEvent* event)
 
 void PictureBox::mouseMoveEvent(QMouseEvent* event)
 {
-    markCursor(false);
+    setFocusState(m_focused, true);
     const QPointF pos = event->position();
     emit mouseMoved(buttonCode(event->buttons()), shiftCode(event->modifiers()),
                     float(pos.x()) * picture::unitsPerPixel,
                     float(pos.y()) * picture::unitsPerPixel);
 }
 
+void PictureBox::mousePressEvent(QMouseEvent* event)
+{
+    setFocusState(m_focused, true);
+    QWidget::mousePressEvent(event);
+}
+
+void PictureBox::wheelEvent(QWheelEvent* event)
+{
+    setFocusState(m_focused, true);
+    emit wheelTurned(event->angleDelta().y(), event->position());
+}
+
 void PictureBox::mouseReleaseEvent(QMouseEvent* event)
 {
+    setFocusState(m_focused, true);
+    // The step through the list of views first: with a first corner placed,
+    // the release then cancels it, and the step must not find a picture
+    // standing.
+    if (event->button() == Qt::BackButton || event->button() == Qt::ForwardButton)
+        emit historyButtonReleased(event->button() == Qt::ForwardButton);
     const QPointF pos = event->position();
     emit mouseReleased(buttonCode(event->button()), shiftCode(event->modifiers()),
                        float(pos.x()) * picture::unitsPerPixel,
                        float(pos.y()) * picture::unitsPerPixel);
+}
+
+// Every key pressed while the picture has the focus comes here first, the
+// window's shortcuts included; a key that reaches it shows that it has the
+// focus, even where the window system told nothing of it.
+bool PictureBox::event(QEvent* event)
+{
+    if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress)
+        setFocusState(true, false);
+    return QWidget::event(event);
 }
 
 void PictureBox::keyPressEvent(QKeyEvent* event)
@@ -208,7 +237,6 @@ void PictureBox::keyPressEvent(QKeyEvent* event)
         QWidget::keyPressEvent(event);
         return;
     }
-    showFocus(true);
     const int shift = shiftCode(event->modifiers());
     if (release) {
         // A held key places one corner, not one at every repeat.
@@ -220,19 +248,19 @@ void PictureBox::keyPressEvent(QKeyEvent* event)
     update(cursorMarkArea(m_cursor));
     m_cursor = QPoint(std::clamp(m_cursor.x() + move.x(), 0, picture::columns - 1),
                       std::clamp(m_cursor.y() + move.y(), 0, picture::rows - 1));
-    m_cursorMarked = true;
     update(cursorMarkArea(m_cursor));
     emit keyboardCursorChanged();
     emit mouseMoved(0, shift, float(m_cursor.x() * picture::unitsPerPixel),
                     float(m_cursor.y() * picture::unitsPerPixel));
 }
 
-// The focus shows when it came by Tab or Shift+Tab, not when the window simply
-// gives it to the picture: a mouse user sees no change.
+// The focus that Tab or Shift+Tab brings is the keyboard's; the focus given
+// back when the window is activated again keeps what was shown.
 void PictureBox::focusInEvent(QFocusEvent* event)
 {
-    if (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason)
-        showFocus(true);
+    const bool byKeyboard =
+        event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+    setFocusState(true, byKeyboard ? false : m_pointerLast);
     QWidget::focusInEvent(event);
 }
 
@@ -241,33 +269,29 @@ void PictureBox::focusOutEvent(QFocusEvent* event)
     // Another window taking the focus for a while (a message box) keeps it
     // shown for when it comes back.
     if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
-        showFocus(false);
+        setFocusState(false, m_pointerLast);
     QWidget::focusOutEvent(event);
 }
 
-void PictureBox::showFocus(bool show)
+void PictureBox::setPassRunning(bool running)
 {
-    if (m_showFocus == show)
+    if (m_passRunning == running)
         return;
-    m_showFocus = show;
-    if (!show)
-        markCursor(false);
-    emit keyboardCursorChanged();
-}
-
-// The cross is shown again only by the next move of the keys.
-void PictureBox::markCursor(bool mark)
-{
-    if (m_cursorMarked == mark)
-        return;
-    m_cursorMarked = mark;
+    m_passRunning = running;
     update(cursorMarkArea(m_cursor));
 }
 
-// Whatever is drawn on the picture shows as drawn: a selection's band, whose
-// moving corner is the cursor, or a pass.
+void PictureBox::setFocusState(bool focused, bool pointerLast)
+{
+    if (m_focused == focused && m_pointerLast == pointerLast)
+        return;
+    m_focused = focused;
+    m_pointerLast = pointerLast;
+    update(cursorMarkArea(m_cursor));
+    emit keyboardCursorChanged();
+}
+
 void PictureBox::pictureChanged()
 {
-    m_cursorMarked = false;
     update();
 }

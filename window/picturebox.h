@@ -18,9 +18,10 @@
 // The keyboard has the mouse's part too: while the picture has the focus, the
 // arrow keys move a cursor over it by a pixel (ten with Shift), and each move
 // is reported as a pointer move to that pixel; Space, Return and Enter report
-// a release of the left button there, Escape one of the right button. After a
-// move by the keys, a small cross marks the cursor on the screen until the
-// focus leaves, the pointer moves over the picture or anything is drawn on it.
+// a release of the left button there, Escape one of the right button. While
+// the picture has the focus and the last input was not the pointer's, the
+// focus shows on its frame and a small cross marks the cursor on the screen;
+// the cross goes while a pass draws.
 class PictureBox : public QWidget {
     Q_OBJECT
 
@@ -63,11 +64,14 @@ public:
 
     // The keyboard cursor's pixel; it starts at the picture's centre.
     QPoint keyboardCursor() const { return m_cursor; }
-    // Whether the focus is to be shown: the picture has it and it came from
-    // the keyboard or the keyboard has been used on the picture since.
-    bool showsKeyboardFocus() const { return m_showFocus; }
-    // Whether the cross over the picture marks the keyboard cursor.
-    bool showsCursorMark() const { return m_showFocus && m_cursorMarked; }
+    // Whether the focus is to be shown: the picture has it and the last input
+    // was not the pointer's.
+    bool showsKeyboardFocus() const { return m_focused && !m_pointerLast; }
+    // Whether the cross over the picture marks the keyboard cursor: the focus
+    // shows and no pass draws.
+    bool showsCursorMark() const { return showsKeyboardFocus() && !m_passRunning; }
+    // A pass draws from true to false: the cross is not shown meanwhile.
+    void setPassRunning(bool running);
 
     // 0x00BBGGRR to 0xFFRRGGBB: the three bytes reversed, opaque. A pass
     // converts every pixel, so it is done with one byte swap.
@@ -80,12 +84,21 @@ signals:
     void mouseReleased(int button, int shift, float x, float y);
     // The keyboard cursor moved, or its focus began or stopped to show.
     void keyboardCursorChanged();
+    // The wheel turned by delta eighths of a degree (a notch is 120, away
+    // from the user positive) with the pointer at position, in pixels.
+    void wheelTurned(int delta, QPointF position);
+    // The mouse's back or forward button was released over the picture; it
+    // is reported as a release of an unknown button (0) right after.
+    void historyButtonReleased(bool forward);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
@@ -93,8 +106,7 @@ private:
     static QPointF toPixels(float x, float y);
     bool axisLine(QPointF from, QPointF to, uint32_t colour);
     void fillPixels(double left, double top, double right, double bottom, QRgb rgb);
-    void showFocus(bool show);
-    void markCursor(bool mark);
+    void setFocusState(bool focused, bool pointerLast);
     void pictureChanged();
 
     QImage m_image;
@@ -102,6 +114,11 @@ private:
     // must make them its own first.
     mutable QRgb* m_pixels = nullptr;
     QPoint m_cursor{picture::columns / 2, picture::rows / 2};
-    bool m_showFocus = false;
-    bool m_cursorMarked = false;
+    // The picture has the focus; a while in another window (a message box)
+    // does not take it.
+    bool m_focused = false;
+    // The last input over the window was the pointer's: it moved over the
+    // picture or a button was pressed or turned there.
+    bool m_pointerLast = false;
+    bool m_passRunning = false;
 };

@@ -24,12 +24,17 @@ QString startFolder()
     return QDir::homePath();
 }
 
-QString proposedName(const View& view)
+QString proposedName(const QString& folder)
 {
-    return QStringLiteral("quenthar_%1.png").arg(QString::fromStdString(formatView(view)));
+    const QDir dir(folder);
+    for (int number = 1;; ++number) {
+        const QString name = QStringLiteral("quenthar-%1.png").arg(number);
+        if (!QFileInfo::exists(dir.filePath(name)))
+            return name;
+    }
 }
 
-QString askFileName(QWidget* parent, const View& view)
+QString askFileName(QWidget* parent)
 {
     QFileDialog dialog(parent, QStringLiteral("Shrani sliko"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -37,8 +42,9 @@ QString askFileName(QWidget* parent, const View& view)
     dialog.setNameFilters(
         {QStringLiteral("Slike PNG (*.png)"), QStringLiteral("Vse datoteke (*)")});
     dialog.setDefaultSuffix(QStringLiteral("png"));
-    dialog.setDirectory(startFolder());
-    dialog.selectFile(proposedName(view));
+    const QString folder = startFolder();
+    dialog.setDirectory(folder);
+    dialog.selectFile(proposedName(folder));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();

@@ -14,14 +14,14 @@ namespace picturefile {
 // The folder a save starts in: the user's pictures folder, or else home.
 QString startFolder();
 
-// A file name for the view's picture, e.g. "quenthar_-1.5,-1.5,3,3.png": the
-// view's four numbers, so that the pictures of different views differ.
-QString proposedName(const View& view);
+// A short file name that no file in folder has yet: "quenthar-1.png",
+// "quenthar-2.png", ... (the view is in the file's text entries).
+QString proposedName(const QString& folder);
 
 // Asks for a file name in the desktop's save dialog, starting in
-// startFolder() with proposedName(view). A name without a suffix gets
+// startFolder() with proposedName() of it. A name without a suffix gets
 // ".png". Empty if the user cancels.
-QString askFileName(QWidget* parent, const View& view);
+QString askFileName(QWidget* parent);
 
 // Writes image to fileName in the format its suffix names (PNG without a
 // suffix) with pictureTexts(view) as its text entries, through a QSaveFile:

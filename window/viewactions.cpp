@@ -49,7 +49,7 @@ void Form1::savePicture()
 {
     if (!pictureStands())
         return;
-    const QString fileName = picturefile::askFileName(this, m_view);
+    const QString fileName = picturefile::askFileName(this);
     if (!fileName.isEmpty())
         savePictureAs(fileName);
 }

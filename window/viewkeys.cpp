@@ -6,9 +6,7 @@
 #include "picturescan.h"
 
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QShortcut>
-#include <QWheelEvent>
 
 #include <cstdlib>
 
@@ -40,9 +38,33 @@ ViewKeys::ViewKeys(QWidget* window, PictureBox* picture, std::function<bool()> a
             [this] { zoomByKey(false); });
     connect(shortcut(QKeySequence::Open), &QShortcut::activated, this, &ViewKeys::openRequested);
     // The window sees the override requests of all its controls, which pass
-    // them on to it; the picture alone gets the wheel and the buttons.
+    // them on to it.
     window->installEventFilter(this);
-    picture->installEventFilter(this);
+    connect(picture, &PictureBox::wheelTurned, this, &ViewKeys::wheelTurned);
+    connect(picture, &PictureBox::historyButtonReleased, this, [this](bool forward) {
+        if (!m_acting())
+            return;
+        if (forward)
+            emit forwardRequested();
+        else
+            emit backRequested();
+    });
+}
+
+void ViewKeys::wheelTurned(int delta, QPointF position)
+{
+    if (!m_acting()) {
+        m_wheel = 0;
+        return;
+    }
+    m_wheel += delta;
+    if (std::abs(m_wheel) >= notch) {
+        // Further notches in the same event would arrive during the step's
+        // pass: they are dropped, as they would be there.
+        const bool zoomIn = m_wheel > 0;
+        m_wheel = 0;
+        emit zoomRequested(zoomIn, position * picture::unitsPerPixel);
+    }
 }
 
 bool ViewKeys::isOwnKey(const QKeyEvent* event) const
@@ -71,37 +93,6 @@ bool ViewKeys::eventFilter(QObject* watched, QEvent* event)
         if (!m_acting() && isOwnKey(static_cast<QKeyEvent*>(event))) {
             event->accept();
             return true;
-        }
-        break;
-    case QEvent::Wheel:
-        if (watched == m_picture) {
-            const auto* wheel = static_cast<QWheelEvent*>(event);
-            if (!m_acting()) {
-                m_wheel = 0;
-                return true;
-            }
-            m_wheel += wheel->angleDelta().y();
-            if (std::abs(m_wheel) >= notch) {
-                // Further notches in the same event would arrive during the
-                // step's pass: they are dropped, as they would be there.
-                const bool zoomIn = m_wheel > 0;
-                m_wheel = 0;
-                emit zoomRequested(zoomIn, wheel->position() * picture::unitsPerPixel);
-            }
-            return true;
-        }
-        break;
-    case QEvent::MouseButtonRelease:
-        if (watched == m_picture && m_acting()) {
-            const auto* mouse = static_cast<QMouseEvent*>(event);
-            if (mouse->button() == Qt::BackButton) {
-                emit backRequested();
-                return true;
-            }
-            if (mouse->button() == Qt::ForwardButton) {
-                emit forwardRequested();
-                return true;
-            }
         }
         break;
     default:

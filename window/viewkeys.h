@@ -45,6 +45,7 @@ protected:
 
 private:
     bool isOwnKey(const QKeyEvent* event) const;
+    void wheelTurned(int delta, QPointF position);
     void zoomByKey(bool zoomIn);
 
     PictureBox* m_picture;

@@ -71,6 +71,31 @@ def descendants(root, role):
     return pyatspi.findAllDescendants(root, lambda node: node.getRole() == role)
 
 
+def top_level(application, name):
+    """The program's top-level window of that name, if one shows."""
+    for child in application:
+        if child and child.name == name and child.getState().contains(pyatspi.STATE_SHOWING):
+            return child
+    return None
+
+
+def push_buttons(root):
+    """The named push buttons under root; a dialog's tree may hold gaps."""
+    found, stack = [], [root]
+    while stack:
+        node = stack.pop()
+        if node is None:
+            continue
+        if node.getRole() == pyatspi.ROLE_PUSH_BUTTON and node.name:
+            found.append(node)
+        stack.extend(node[i] for i in range(node.childCount))
+    return found
+
+
+def button_names(root):
+    return sorted(b.name for b in push_buttons(root))
+
+
 def press(button):
     """Presses a button through its Action interface, as a screen reader does."""
     action = button.queryAction()
@@ -125,6 +150,21 @@ def run_accessible(suite, app):
     check(announcements.heard[-1] == SELECT_TEXT, f"heard {announcements.heard}")
     check(QUARTER_VIEW in picture.description, f"picture described as {picture.description!r}")
     suite.step("zoom by the keys; the new view described")
+
+    # Qt's own boxes and dialogs speak Slovene: their buttons as a screen
+    # reader names them.
+    press(buttons["O programu..."])
+    about = app.wait(lambda: top_level(application, "O programu"), SHORT, "the About box")
+    check(button_names(about) == ["V redu"], f"the About box's buttons: {button_names(about)}")
+    press(push_buttons(about)[0])
+    app.wait(lambda: not top_level(application, "O programu"), SHORT, "the About box closed")
+    app.keys("ctrl+s")
+    dialog = app.wait(lambda: top_level(application, "Shrani sliko"), SHORT, "the save dialog")
+    names = button_names(dialog)
+    check({"Shrani", "Prekliči"} <= set(names), f"the save dialog's buttons: {names}")
+    press(next(b for b in push_buttons(dialog) if b.name == "Prekliči"))
+    app.wait(lambda: not top_level(application, "Shrani sliko"), SHORT, "the save dialog closed")
+    suite.step("the About box and the save dialog in Slovene")
 
     press(buttons["Izhod"])
     check((status := app.exit_status("Izhod")) == 0, f"exit status {status} after Izhod")

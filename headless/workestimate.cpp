@@ -1,0 +1,70 @@
+#include "workestimate.h"
+
+#include "viewmath.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int sampleStride = 16;
+// What a pixel costs beside its iterations (the call, the mapping of the
+// pixel, its colour), in iterations.
+constexpr double pixelCost = 2;
+
+// The sampled pixels along an axis of size pixels: the middle of each stretch
+// of sampleStride, at least one.
+std::vector<int> samplePositions(int size)
+{
+    std::vector<int> positions;
+    for (int at = sampleStride / 2; at < size; at += sampleStride)
+        positions.push_back(at);
+    if (positions.empty())
+        positions.push_back(size / 2);
+    return positions;
+}
+
+} // namespace
+
+WorkEstimate WorkEstimate::sample(EngineFunction engine, const RenderJob& job, PassThreads& threads)
+{
+    const std::vector<int> columns = samplePositions(job.width);
+    const std::vector<int> rows = samplePositions(job.height);
+    const Scales scales = scalesOf(job.view, job.width, job.height);
+    std::vector<double> rowWork(rows.size());
+    threads.forEachBlock(rows.size(), [&](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i) {
+            double work = 0;
+            for (const int col : columns)
+                work +=
+                    engine(col, rows[i], scales.x, scales.y, job.view.viewLeft, job.view.viewTop) +
+                    pixelCost;
+            rowWork[i] = work;
+        }
+    });
+
+    // Each sampled row stands for the rows nearest to it.
+    WorkEstimate estimate;
+    estimate.m_before.resize(size_t(job.height) + 1);
+    size_t nearest = 0;
+    for (int row = 0; row < job.height; ++row) {
+        while (nearest + 1 < rows.size() && rows[nearest + 1] - row < row - rows[nearest])
+            ++nearest;
+        estimate.m_before[size_t(row) + 1] = estimate.m_before[size_t(row)] + rowWork[nearest];
+    }
+    return estimate;
+}
+
+double WorkEstimate::share(int rows) const
+{
+    if (m_before.empty() || m_before.back() <= 0)
+        return 0;
+    const size_t done = std::clamp<size_t>(size_t(std::max(rows, 0)), 0, m_before.size() - 1);
+    return m_before[done] / m_before.back();
+}
+
+std::optional<double> secondsLeft(double share, double elapsed)
+{
+    if (!(share > 0))
+        return std::nullopt;
+    return elapsed * (1 - share) / share;
+}

@@ -1,0 +1,30 @@
+// The work of a render by rows, estimated from a sparse sample of its pixels
+// worked out first: pixels are not equally costly (the middle of the set
+// holds most of the work), so the time left follows the work left, not the
+// rows left.
+#pragma once
+
+#include "engine.h"
+#include "passthreads.h"
+#include "render.h"
+
+#include <optional>
+#include <vector>
+
+class WorkEstimate {
+public:
+    // Works out one pixel in about every 256 (one in every 16th column of
+    // every 16th row) with engine, on threads.
+    static WorkEstimate sample(EngineFunction engine, const RenderJob& job, PassThreads& threads);
+
+    // The share of the whole work in the first rows rows, 0 to 1.
+    double share(int rows) const;
+
+private:
+    // The estimated work of rows 0 to r - 1, for r = 0 to the height.
+    std::vector<double> m_before;
+};
+
+// The seconds left when share of the work took elapsed seconds; none before
+// any work is done.
+std::optional<double> secondsLeft(double share, double elapsed);

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Usage: check_run.sh SOURCE_DIR
+# "./quenthar.sh run" in a fresh copy of the project builds only what running
+# needs, the program and its engine, and hands its arguments to the program.
+# Prints how long the build took.
+set -uo pipefail
+source "$(dirname "$0")/../checks.sh"
+
+source_dir=$1
+if ! files=$(git -C "$source_dir" ls-files 2>/dev/null) || [ -z "$files" ]; then
+    echo "skipped: $source_dir is no git checkout to copy the project from"
+    exit 77
+fi
+copy=$(mktemp -d)
+trap 'rm -rf "$copy"' EXIT
+(cd "$source_dir" && git ls-files -z | xargs -0 cp --parents -t "$copy") || exit 1
+
+start=$SECONDS
+output=$(cd "$copy" && env -u DISPLAY -u WAYLAND_DISPLAY ./quenthar.sh run --version 2>&1)
+status=$?
+echo "quenthar.sh run --version took $((SECONDS - start)) s"
+check "it ends with the program's status 0" test "$status" -eq 0
+check "the program prints its version" grep -qx 'Quenthar [0-9.]*' <<<"$(tail -n 1 <<<"$output")"
+check "the program and the engine are built" \
+    test -x "$copy/build/bin/Quenthar" -a -f "$copy/build/bin/libengine.so"
+check "no test suite, benchmark or manual page is built" \
+    test -z "$(find "$copy/build" \( -name 'tst_*' -o -name 'quenthar_bench' -o -name 'Quenthar.1' \) -type f)"
+finish
