@@ -9,7 +9,6 @@
 
 #include <QCoreApplication>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 
 #include <vector>
@@ -42,6 +41,8 @@ void Form1::draw_Click()
     bool enabled = false;
     EnableCommands(enabled);
     pb->setPassRunning(true);
+    updateCommands();
+    handFocusOn();
 
     // The scales are fixed for the whole pass; a pass never draws with an
     // infinite or undefined one.
@@ -73,13 +74,20 @@ void Form1::draw_Click()
     if (!scanPixels(engine, scales))
         return;
 
-    sel.mode = Selection::pictureStands;
     backupPic->paintPicture(pb->image(), 0, 0);
     m_pictureSaved = true;
-    Label1->setText(selectText);
-    enabled = true;
+    standIdle(Selection::pictureStands, selectText);
+}
+
+void Form1::standIdle(int16_t mode, const QString& text)
+{
+    sel.mode = mode;
+    Label1->setText(text);
+    bool enabled = true;
     EnableCommands(enabled);
     pb->setPassRunning(false);
+    updateCommands();
+    handFocusOn();
 }
 
 // The scan, a run of pixels between two refresh points at a time: the run's
@@ -154,19 +162,14 @@ void Form1::abandonForCount(int32_t count)
 // and text, and the idle buttons.
 void Form1::abandonPass(const QString& reason)
 {
-    QMessageBox::critical(this, QStringLiteral("Napaka"), reason);
+    showError(reason);
     if (m_pictureSaved) {
         pb->paintPicture(backupPic->image(), 0, 0);
-        sel.mode = Selection::pictureStands;
-        Label1->setText(selectText);
+        standIdle(Selection::pictureStands, selectText);
     } else {
         pb->filledBox(0, 0, pb->scaleWidth(), pb->scaleHeight(), black);
-        sel.mode = Selection::stopped;
-        Label1->setText(startText);
+        standIdle(Selection::stopped, startText);
     }
-    bool enabled = true;
-    EnableCommands(enabled);
-    pb->setPassRunning(false);
 }
 
 void Form1::restart_Click()

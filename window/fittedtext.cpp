@@ -1,6 +1,7 @@
 #include "fittedtext.h"
 
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QStyleOptionButton>
 #include <QStylePainter>
@@ -59,6 +60,16 @@ void CaptionButton::paintEvent(QPaintEvent* event)
     option.fontMetrics = QFontMetrics(shown, this);
     painter.setFont(shown);
     painter.drawControl(QStyle::CE_PushButton, option);
+}
+
+void CaptionButton::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (!event->isAutoRepeat())
+            click();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
 }
 
 QFont StatusLabel::textFont() const

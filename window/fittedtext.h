@@ -16,7 +16,8 @@ class QPaintDevice;
 // when measured for device: font itself when the text fits as it is.
 QFont fittedFont(const QFont& font, const QString& text, QSize space, const QPaintDevice* device);
 
-// A push button whose caption shrinks to fit the button's contents.
+// A push button whose caption shrinks to fit the button's contents, and which
+// Return and Enter press when it has the focus (once for a held key).
 class CaptionButton : public QPushButton {
     Q_OBJECT
 
@@ -30,6 +31,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 // A one-line plain-text label whose text shrinks to fit its contents.

@@ -11,7 +11,6 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -119,12 +118,6 @@ void Form1::createControls()
     Line1->setGeometry(5880 / twips, 7560 / twips, 1, (8160 - 7560) / twips + 1);
     Line1->setAttribute(Qt::WA_TransparentForMouseEvents);
 
-    // Return and Enter press a focused button; a button that a pass disables
-    // hands its focus on (focusNextPrevChild, and here when its heir is
-    // enabled).
-    for (QWidget* button : {draw, restart, sstop, Command1, Command2})
-        button->installEventFilter(this);
-
     setTabOrder(pb, draw);
     setTabOrder(draw, restart);
     setTabOrder(restart, sstop);
@@ -139,13 +132,22 @@ void Form1::createControls()
     connect(sstop, &QPushButton::clicked, this, &Form1::sstop_Click);
     connect(pb, &PictureBox::mouseMoved, this, &Form1::pb_MouseMove);
     connect(pb, &PictureBox::mouseReleased, this, &Form1::pb_MouseUp);
-    connectViewKeys();
+    createCommands();
 }
 
 void Form1::Command1_Click()
 {
     QMessageBox box(QMessageBox::Information, QStringLiteral("O programu"), aboutText,
                     QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+// An error, in the window's one error box: plain text, since what it quotes
+// (a file's name, a library's message) is no markup.
+void Form1::showError(const QString& text)
+{
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Napaka"), text, QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }
@@ -186,27 +188,6 @@ void Form1::keepClientSize()
         resize(clientSize);
 }
 
-bool Form1::eventFilter(QObject* watched, QEvent* event)
-{
-    auto* button = qobject_cast<QPushButton*>(watched);
-    if (!button)
-        return QWidget::eventFilter(watched, event);
-    if (event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            // A held key presses the button once.
-            if (!key->isAutoRepeat())
-                button->click();
-            return true;
-        }
-    } else if (event->type() == QEvent::EnabledChange && button == m_focusHeir &&
-               button->isEnabled()) {
-        m_focusHeir = nullptr;
-        button->setFocus(Qt::OtherFocusReason);
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
 // A focused button that is disabled asks here where its focus goes. A pass
 // disables "Začni risati" and "Nazaj na začetek": their focus goes to "Ustavi",
 // and from "Ustavi", when the pass ends, to "Začni risati"; the next button in
@@ -221,10 +202,18 @@ bool Form1::focusNextPrevChild(bool next)
             heir->setFocus(Qt::OtherFocusReason);
         } else {
             // The focus stays where it is until the heir is enabled, in the
-            // same change of the buttons' states.
+            // same change of the buttons' states (handFocusOn()).
             m_focusHeir = heir;
         }
         return true;
     }
     return QWidget::focusNextPrevChild(next);
+}
+
+void Form1::handFocusOn()
+{
+    if (m_focusHeir && m_focusHeir->isEnabled()) {
+        m_focusHeir->setFocus(Qt::OtherFocusReason);
+        m_focusHeir = nullptr;
+    }
 }

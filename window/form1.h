@@ -5,16 +5,15 @@
 //                    procedures of the window alone: About, Exit, closing;
 //   drawing.cpp      start-up, the drawing pass, stop and restart;
 //   zoom.cpp         the zoom selection: corners, rubber band, cancel;
-//   viewactions.cpp  what the keys, the wheel and the extra mouse buttons do
-//                    to the picture that stands: save, copy, back, forward,
-//                    zoom steps; and showing a view given from outside: from
-//                    the command line or a saved picture opened.
+//   viewactions.cpp  the window's commands, each a QAction with its standard
+//                    key, and the wheel and the extra mouse buttons: save,
+//                    copy, back, forward, zoom steps, open; and showing a view
+//                    given from outside.
 // The arithmetic they use lives in core/: the picture's size and the scan
 // order, the scales and the zoom's view, the colours, the pass's threads, the
 // view as text and the list of views. A saved picture's view is read back by
 // headless/pictureview.h. Here beside the window: the picture file and the
-// clipboard (picturefile.h), the open dialog (pictureopen.h), the keys, wheel
-// and extra buttons (viewkeys.h).
+// clipboard (picturefile.h), the open dialog (pictureopen.h).
 #pragma once
 
 #include "enginebinding.h"
@@ -29,6 +28,7 @@
 #include <QString>
 #include <QWidget>
 
+class QAction;
 class QLabel;
 class QPushButton;
 class PictureBox;
@@ -80,12 +80,12 @@ public slots:
     // as if a button had started the pass; does nothing while a pass runs.
     void showView(const View& view);
 
-    // The keys, the wheel and the extra buttons. Each does nothing unless a
-    // picture stands (mode 0).
+    // The commands. Their actions are enabled only where they may act (see
+    // updateCommands()); called directly, they act as their actions would.
     // Saves the picture in a file the user names in the save dialog.
     void savePicture();
-    // Saves the picture in fileName; a failure is shown in a message box.
-    // Returns whether the file was written.
+    // Saves the picture that stands in fileName; a failure is shown in a
+    // message box. Returns whether the file was written.
     bool savePictureAs(const QString& fileName);
     void copyPicture();
     void backView();
@@ -93,20 +93,17 @@ public slots:
     // A 2x zoom step about the point at, in picture units, refused as the
     // mouse's selection of the same rectangle would be.
     void zoomStep(bool zoomIn, QPointF at);
-
-    // Opening a saved picture's view, when a picture stands or before the
-    // first pass; not during a pass or with a first corner placed.
     // Draws the view of a picture the user picks in the open dialog.
     void openPicture();
-    // Draws the view of the picture in fileName through showView; a file
-    // with no view that can be drawn is shown in a message box, and nothing
-    // changes. Returns whether the view was shown.
+    // Draws the view of the picture in fileName through showView, when a
+    // picture stands or before the first pass; a file with no view that can
+    // be drawn is shown in a message box, and nothing changes. Returns
+    // whether the view was shown.
     bool openPictureFile(const QString& fileName);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
     bool focusNextPrevChild(bool next) override;
 
 private:
@@ -121,9 +118,19 @@ private:
     void abandonForCount(int32_t count);
     void cancelSelection();
     void refuseSelection(const QString& reason);
+    void showError(const QString& text);
     void keepClientSize();
-    void connectViewKeys();
-    bool pictureStands() const { return sel.mode == Selection::pictureStands; }
+    // Where the window stands when no pass runs: mode, the status line's
+    // text, the idle buttons and the commands that go with them.
+    void standIdle(int16_t mode, const QString& text);
+    void createCommands();
+    void updateCommands();
+    void handFocusOn();
+    void wheelTurned(int delta, QPointF position);
+    void zoomByKey(bool zoomIn);
+    // "Začni risati" is enabled exactly when no pass runs.
+    bool passRunning() const;
+    bool pictureStands() const { return sel.mode == Selection::pictureStands && !passRunning(); }
     bool mayOpen() const;
 
     PictureBox* pb = nullptr;
@@ -134,6 +141,16 @@ private:
     QPushButton* Command1 = nullptr;
     QPushButton* Command2 = nullptr;
     QLabel* Label1 = nullptr;
+
+    QAction* saveAction = nullptr;
+    QAction* copyAction = nullptr;
+    QAction* openAction = nullptr;
+    QAction* backAction = nullptr;
+    QAction* forwardAction = nullptr;
+    QAction* zoomInAction = nullptr;
+    QAction* zoomOutAction = nullptr;
+    // The wheel's rotation towards the next notch, in eighths of a degree.
+    int m_wheel = 0;
 
     View m_view;
     Selection sel;

@@ -1,45 +1,99 @@
-// What the keys, the wheel and the extra mouse buttons do to the picture that
-// stands: save and copy it, step back and forward through the views drawn,
-// zoom by steps; and showing a view given from outside: from the command line
-// or a saved picture opened.
+// The window's commands: save and copy the picture that stands, step back and
+// forward through the views drawn, zoom by steps with the keys and the wheel,
+// open a saved picture's view; and showing a view given from outside.
 #include "form1.h"
 
 #include "picturebox.h"
 #include "picturefile.h"
 #include "pictureopen.h"
-#include "viewkeys.h"
+#include "picturescan.h"
 
+#include <QAction>
 #include <QDir>
-#include <QMessageBox>
 #include <QPushButton>
 
-namespace {
-
-// A failure of a file, shown as it is: a file's name is no markup.
-void showFileError(QWidget* parent, const QString& text)
+// The commands of Qt's standard keys, on the window whatever has the focus.
+// A disabled command's key goes on to the focused control, as if the command
+// were not there: Alt+Left moves the picture's cursor while no picture
+// stands, for one.
+void Form1::createCommands()
 {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Napaka"), text, QMessageBox::Ok, parent);
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
+    const auto command = [this](QKeySequence::StandardKey key, auto slot) {
+        auto* action = new QAction(this);
+        action->setShortcuts(key);
+        connect(action, &QAction::triggered, this, slot);
+        addAction(action);
+        return action;
+    };
+    saveAction = command(QKeySequence::Save, &Form1::savePicture);
+    copyAction = command(QKeySequence::Copy, &Form1::copyPicture);
+    openAction = command(QKeySequence::Open, &Form1::openPicture);
+    backAction = command(QKeySequence::Back, &Form1::backView);
+    forwardAction = command(QKeySequence::Forward, &Form1::forwardView);
+    zoomInAction = command(QKeySequence::ZoomIn, [this] { zoomByKey(true); });
+    zoomOutAction = command(QKeySequence::ZoomOut, [this] { zoomByKey(false); });
+    connect(pb, &PictureBox::wheelTurned, this, &Form1::wheelTurned);
+    connect(pb, &PictureBox::historyButtonReleased, this, [this](bool forward) {
+        if (forward ? forwardAction->isEnabled() : backAction->isEnabled())
+            forward ? forwardView() : backView();
+    });
+    updateCommands();
 }
 
-} // namespace
-
-void Form1::connectViewKeys()
+// The one place that says when each command acts: the ones on the picture
+// when it stands (not during a pass, not with a first corner placed, not
+// before the first pass); opening also before the first pass.
+void Form1::updateCommands()
 {
-    auto* keys = new ViewKeys(this, pb, [this] { return pictureStands(); });
-    connect(keys, &ViewKeys::saveRequested, this, &Form1::savePicture);
-    connect(keys, &ViewKeys::copyRequested, this, &Form1::copyPicture);
-    connect(keys, &ViewKeys::backRequested, this, &Form1::backView);
-    connect(keys, &ViewKeys::forwardRequested, this, &Form1::forwardView);
-    connect(keys, &ViewKeys::zoomRequested, this, &Form1::zoomStep);
-    connect(keys, &ViewKeys::openRequested, this, &Form1::openPicture);
+    const bool stands = pictureStands();
+    for (QAction* action :
+         {saveAction, copyAction, backAction, forwardAction, zoomInAction, zoomOutAction})
+        action->setEnabled(stands);
+    openAction->setEnabled(mayOpen());
+}
+
+bool Form1::passRunning() const
+{
+    return !draw->isEnabled();
+}
+
+bool Form1::mayOpen() const
+{
+    return (sel.mode == Selection::pictureStands || sel.mode == Selection::stopped) &&
+           !passRunning();
+}
+
+// A notch of the wheel (120 units; smaller deltas add up) zooms about the
+// pointer. Notches that come while no picture stands are dropped.
+void Form1::wheelTurned(int delta, QPointF position)
+{
+    if (!zoomInAction->isEnabled()) {
+        m_wheel = 0;
+        return;
+    }
+    constexpr int notch = 120;
+    m_wheel += delta;
+    if (std::abs(m_wheel) < notch)
+        return;
+    // Further notches in the same event would arrive during the step's pass:
+    // they are dropped, as they would be there.
+    const bool zoomIn = m_wheel > 0;
+    m_wheel = 0;
+    zoomStep(zoomIn, position * picture::unitsPerPixel);
+}
+
+// About the picture's keyboard cursor while it has the focus, else about its
+// centre.
+void Form1::zoomByKey(bool zoomIn)
+{
+    const QPointF at = pb->hasFocus() ? QPointF(pb->keyboardCursor()) * picture::unitsPerPixel
+                                      : QPointF(pb->scaleWidth() / 2, pb->scaleHeight() / 2);
+    zoomStep(zoomIn, at);
 }
 
 void Form1::showView(const View& view)
 {
-    // "Začni risati" is enabled exactly when no pass runs.
-    if (!draw->isEnabled())
+    if (passRunning())
         return;
     m_view = view;
     draw_Click();
@@ -47,8 +101,6 @@ void Form1::showView(const View& view)
 
 void Form1::savePicture()
 {
-    if (!pictureStands())
-        return;
     const QString fileName = picturefile::askFileName(this);
     if (!fileName.isEmpty())
         savePictureAs(fileName);
@@ -61,39 +113,32 @@ bool Form1::savePictureAs(const QString& fileName)
     const QString reason = picturefile::write(backupPic->image(), m_view, fileName);
     if (reason.isEmpty())
         return true;
-    showFileError(this, QStringLiteral("Slike ni bilo mogoče shraniti v »%1«:\n%2")
-                            .arg(QDir::toNativeSeparators(fileName), reason));
+    showError(QStringLiteral("Slike ni bilo mogoče shraniti v »%1«:\n%2")
+                  .arg(QDir::toNativeSeparators(fileName), reason));
     return false;
 }
 
 void Form1::copyPicture()
 {
-    if (pictureStands())
-        picturefile::copy(backupPic->image(), m_view);
+    picturefile::copy(backupPic->image(), m_view);
 }
 
 // The list's neighbour is drawn as any view is; being the current entry
 // already, it adds nothing to the list.
 void Form1::backView()
 {
-    if (!pictureStands())
-        return;
     if (const auto view = m_history.back())
         showView(*view);
 }
 
 void Form1::forwardView()
 {
-    if (!pictureStands())
-        return;
     if (const auto view = m_history.forward())
         showView(*view);
 }
 
 void Form1::zoomStep(bool zoomIn, QPointF at)
 {
-    if (!pictureStands())
-        return;
     const float width = pb->scaleWidth();
     const float height = pb->scaleHeight();
     const auto corners = zoomStepCorners(float(at.x()), float(at.y()), zoomIn, width, height);
@@ -110,18 +155,8 @@ void Form1::zoomStep(bool zoomIn, QPointF at)
     showView(zoom.view);
 }
 
-// A picture stands, or nothing has been drawn yet (a stopped pass leaves a
-// picture standing); and no pass runs, "Začni risati" being enabled exactly
-// then.
-bool Form1::mayOpen() const
-{
-    return (pictureStands() || sel.mode == Selection::stopped) && draw->isEnabled();
-}
-
 void Form1::openPicture()
 {
-    if (!mayOpen())
-        return;
     const QString fileName = pictureopen::askFileName(this);
     if (!fileName.isEmpty())
         openPictureFile(fileName);
@@ -133,7 +168,7 @@ bool Form1::openPictureFile(const QString& fileName)
         return false;
     const PictureView picture = readPictureView(fileName);
     if (!picture.ok()) {
-        showFileError(this, pictureopen::refusalText(picture));
+        showError(pictureopen::refusalText(picture));
         return false;
     }
     showView(picture.view);

@@ -5,7 +5,6 @@
 #include "viewmath.h"
 
 #include <QLabel>
-#include <QMessageBox>
 
 namespace {
 
@@ -51,8 +50,7 @@ void Form1::pb_MouseUp(int button, int /*shift*/, float x, float y)
         }
         sel.x1 = *x1;
         sel.y1 = *y1;
-        sel.mode = Selection::cornerPlaced;
-        Label1->setText(secondCornerText);
+        standIdle(Selection::cornerPlaced, secondCornerText);
         return;
     }
     if (sel.mode != Selection::cornerPlaced)
@@ -113,13 +111,12 @@ void Form1::pb_MouseMove(int /*button*/, int /*shift*/, float x, float y)
 
 void Form1::cancelSelection()
 {
-    sel.mode = Selection::pictureStands;
-    Label1->setText(selectText);
+    standIdle(Selection::pictureStands, selectText);
     pb->paintPicture(backupPic->image(), 0, 0);
 }
 
 void Form1::refuseSelection(const QString& reason)
 {
-    QMessageBox::critical(this, QStringLiteral("Napaka"), reason);
+    showError(reason);
     cancelSelection();
 }
