@@ -173,7 +173,7 @@ int main(int argc, char** argv)
     if (benchmark::ReportUnrecognizedArguments(count, args.data()))
         return 2;
 
-    EngineBinding binding(QStringLiteral("libengine.so"));
+    EngineBinding binding;
     engine = binding.resolve();
     if (!engine) {
         std::fprintf(stderr, "quenthar_bench: %s\n", qPrintable(binding.errorString()));

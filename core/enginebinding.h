@@ -7,9 +7,12 @@
 
 class EngineBinding {
 public:
+    // The engine's file name: libengine.so.
+    static QString defaultFileName() { return QStringLiteral(QUENTHAR_ENGINE_FILE); }
+
     // fileName is the library's file name; it is looked up in the program's
     // own folder first, then by the system's loader.
-    explicit EngineBinding(QString fileName);
+    explicit EngineBinding(QString fileName = defaultFileName());
     ~EngineBinding();
     EngineBinding(const EngineBinding&) = delete;
     EngineBinding& operator=(const EngineBinding&) = delete;

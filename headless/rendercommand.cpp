@@ -78,7 +78,7 @@ int runRender(int argc, char* argv[], const CommandLine& commandLine)
     // For the program's folder, where the engine is looked for first.
     const QCoreApplication app(argc, argv);
 
-    EngineBinding binding(QStringLiteral("libengine.so"));
+    EngineBinding binding;
     const EngineFunction engine = binding.resolve();
     if (!engine)
         return fail(QStringLiteral("cannot load the function Engine of %1: %2")

@@ -124,7 +124,7 @@ private slots:
 
     void defaultViewPictureIsExact()
     {
-        Window w(QStringLiteral("libengine.so"));
+        Window w(EngineBinding::defaultFileName());
         w.form->draw_Click();
         QCOMPARE(w.pb()->image(), expectedPicture(View{}));
         QCOMPARE(w.backupPic()->image(), w.pb()->image());
@@ -188,7 +188,7 @@ private slots:
 
     void restartReturnsToTheDefaultView()
     {
-        Window w(QStringLiteral("libengine.so"));
+        Window w(EngineBinding::defaultFileName());
         // Before anything was drawn, restart draws the default view.
         QTest::mouseClick(w.button("restart"), Qt::LeftButton);
         QCOMPARE(w.form->view(), View{});

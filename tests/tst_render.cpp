@@ -98,7 +98,7 @@ private slots:
     void matchesTheWindowsFinishedPass()
     {
         QFETCH(View, view);
-        Window w(QStringLiteral("libengine.so"));
+        Window w(EngineBinding::defaultFileName());
         w.form->setView(view);
         w.form->draw_Click();
         QCOMPARE(w.mode(), 0);
@@ -231,7 +231,7 @@ private slots:
         QTest::addColumn<QString>("library");
         QTest::addColumn<QString>("line");
         const QString folder = QCoreApplication::applicationDirPath();
-        QTest::newRow("missing") << QString() << QStringLiteral("libengine.so");
+        QTest::newRow("missing") << QString() << EngineBinding::defaultFileName();
         // A shared library with no Engine in it: Qt Test's.
         QTest::newRow("no Engine")
             << QStringLiteral(QT_TEST_LIBRARY) << QStringLiteral("undefined symbol: Engine");
@@ -246,7 +246,7 @@ private slots:
         const QString program = folder.filePath(QStringLiteral("Quenthar"));
         QVERIFY(QFile::copy(quenthar(), program));
         if (!library.isEmpty())
-            QVERIFY(QFile::copy(library, folder.filePath(QStringLiteral("libengine.so"))));
+            QVERIFY(QFile::copy(library, folder.filePath(EngineBinding::defaultFileName())));
         const QString out = folder.filePath(QStringLiteral("out.png"));
         const Outcome outcome = run({"--render", out}, program);
         QCOMPARE(outcome.status, 1);

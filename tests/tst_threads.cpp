@@ -46,7 +46,7 @@ private:
 // pass draws over a meshed picture.
 std::unique_ptr<Window> denseWindowOn(int threads)
 {
-    auto w = std::make_unique<Window>(QStringLiteral("libengine.so"));
+    auto w = std::make_unique<Window>(EngineBinding::defaultFileName());
     w->form->setThreads(threads);
     w->form->draw_Click();
     w->form->setView(dense);

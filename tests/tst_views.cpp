@@ -112,7 +112,7 @@ private slots:
     // pictures. The list is bounded.
     void backAndForwardDrawTheSameViewsAgain()
     {
-        Driven w(QStringLiteral("libengine.so"));
+        Driven w(EngineBinding::defaultFileName());
         const View start{-0.5, 0.25, 0.125, 0.0625};
         w.form->showView(start);
         QCOMPARE(w.form->history().size(), size_t(1));

@@ -39,7 +39,7 @@ class Form1 : public QWidget {
 public:
     // engineFile is the file name of the engine library, loaded at the first
     // call of Engine.
-    explicit Form1(const QString& engineFile = QStringLiteral("libengine.so"),
+    explicit Form1(const QString& engineFile = EngineBinding::defaultFileName(),
                    QWidget* parent = nullptr);
 
     const View& view() const { return m_view; }

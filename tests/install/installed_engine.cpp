@@ -12,7 +12,7 @@
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    EngineBinding binding(QStringLiteral("libengine.so"));
+    EngineBinding binding;
     const EngineFunction engine = binding.resolve();
     if (!engine) {
         std::fprintf(stderr, "Engine is not bound: %s\n", qPrintable(binding.errorString()));
