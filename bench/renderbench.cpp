@@ -1,6 +1,7 @@
 // Rendering without a window: a screen-sized picture on all cores against the
 // engine alone over the same pixels on one thread, and the peak memory of the
 // program rendering the largest picture it allows.
+#include "atomicfile.h"
 #include "bench.h"
 #include "render.h"
 #include "viewmath.h"
@@ -8,7 +9,6 @@
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
-#include <QFile>
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -45,8 +45,8 @@ void renderBenchmark(benchmark::State& state, const NamedView& view)
     PassThreads threads;
     threads.setThreads(allThreads);
     Render render(engine, threads);
-    QFile sink(QStringLiteral("/dev/null"));
-    if (!sink.open(QIODevice::WriteOnly)) {
+    AtomicFile sink(QStringLiteral("/dev/null"));
+    if (!sink.open()) {
         state.SkipWithError("/dev/null cannot be opened");
         return;
     }

@@ -17,6 +17,8 @@ public:
     // Ends the line as it stands.
     void stop();
 
+    bool shown() const { return m_shown; }
+
 private:
     void draw(int rowsDone);
 
