@@ -99,6 +99,9 @@ bool AtomicFile::openTemporary()
     const bool exists = ::stat(m_target.constData(), &earlier) == 0;
     if (exists && S_ISDIR(earlier.st_mode))
         return fail(EISDIR);
+    // A file the user may not write is not replaced either.
+    if (exists && ::access(m_target.constData(), W_OK) != 0)
+        return fail(errno);
 
     const QByteArray folder = folderOf(m_target);
     // Hidden, and short enough for a name of the longest length allowed.
