@@ -1,6 +1,7 @@
 // Rendering without a window: a screen-sized picture on all cores against the
 // engine alone over the same pixels on one thread, and the peak memory of the
 // program rendering the largest picture it allows.
+#include "atomicfile.h"
 #include "bench.h"
 #include "render.h"
 #include "viewmath.h"
@@ -9,7 +10,6 @@
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
-#include <QFile>
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,22 +45,38 @@ void renderEngineBenchmark(benchmark::State& state, const NamedView& view)
     }
 }
 
-// The whole render, PNG compression included, written to /dev/null.
+// Renders on all cores into /dev/null, PNG compression included, as
+// --render writes; a failure ends the benchmark with an error.
+class NullRender {
+public:
+    NullRender()
+    {
+        m_threads.setThreads(allThreads);
+        m_open = m_sink.open();
+    }
+    PassThreads& threads() { return m_threads; }
+    bool run(benchmark::State& state, const RenderJob& job,
+             const std::function<void(int rows)>& progress = {})
+    {
+        if (m_open && m_render.run(job, m_sink, progress) == Render::Outcome::done)
+            return true;
+        state.SkipWithError(m_open ? "the render failed" : "/dev/null cannot be opened");
+        return false;
+    }
+
+private:
+    PassThreads m_threads;
+    Render m_render{engine, m_threads};
+    AtomicFile m_sink{QStringLiteral("/dev/null")};
+    bool m_open = false;
+};
+
 void renderBenchmark(benchmark::State& state, const NamedView& view)
 {
-    PassThreads threads;
-    threads.setThreads(allThreads);
-    Render render(engine, threads);
-    QFile sink(QStringLiteral("/dev/null"));
-    if (!sink.open(QIODevice::WriteOnly)) {
-        state.SkipWithError("/dev/null cannot be opened");
-        return;
-    }
+    NullRender render;
     for (auto _ : state)
-        if (render.run({view.view, renderWidth, renderHeight}, sink) != Render::Outcome::done) {
-            state.SkipWithError("the render failed");
+        if (!render.run(state, {view.view, renderWidth, renderHeight}))
             break;
-        }
 }
 
 // How well the progress line's time left holds: a render of the view at a
@@ -71,18 +88,11 @@ void timeLeftBenchmark(benchmark::State& state, const NamedView& view, int width
 {
     using Clock = std::chrono::steady_clock;
     const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
-    PassThreads threads;
-    threads.setThreads(allThreads);
-    Render render(engine, threads);
-    QFile sink(QStringLiteral("/dev/null"));
-    if (!sink.open(QIODevice::WriteOnly)) {
-        state.SkipWithError("/dev/null cannot be opened");
-        return;
-    }
+    NullRender render;
     const RenderJob job{view.view, width, height};
     for (auto _ : state) {
         const Clock::time_point start = Clock::now();
-        const WorkEstimate work = WorkEstimate::sample(engine, job, threads);
+        const WorkEstimate work = WorkEstimate::sample(engine, job, render.threads());
         const Clock::time_point begin = Clock::now();
         std::vector<std::pair<double, double>> shown; // elapsed, time left shown
         const auto progress = [&](int rows) {
@@ -90,10 +100,8 @@ void timeLeftBenchmark(benchmark::State& state, const NamedView& view, int width
             if (const auto left = secondsLeft(work.share(rows), elapsed))
                 shown.emplace_back(elapsed, *left);
         };
-        if (render.run(job, sink, progress) != Render::Outcome::done) {
-            state.SkipWithError("the render failed");
+        if (!render.run(state, job, progress))
             break;
-        }
         const double total = seconds(Clock::now() - begin);
         double worst = 0;
         for (const auto& [elapsed, left] : shown) {

@@ -1,9 +1,12 @@
 #include "commandline.h"
 
+#include "outsidetext.h"
 #include "pictureview.h"
 #include "quenthar_version.h"
 #include "viewtext.h"
 
+#include <QFileInfo>
+#include <QSet>
 #include <QThread>
 
 #include <algorithm>
@@ -54,6 +57,23 @@ QString typedOption(const QStringList& arguments, const QString& name)
     return QStringLiteral("--") + name;
 }
 
+// The first option of given (the names the parser found, in order) that
+// comes a second time, if any; an alias counts as its option's first name.
+QString repeatedOption(const QStringList& given, const QList<QCommandLineOption>& aliased)
+{
+    QSet<QString> seen;
+    for (const QString& name : given) {
+        QString option = name;
+        for (const QCommandLineOption& alias : aliased)
+            if (alias.names().contains(name))
+                option = alias.names().constFirst();
+        if (seen.contains(option))
+            return name;
+        seen.insert(option);
+    }
+    return {};
+}
+
 // A whole number from first to last, with nothing else around it.
 std::optional<int> wholeNumber(const QString& text, int first, int last)
 {
@@ -97,9 +117,10 @@ CommandLine::CommandLine()
                                   "default view is -1.5,-1.5,3,3."),
                    QStringLiteral("L,T,W,H")),
       m_renderOption(QStringLiteral("render"),
-                     QStringLiteral("Draws the view into the PNG file OUT and exits, with no "
-                                    "window and no display. The file is replaced only when "
-                                    "complete."),
+                     QStringLiteral("Draws the view into the PNG file OUT (a name ending in "
+                                    ".png, or in no suffix) and exits, with no window and no "
+                                    "display. A file is replaced only when complete; a pipe, "
+                                    "a device or standard output is written as it is."),
                      QStringLiteral("OUT")),
       m_sizeOption(QStringLiteral("size"),
                    QStringLiteral("With --render: the picture's width and height in pixels, "
@@ -194,7 +215,7 @@ CommandLine::Outcome CommandLine::parse(const QStringList& arguments)
         const QStringList unknown = m_parser.unknownOptionNames();
         if (!unknown.isEmpty())
             return fail(QStringLiteral("unknown option '%1'")
-                            .arg(typedOption(arguments, unknown.constFirst())),
+                            .arg(shownText(typedOption(arguments, unknown.constFirst()))),
                         true);
         // "Missing value after '--threads'." and the like.
         QString error = m_parser.errorText();
@@ -204,6 +225,11 @@ CommandLine::Outcome CommandLine::parse(const QStringList& arguments)
             error[0] = error[0].toLower();
         return fail(error, true);
     }
+    const QString repeated = repeatedOption(m_parser.optionNames(), {m_help, m_version});
+    if (!repeated.isEmpty())
+        return fail(QStringLiteral("%1 is given more than once")
+                        .arg(shownText(typedOption(arguments, repeated))),
+                    true);
     if (m_parser.isSet(m_help))
         return Outcome::ShowHelp;
     if (m_parser.isSet(m_version))
@@ -211,14 +237,15 @@ CommandLine::Outcome CommandLine::parse(const QStringList& arguments)
 
     const QStringList positional = m_parser.positionalArguments();
     if (positional.size() > 1)
-        return fail(QStringLiteral("unexpected argument '%1'").arg(positional.at(1)), true);
+        return fail(QStringLiteral("unexpected argument '%1'").arg(shownText(positional.at(1))),
+                    true);
     if (m_parser.isSet(m_threadsOption)) {
         const QString value = m_parser.value(m_threadsOption);
         const std::optional<int> threads = wholeNumber(value, 1, maxThreads);
         if (!threads)
             return fail(QStringLiteral("--threads takes a whole number from 1 to %1, not '%2'")
                             .arg(maxThreads)
-                            .arg(value),
+                            .arg(shownText(value)),
                         true);
         m_threads = *threads;
     }
@@ -233,11 +260,17 @@ CommandLine::Outcome CommandLine::parse(const QStringList& arguments)
         m_renderFile = m_parser.value(m_renderOption);
         if (m_renderFile.isEmpty())
             return fail(QStringLiteral("--render takes the name of the file to write"), true);
+        const QString suffix = QFileInfo(m_renderFile).suffix();
+        if (!suffix.isEmpty() && suffix.compare(QLatin1String("png"), Qt::CaseInsensitive) != 0)
+            return fail(QStringLiteral("--render writes PNG only, and '%1' ends in '.%2' "
+                                       "(name it .png, or with no suffix)")
+                            .arg(shownText(m_renderFile), shownText(suffix)),
+                        false);
         if (m_parser.isSet(m_sizeOption) && !readSize(m_parser.value(m_sizeOption)))
             return fail(QStringLiteral("--size takes WIDTHxHEIGHT, whole numbers from 1 to %1, "
                                        "not '%2'")
                             .arg(Render::largestSide)
-                            .arg(m_parser.value(m_sizeOption)),
+                            .arg(shownText(m_parser.value(m_sizeOption))),
                         true);
         m_quiet = m_parser.isSet(m_quietOption);
     }
@@ -254,7 +287,7 @@ CommandLine::Outcome CommandLine::parse(const QStringList& arguments)
         const ViewParse parse = parseView(text.toStdString(), columns, rows);
         if (!parse.ok())
             return fail(QStringLiteral("bad view '%1': %2")
-                            .arg(text, QString::fromStdString(parse.reason())),
+                            .arg(shownText(text), QString::fromStdString(parse.reason())),
                         false);
         m_view = parse.view;
     } else if (!positional.isEmpty()) {
@@ -302,6 +335,6 @@ QStringList CommandLine::arguments(int argc, char* argv[])
 {
     QStringList list;
     for (int i = 0; i < argc; ++i)
-        list.append(QString::fromLocal8Bit(argv[i]));
+        list.append(fileNameFromBytes(argv[i]));
     return list;
 }

@@ -49,7 +49,8 @@ public:
     // Prints "Quenthar: " and line on stderr, as one line.
     static void printError(const QString& line);
 
-    // The arguments of main() as strings.
+    // The arguments of main() as strings; bytes that are not UTF-8 are kept,
+    // as in file names (fileNameFromBytes).
     static QStringList arguments(int argc, char* argv[]);
 
 private:

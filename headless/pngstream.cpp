@@ -1,6 +1,6 @@
 #include "pngstream.h"
 
-#include <QIODevice>
+#include "atomicfile.h"
 
 #include <png.h>
 #include <zlib.h>
@@ -24,7 +24,7 @@ constexpr int compressionLevel = 1;
 constexpr int compressionStrategy = Z_RLE;
 constexpr size_t compressionBuffer = 1 << 16;
 
-// Keeps the first reason met, which may be the device's own.
+// Keeps the first reason met, which may be the file's own.
 void fail(png_structp png, png_const_charp message)
 {
     auto* error = static_cast<QString*>(png_get_error_ptr(png));
@@ -37,7 +37,7 @@ void ignoreWarning(png_structp, png_const_charp) {}
 
 } // namespace
 
-PngStream::PngStream(QIODevice& device) : m_device(device) {}
+PngStream::PngStream(AtomicFile& file) : m_file(file) {}
 
 PngStream::~PngStream()
 {
@@ -49,8 +49,8 @@ PngStream::~PngStream()
 void PngStream::write(Png* png, const uint8_t* data, size_t size)
 {
     PngStream* stream = png->stream;
-    if (stream->m_device.write(reinterpret_cast<const char*>(data), qint64(size)) != qint64(size)) {
-        stream->m_error = stream->m_device.errorString();
+    if (!stream->m_file.write(reinterpret_cast<const char*>(data), qsizetype(size))) {
+        stream->m_error = stream->m_file.errorString();
         png_error(png->png, "write error");
     }
 }

@@ -1,11 +1,10 @@
 #include "render.h"
 
+#include "atomicfile.h"
 #include "colourramp.h"
 #include "pngstream.h"
 #include "viewmath.h"
 #include "viewtext.h"
-
-#include <QIODevice>
 
 #include <algorithm>
 #include <array>
@@ -127,7 +126,7 @@ Render::Render(EngineFunction engine, PassThreads& threads) : m_engine(engine), 
 {
 }
 
-Render::Outcome Render::run(const RenderJob& job, QIODevice& device,
+Render::Outcome Render::run(const RenderJob& job, AtomicFile& file,
                             const std::function<void(int rows)>& progress,
                             const std::atomic<bool>* stop)
 {
@@ -143,7 +142,7 @@ Render::Outcome Render::run(const RenderJob& job, QIODevice& device,
     for (std::vector<uint8_t>& buffer : buffers)
         buffer.resize(size_t(bandRows) * size_t(width));
 
-    PngStream png(device);
+    PngStream png(file);
     if (!png.begin(width, height, palette.colours, pictureTexts(job.view))) {
         m_error = png.errorString();
         return Outcome::writeFailed;

@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <functional>
 
-class QIODevice;
+class AtomicFile;
 
 struct RenderJob {
     View view;
@@ -31,7 +31,7 @@ public:
         stopped,
         // The engine returned a count outside 16 bits: badCount() holds it.
         badCount,
-        // The device failed: errorString() says why.
+        // A write to the file failed: errorString() says why.
         writeFailed,
     };
 
@@ -42,10 +42,11 @@ public:
     Render(EngineFunction engine, PassThreads& threads);
 
     // Writes the picture of job as a PNG with the text entries of a saved
-    // picture to device, which must be open. After each band, progress (if
-    // set) is called with the number of rows worked out so far, on the calling
-    // thread. A raised stop flag ends the render within a block of pixels.
-    Outcome run(const RenderJob& job, QIODevice& device,
+    // picture to file, which must be open; committing it is the caller's.
+    // After each band, progress (if set) is called with the number of rows
+    // worked out so far, on the calling thread. A raised stop flag ends the
+    // render within a block of pixels.
+    Outcome run(const RenderJob& job, AtomicFile& file,
                 const std::function<void(int rows)>& progress = {},
                 const std::atomic<bool>* stop = nullptr);
 

@@ -1,19 +1,18 @@
 #include "rendercommand.h"
 
+#include "atomicfile.h"
 #include "commandline.h"
 #include "enginebinding.h"
+#include "outsidetext.h"
 #include "passthreads.h"
 #include "progressline.h"
 #include "render.h"
 #include "workestimate.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
-#include <QSaveFile>
 
 #include <atomic>
 #include <csignal>
-#include <memory>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -22,10 +21,24 @@ namespace {
 
 std::atomic<bool> stopRequested{false};
 volatile std::sig_atomic_t stopSignal = 0;
+// Set while the file is written in place: a write to it may block for ever,
+// and there is no temporary file to remove, so a signal ends the program at
+// once, on whichever thread it arrives.
+volatile std::sig_atomic_t endAtOnce = 0;
+// Set while the progress line is shown, which a signal then ends.
+volatile std::sig_atomic_t progressShown = 0;
 constexpr int stopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 extern "C" void requestStop(int signal)
 {
+    if (endAtOnce) {
+        if (progressShown) {
+            [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, "\n", 1);
+        }
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+        return;
+    }
     stopSignal = signal;
     stopRequested.store(true);
 }
@@ -51,22 +64,15 @@ void keepStandardStreamsOpen()
             break;
 }
 
-// A regular file, new or old, is written under a temporary name beside it
-// and renamed into place when complete. Anything else that exists, such as a
-// device (/dev/stdout) or a named pipe, is written directly: a rename would
-// replace it.
-std::unique_ptr<QFileDevice> outputFile(const QString& fileName)
-{
-    const QFileInfo info(fileName);
-    if (info.exists() && !info.isFile() && !info.isDir())
-        return std::make_unique<QFile>(fileName);
-    return std::make_unique<QSaveFile>(fileName);
-}
-
 int fail(const QString& line)
 {
     CommandLine::printError(line);
     return 1;
+}
+
+int cannotWrite(const AtomicFile& file, const QString& reason)
+{
+    return fail(QStringLiteral("cannot write '%1': %2").arg(shownText(file.fileName()), reason));
 }
 
 } // namespace
@@ -84,34 +90,34 @@ int runRender(int argc, char* argv[], const CommandLine& commandLine)
         return fail(QStringLiteral("cannot load the function Engine of %1: %2")
                         .arg(binding.fileName(), binding.errorString()));
 
-    const QString& fileName = commandLine.renderFile();
     const RenderJob& job = commandLine.renderJob();
     PassThreads threads;
     threads.setThreads(commandLine.threads());
     Render render(engine, threads);
+    AtomicFile file(commandLine.renderFile());
+    // Before the check below: a signal that came before has been seen there.
+    endAtOnce = file.writesInPlace();
     Render::Outcome outcome = Render::Outcome::stopped;
-    {
-        const std::unique_ptr<QFileDevice> file = outputFile(fileName);
-        if (!file->open(QIODevice::WriteOnly))
-            return fail(QStringLiteral("cannot write '%1': %2").arg(fileName, file->errorString()));
-        auto* saveFile = qobject_cast<QSaveFile*>(file.get());
+    if (!stopRequested) {
+        if (!file.open())
+            return cannotWrite(file, file.errorString());
         ProgressLine progress(commandLine.quiet() ? -1 : STDERR_FILENO, job.height);
+        progressShown = progress.shown();
         // Only a line that is shown needs the time left, and so the estimate.
-        if (progress.shown() && !stopRequested)
+        if (progressShown && !stopRequested)
             progress.setWork(WorkEstimate::sample(engine, job, threads));
-        if (!stopRequested)
-            outcome = render.run(
-                job, *file, [&](int rows) { progress.update(rows); }, &stopRequested);
-        if (outcome == Render::Outcome::done && !(saveFile ? saveFile->commit() : file->flush()))
-            return fail(QStringLiteral("cannot write '%1': %2").arg(fileName, file->errorString()));
-        if (outcome == Render::Outcome::done) {
+        outcome = render.run(
+            job, file, [&](int rows) { progress.update(rows); }, &stopRequested);
+        const bool written = outcome == Render::Outcome::done && file.commit();
+        if (written)
             progress.finish(job.height);
-        } else {
+        else
             progress.stop();
-            if (saveFile)
-                saveFile->cancelWriting();
-        }
-    } // an unfinished temporary file is removed here
+        progressShown = false;
+        if (outcome == Render::Outcome::done && !written)
+            return cannotWrite(file, file.errorString());
+    }
+    file.discard();
 
     switch (outcome) {
     case Render::Outcome::done:
@@ -125,9 +131,9 @@ int runRender(int argc, char* argv[], const CommandLine& commandLine)
         return fail(QStringLiteral("%1 returned an invalid count (%2); '%3' was not written")
                         .arg(binding.fileName())
                         .arg(render.badCount())
-                        .arg(fileName));
+                        .arg(shownText(file.fileName())));
     case Render::Outcome::writeFailed:
-        return fail(QStringLiteral("cannot write '%1': %2").arg(fileName, render.errorString()));
+        return cannotWrite(file, render.errorString());
     }
     return 1;
 }

@@ -32,6 +32,8 @@ private slots:
         row("view", {"--view", "-1.5,-1.5,3,3"}, Outcome::Run);
         row("render", {"--render", "a.png", "--size", "16384x1", "--quiet"}, Outcome::Render);
         row("render a view", {"--render=a.png", "--view=1e-3,0,2.5e-1,1"}, Outcome::Render);
+        row("render .PNG", {"--render", "A.PNG"}, Outcome::Render);
+        row("render no suffix", {"--render", "/dev/stdout"}, Outcome::Render);
         row("help", {"--help"}, Outcome::ShowHelp);
         row("-h", {"-h"}, Outcome::ShowHelp);
         row("version", {"--version"}, Outcome::ShowVersion);

@@ -1,9 +1,11 @@
 // The program run from outside with no display: --render against the
-// window's own finished pass, bad command lines, write errors, a missing or
+// window's own finished pass, bad command lines, write errors (a full disk,
+// pipes and FIFOs, standard output, names that are not UTF-8), a missing or
 // faulty engine, an interrupted render, and the progress line.
 #include "colourramp.h"
 #include "engine.h"
 #include "expectedpicture.h"
+#include "fulldisk.h"
 #include "probe.h"
 #include "quenthar_version.h"
 #include "viewmath.h"
@@ -11,13 +13,16 @@
 #include "workestimate.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImageReader>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -81,6 +86,23 @@ QString viewText(const View& view)
 QImage readPicture(const QString& path)
 {
     return QImage(path).convertToFormat(QImage::Format_RGB32);
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A command line run by the shell, "$0" being the program and "$1" and on the
+// arguments, in folder.
+Outcome runShell(const QString& folder, const char* command, const QStringList& arguments = {})
+{
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    start(process, QStringLiteral("/bin/sh"),
+          QStringList{"-c", QString::fromLatin1(command), quenthar()} + arguments);
+    return finish(process);
 }
 
 } // namespace
@@ -179,6 +201,13 @@ private slots:
         row("render: size text", {"--render", "out.png", "--size", "wide"}, "'wide'");
         row("render: no view", {"--render", "out.png", "plain.png"}, "holds no view");
         row("render: view", {"--render", "out.png", "--view", "1,2,3"}, "four numbers");
+        row("render: BMP", {"--render", "out.bmp"},
+            "--render writes PNG only, and 'out.bmp' ends in '.bmp'");
+        row("render twice", {"--render", "a.png", "--render", "out.png"},
+            "--render is given more than once");
+        for (const char* option : {"--view=1,2,3,4", "--size=8x8", "--threads=2", "--quiet"})
+            row(option, {"--render", "out.png", option, option},
+                "is given more than once (try 'Quenthar --help')");
     }
     void badInputs()
     {
@@ -202,7 +231,8 @@ private slots:
         QVERIFY2(outcome.oneLine(), outcome.err.constData());
         QVERIFY2(outcome.err.startsWith("Quenthar: ") && outcome.err.contains(line.toUtf8()),
                  outcome.err.constData());
-        QVERIFY(!QFile::exists(folder.filePath(QStringLiteral("out.png"))));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({"badview.png", "plain.png", "text.png"}));
     }
 
     void writeErrors()
@@ -221,6 +251,155 @@ private slots:
             QCOMPARE(outcome.status, 1);
             QVERIFY2(outcome.oneLine() && outcome.err.contains(out), outcome.err.constData());
         }
+    }
+
+    // On a disk that is full, or fills up midway, the render fails naming
+    // the file and why, and leaves the earlier file whole and nothing
+    // beside it.
+    void fullDiskKeepsTheEarlierFile_data()
+    {
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<qint64>("room");
+        QTest::newRow("full") << QStringLiteral("64x48") << qint64(0);
+        QTest::newRow("fills up midway") << QStringLiteral("640x480") << qint64(16384);
+    }
+    void fullDiskKeepsTheEarlierFile()
+    {
+        QFETCH(QString, size);
+        QFETCH(qint64, room);
+        QTemporaryDir folder;
+        FullDisk disk;
+        if (const QString why = disk.mount(folder.path()); !why.isEmpty())
+            QSKIP(qPrintable(why));
+        const QString out = folder.filePath(QStringLiteral("keep.png"));
+        QCOMPARE(run({"--render", out, "--size", "8x6"}).status, 0);
+        const QByteArray earlier = contents(out);
+        QVERIFY(disk.fill(room));
+
+        const Outcome outcome = run({"--render", out, "--size", size, "--quiet"});
+        QCOMPARE(outcome.status, 1);
+        QVERIFY2(outcome.oneLine() && outcome.err.contains(out.toUtf8()) &&
+                     outcome.err.endsWith(": No space left on device\n"),
+                 outcome.err.constData());
+        QCOMPARE(contents(out), earlier);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList({"fill", "keep.png"}));
+    }
+
+    // Written in place, a render may block for ever on a FIFO with no reader
+    // or a pipe whose reader stalls; a signal still ends it at once, by that
+    // signal.
+    void signalsEndABlockedWrite_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<bool>("reader");   // the FIFO has a reader, which stalls
+        QTest::addColumn<bool>("asStdout"); // the FIFO is standard output, OUT /dev/stdout
+        QTest::newRow("FIFO without a reader") << int(SIGTERM) << false << false;
+        QTest::newRow("stalled FIFO") << int(SIGHUP) << true << false;
+        QTest::newRow("stalled pipe on stdout") << int(SIGINT) << true << true;
+    }
+    void signalsEndABlockedWrite()
+    {
+        QFETCH(int, signal);
+        QFETCH(bool, reader);
+        QFETCH(bool, asStdout);
+        QTemporaryDir folder;
+        const QString fifo = folder.filePath(QStringLiteral("fifo"));
+        QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const int readEnd =
+            reader ? ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)
+                   : -1;
+        QCOMPARE(readEnd >= 0, reader);
+        QProcess process;
+        if (asStdout)
+            process.setStandardOutputFile(fifo);
+        start(process, quenthar(),
+              {"--render", asStdout ? QStringLiteral("/dev/stdout") : fifo, "--size", "4000x4000"});
+        // Blocked in its open() without a reader, else once the pipe is
+        // nearly full and stays so.
+        if (reader) {
+            const int capacity = fcntl(readEnd, F_GETPIPE_SZ);
+            int queued = 0, before = -1;
+            QElapsedTimer waited;
+            waited.start();
+            while (!(queued > capacity / 2 && queued == before) && waited.elapsed() < 60000) {
+                before = queued;
+                QTest::qWait(200);
+                QCOMPARE(ioctl(readEnd, FIONREAD, &queued), 0);
+            }
+            QVERIFY(queued == before);
+        }
+        QTest::qWait(300);
+        QCOMPARE(process.state(), QProcess::Running);
+
+        ::kill(pid_t(process.processId()), signal);
+        const bool ended = process.waitForFinished(1000);
+        if (!ended)
+            process.kill();
+        process.waitForFinished();
+        if (readEnd >= 0)
+            ::close(readEnd);
+        QVERIFY(ended);
+        QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(process.exitCode(), signal);
+    }
+
+    // Standard output is written where it stands, whatever its name: the
+    // shell's file opened for appending keeps what came before and after.
+    void standardOutputIsAppendedTo_data()
+    {
+        QTest::addColumn<QString>("out");
+        QTest::newRow("/dev/stdout") << QStringLiteral("/dev/stdout");
+        QTest::newRow("/proc/self/fd/1") << QStringLiteral("/proc/self/fd/1");
+    }
+    void standardOutputIsAppendedTo()
+    {
+        QFETCH(QString, out);
+        QTemporaryDir folder;
+        QCOMPARE(run({"--render", folder.filePath(QStringLiteral("picture.png")), "--size", "8x6"})
+                     .status,
+                 0);
+        const QString log = folder.filePath(QStringLiteral("log"));
+        QFile file(log);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("first\n") == 6);
+        file.close();
+        const Outcome outcome =
+            runShell(folder.path(),
+                     R"((echo before; "$0" --render "$1" --size 8x6; echo after) >> log)", {out});
+        QCOMPARE(outcome.status, 0);
+        QCOMPARE(outcome.err, QByteArray());
+        QCOMPARE(contents(log),
+                 "first\nbefore\n" + contents(folder.filePath("picture.png")) + "after\n");
+    }
+
+    // A name that is not UTF-8 is written with its bytes; an earlier file
+    // keeps its mode and, behind a symbolic link, its link; a new file gets
+    // the mode the umask gives.
+    void fileKeepsItsNameModeAndLink()
+    {
+        QTemporaryDir folder;
+        const QByteArray name = QFile::encodeName(folder.path()) + "/caf\xe9.png";
+        const auto mode = [](const QByteArray& path) {
+            struct stat file {};
+            return ::lstat(path.constData(), &file) == 0 ? file.st_mode : 0;
+        };
+        QCOMPARE(runShell(folder.path(),
+                          R"sh(umask 027; "$0" --render "$(printf 'caf\351.png')" --size 8x6)sh")
+                     .status,
+                 0);
+        QCOMPARE(mode(name), mode_t(S_IFREG | 0640));
+        QVERIFY(::chmod(name.constData(), 0604) == 0);
+        QVERIFY(::symlink(name.constData(), QFile::encodeName(folder.filePath("link.png"))) == 0);
+        QCOMPARE(run({"--render", folder.filePath("link.png"), "--size", "8x6"}).status, 0);
+        QCOMPARE(mode(name), mode_t(S_IFREG | 0604));
+        QVERIFY(S_ISLNK(mode(QFile::encodeName(folder.filePath("link.png")))));
+        QCOMPARE(readPicture(folder.filePath("link.png")).size(), QSize(8, 6));
+        // Qt lists and removes no name that is not UTF-8.
+        QCOMPARE(::unlink(name.constData()), 0);
+        QCOMPARE(
+            QDir(folder.path())
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+            QStringList{"link.png"});
     }
 
     // The engine is looked for beside the program: absent, without Engine, or

@@ -4,6 +4,7 @@
 // again, from the command line and by Ctrl+O.
 #include "commandline.h"
 #include "expectedpicture.h"
+#include "fulldisk.h"
 #include "picturefile.h"
 #include "probe.h"
 #include "quenthar_version.h"
@@ -333,31 +334,43 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{name});
     }
 
-    // A save that fails says so, names the file, and leaves no file of its
-    // own: an earlier file of that name stays whole.
+    // A save that fails says so, naming the file and the system's reason,
+    // and leaves no file of its own: an earlier file of that name stays
+    // whole.
     void failedSaveKeepsTheEarlierFile_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("failure");
-        QTest::newRow("read-only folder") << QStringLiteral("a.png") << QStringLiteral("read-only");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("read-only folder") << QStringLiteral("a.png") << QStringLiteral("read-only")
+                                          << QStringLiteral("Permission denied");
         QTest::newRow("write fails midway")
-            << QStringLiteral("a.png") << QStringLiteral("file size limit");
-        QTest::newRow("name of a folder") << QStringLiteral("folder") << QString();
-        QTest::newRow("inside a file") << QStringLiteral("a.png/b.png") << QString();
-        QTest::newRow("unknown suffix") << QStringLiteral("a.xyz") << QString();
+            << QStringLiteral("a.png") << QStringLiteral("file size limit")
+            << QStringLiteral("File too large");
+        QTest::newRow("full disk") << QStringLiteral("a.png") << QStringLiteral("full disk")
+                                   << QStringLiteral("No space left on device");
+        QTest::newRow("name of a folder")
+            << QStringLiteral("folder") << QString() << QStringLiteral("Is a directory");
+        QTest::newRow("inside a file")
+            << QStringLiteral("a.png/b.png") << QString() << QStringLiteral("Not a directory");
+        QTest::newRow("unknown suffix") << QStringLiteral("a.xyz") << QString() << QString();
     }
     void failedSaveKeepsTheEarlierFile()
     {
         QFETCH(QString, name);
         QFETCH(QString, failure);
+        QFETCH(QString, reason);
         Drawn w;
         QTemporaryDir dir;
+        FullDisk disk;
+        if (failure == QLatin1String("full disk"))
+            if (const QString why = disk.mount(dir.path()); !why.isEmpty())
+                QSKIP(qPrintable(why));
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
         const QString earlier = dir.filePath(QStringLiteral("a.png"));
         QFile file(earlier);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("earlier") == 7);
         file.close();
-        const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden);
 
         QFile::Permissions permissions = QFile::permissions(dir.path());
         rlimit limit{};
@@ -369,10 +382,14 @@ private slots:
                 QFile::setPermissions(dir.path(), permissions);
                 QSKIP("a read-only folder is writable to this user (root)");
             }
+        } else if (failure == QLatin1String("full disk")) {
+            // Full midway through the file.
+            QVERIFY(disk.fill(8192));
         } else if (!failure.isEmpty()) {
             std::signal(SIGXFSZ, SIG_IGN);
             setrlimit(RLIMIT_FSIZE, &small);
         }
+        const QStringList before = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden);
         QString text;
         answerMessageBox([&](QMessageBox* box) { text = box->text(); });
         const bool saved = w.form->savePictureAs(dir.filePath(name));
@@ -380,7 +397,9 @@ private slots:
         QFile::setPermissions(dir.path(), permissions);
 
         QVERIFY(!saved);
-        QVERIFY2(text.contains(QDir::toNativeSeparators(dir.filePath(name))), qPrintable(text));
+        QVERIFY2(text.contains(QDir::toNativeSeparators(dir.filePath(name))) &&
+                     text.contains(reason),
+                 qPrintable(text));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("earlier"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden), before);

@@ -1,6 +1,7 @@
 // Saving the picture to a file and copying it to the clipboard.
 #include "picturefile.h"
 
+#include "atomicfile.h"
 #include "viewtext.h"
 
 #include <QBuffer>
@@ -11,7 +12,6 @@
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QMimeData>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace picturefile {
@@ -63,10 +63,8 @@ QString write(const QImage& image, const View& view, const QString& fileName)
     for (const PictureText& text : pictureTexts(view))
         picture.setText(QString::fromLatin1(text.key), QString::fromStdString(text.value));
 
-    // The whole file is made in memory first: a write to the file that
-    // stops short (a full disk, a size limit) then shows as a short count or
-    // a failed flush, which QSaveFile alone lets through to a commit of a
-    // cut-off file.
+    // Made in memory first, so that the file is written by one writer that
+    // checks every write, the flush and the close.
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -74,19 +72,8 @@ QString write(const QImage& image, const View& view, const QString& fileName)
     if (!writer.write(picture))
         return writer.errorString();
 
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        // A write cut short tells no reason; a full disk at its start does.
-        const QString reason =
-            file.error() == QFileDevice::ResourceError
-                ? file.errorString()
-                : QStringLiteral("datoteka ni bila zapisana do konca (je disk poln?)");
-        file.cancelWriting();
-        return reason;
-    }
-    if (!file.commit())
+    AtomicFile file(fileName);
+    if (!file.open() || !file.write(bytes.constData(), bytes.size()) || !file.commit())
         return file.errorString();
     return {};
 }

@@ -24,9 +24,10 @@ QString proposedName(const QString& folder);
 QString askFileName(QWidget* parent);
 
 // Writes image to fileName in the format its suffix names (PNG without a
-// suffix) with pictureTexts(view) as its text entries, through a QSaveFile:
-// the file appears whole or not at all, and an earlier file of that name is
-// replaced only by a whole one. Returns why it failed, or an empty string.
+// suffix) with pictureTexts(view) as its text entries, through an
+// AtomicFile: the file appears whole or not at all, and an earlier file of
+// that name is replaced only by a whole one. Returns why it failed (the
+// system's reason, e.g. "No space left on device"), or an empty string.
 QString write(const QImage& image, const View& view, const QString& fileName);
 
 // Puts image on the clipboard, with the view's four numbers as its text.

@@ -1,0 +1,61 @@
+// A file written whole or not at all. A regular file, new or existing, is
+// written to a hidden temporary file beside it and renamed over it only once
+// every write, the flush, fsync and close have succeeded; until then, and
+// after any failure, the earlier file stays as it was and nothing is left
+// beside it. Anything else that exists (a device, a FIFO) is written
+// directly, and the process's own standard output (/dev/stdout,
+// /proc/self/fd/1, or its file by name) is written in place on descriptor 1:
+// never truncated, replaced or closed, and appended to if it was opened so.
+//
+// Failures carry the system's reason, e.g. "No space left on device". A
+// write blocked on a pipe or a FIFO is not given up: a signal meant to end it
+// must end the program (see writesInPlace()).
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class AtomicFile {
+public:
+    // Decides how fileName will be written; opens nothing.
+    explicit AtomicFile(const QString& fileName);
+    // Discards what was not committed.
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // True if the file itself is written, not a temporary file: open() and
+    // write() may then block for as long as a FIFO has no reader or a pipe's
+    // reader stalls, and an interrupted write leaves nothing to remove.
+    bool writesInPlace() const { return m_mode != Mode::replace; }
+
+    bool open();
+    // Buffered: a failure may show only at a later write or at commit().
+    bool write(const char* data, qsizetype size);
+    // Writes what is buffered and makes the file final: renamed into place,
+    // or closed. On failure the temporary file is removed.
+    bool commit();
+    // Drops the temporary file, if any. Safe to call more than once.
+    void discard();
+
+    const QString& fileName() const { return m_fileName; }
+    // After a call that returned false: why, as the system says it.
+    QString errorString() const;
+
+private:
+    enum class Mode { replace, direct, standardOutput };
+
+    bool fail(int error);
+    bool flushBuffer();
+    bool writeAll(const char* data, qsizetype size);
+    bool openTemporary();
+    bool finishReplace();
+
+    QString m_fileName;
+    Mode m_mode = Mode::replace;
+    int m_fd = -1;
+    int m_error = 0;
+    QByteArray m_target;    // the name the file takes, symbolic links followed
+    QByteArray m_temporary; // the temporary file beside it, while it exists
+    QByteArray m_buffer;
+};
