@@ -7,11 +7,7 @@
 #include "viewtext.h"
 
 #include <algorithm>
-#include <array>
-#include <condition_variable>
-#include <limits>
-#include <mutex>
-#include <thread>
+#include <future>
 #include <vector>
 
 namespace {
@@ -23,102 +19,15 @@ constexpr size_t bandPixels = size_t(1) << 18;
 // Bands in flight: one being worked out while the one before is written.
 constexpr int bandBuffers = 2;
 
-constexpr int countOffset = -std::numeric_limits<int16_t>::min();
-
-struct Palette {
-    std::vector<uint32_t> colours;
-    std::array<uint8_t, 1 << 16> indices{};
-};
-
-// Every colour colourOf gives a 16-bit count, once each, in the order of the
-// counts: the black-to-yellow ramp has 256 of them. Neighbouring counts
-// mostly share their colour, so the palette is searched only where it
-// changes.
-const Palette& thePalette()
+// The palette of a render: the ramp's levels, in order, so that a pixel's
+// index is its level.
+std::vector<uint32_t> rampPalette()
 {
-    static const Palette palette = [] {
-        Palette made;
-        size_t index = 0;
-        for (int count = std::numeric_limits<int16_t>::min();
-             count <= std::numeric_limits<int16_t>::max(); ++count) {
-            const uint32_t colour = colourOf(int16_t(count));
-            if (made.colours.empty() || made.colours[index] != colour) {
-                const auto found = std::find(made.colours.begin(), made.colours.end(), colour);
-                index = size_t(found - made.colours.begin());
-                if (found == made.colours.end())
-                    made.colours.push_back(colour);
-            }
-            if (made.colours.size() > 256)
-                qFatal("The colour ramp has more colours than a PNG palette holds");
-            made.indices[size_t(count + countOffset)] = uint8_t(index);
-        }
-        return made;
-    }();
-    return palette;
+    std::vector<uint32_t> colours(rampLevels);
+    for (int level = 0; level < rampLevels; ++level)
+        colours[size_t(level)] = colourOfLevel(uint8_t(level));
+    return colours;
 }
-
-// The bands handed from the threads that work them out to the thread that
-// writes them.
-class BandQueue {
-public:
-    // Waits until band may be worked out into its buffer: the band that used
-    // the buffer before has been written. False if the writer has failed.
-    bool waitForBuffer(int band)
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&] { return m_failed || m_written > band - bandBuffers; });
-        return !m_failed;
-    }
-    void computed(int bands)
-    {
-        change([&] { m_computed = bands; });
-    }
-    // Closes the queue: the writer stops after the bands computed so far.
-    void close()
-    {
-        change([&] { m_closed = true; });
-    }
-
-    // The writer's side: waits until band is computed; false if the queue
-    // was closed before.
-    bool waitForBand(int band)
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&] { return m_computed > band || m_closed; });
-        return m_computed > band;
-    }
-    void written(int bands)
-    {
-        change([&] { m_written = bands; });
-    }
-    void failed()
-    {
-        change([&] { m_failed = true; });
-    }
-
-    bool hasFailed()
-    {
-        const std::lock_guard lock(m_mutex);
-        return m_failed;
-    }
-
-private:
-    template <typename Change> void change(Change make)
-    {
-        {
-            const std::lock_guard lock(m_mutex);
-            make();
-        }
-        m_changed.notify_all();
-    }
-
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    int m_computed = 0;
-    int m_written = 0;
-    bool m_closed = false;
-    bool m_failed = false;
-};
 
 } // namespace
 
@@ -132,7 +41,6 @@ Render::Outcome Render::run(const RenderJob& job, AtomicFile& file,
 {
     m_badCount = 0;
     m_error.clear();
-    const Palette& palette = thePalette();
     const int width = job.width;
     const int height = job.height;
     const int bandRows = int(std::clamp(bandPixels / size_t(width), size_t(1), size_t(height)));
@@ -143,26 +51,10 @@ Render::Outcome Render::run(const RenderJob& job, AtomicFile& file,
         buffer.resize(size_t(bandRows) * size_t(width));
 
     PngStream png(file);
-    if (!png.begin(width, height, palette.colours, pictureTexts(job.view))) {
+    if (!png.begin(width, height, rampPalette(), pictureTexts(job.view))) {
         m_error = png.errorString();
         return Outcome::writeFailed;
     }
-
-    BandQueue queue;
-    std::thread writer([&] {
-        for (int band = 0; band < bands; ++band) {
-            // Closed before the band came: the render stopped.
-            if (!queue.waitForBand(band))
-                return;
-            if (!png.writeRows(buffers[band % bandBuffers].data(), rowsOf(band))) {
-                queue.failed();
-                return;
-            }
-            queue.written(band + 1);
-        }
-        if (!png.finish())
-            queue.failed();
-    });
 
     const Scales scales = scalesOf(job.view, width, height);
     const double left = job.view.viewLeft;
@@ -170,11 +62,11 @@ Render::Outcome Render::run(const RenderJob& job, AtomicFile& file,
     const EngineFunction engine = m_engine;
     std::atomic<bool> badCount{false};
     Outcome outcome = Outcome::done;
+    // Each band is compressed and written on a thread of its own while the
+    // next one is worked out, into the other buffer.
+    std::future<bool> writing;
+    const auto written = [&writing] { return !writing.valid() || writing.get(); };
     for (int band = 0; band < bands; ++band) {
-        if (!queue.waitForBuffer(band)) {
-            outcome = Outcome::writeFailed;
-            break;
-        }
         uint8_t* pixels = buffers[band % bandBuffers].data();
         const int firstRow = band * bandRows;
         m_threads.forEachBlock(size_t(rowsOf(band)) * size_t(width), [&](size_t begin, size_t end) {
@@ -189,7 +81,7 @@ Render::Outcome Render::run(const RenderJob& job, AtomicFile& file,
                         m_badCount = count;
                     return;
                 }
-                pixels[i] = palette.indices[size_t(count + countOffset)];
+                pixels[i] = levelOf(int16_t(count));
                 if (++col == width) {
                     col = 0;
                     ++row;
@@ -204,14 +96,21 @@ Render::Outcome Render::run(const RenderJob& job, AtomicFile& file,
             outcome = Outcome::stopped;
             break;
         }
-        queue.computed(band + 1);
+        if (!written()) {
+            outcome = Outcome::writeFailed;
+            break;
+        }
+        writing = std::async(std::launch::async, [&png, pixels, rows = rowsOf(band)] {
+            return png.writeRows(pixels, rows);
+        });
         // The rows worked out, which the time their work took goes with.
         if (progress)
             progress(std::min(height, (band + 1) * bandRows));
     }
-    queue.close();
-    writer.join();
-    if (outcome == Outcome::done && queue.hasFailed())
+    // The last band's write ends before its buffer and the stream go.
+    if (!written() && outcome == Outcome::done)
+        outcome = Outcome::writeFailed;
+    if (outcome == Outcome::done && !png.finish())
         outcome = Outcome::writeFailed;
     if (outcome == Outcome::writeFailed)
         m_error = png.errorString();
