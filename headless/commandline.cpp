@@ -1,5 +1,6 @@
 #include "commandline.h"
 
+#include "outsidetext.h"
 #include "pictureview.h"
 #include "quenthar_version.h"
 #include "viewtext.h"
@@ -303,6 +304,6 @@ QStringList CommandLine::arguments(int argc, char* argv[])
 {
     QStringList list;
     for (int i = 0; i < argc; ++i)
-        list.append(QString::fromLocal8Bit(argv[i]));
+        list.append(fileNameFromBytes(argv[i]));
     return list;
 }
