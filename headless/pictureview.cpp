@@ -1,29 +1,61 @@
 #include "pictureview.h"
 
-#include <QFile>
-#include <QImageReader>
+#include "outsidetext.h"
+#include "picturetext.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+// A path can be long; it is cut only where it would fill a screen.
+constexpr qsizetype longestShownName = 300;
+
+} // namespace
+
+QString PictureView::shownFileName() const
+{
+    return shownText(fileName, longestShownName);
+}
 
 QString PictureView::reason() const
 {
-    const QString name = QStringLiteral("'%1'").arg(fileName);
+    const QString name = QStringLiteral("'%1'").arg(shownFileName());
     switch (failure) {
     case Failure::none:
         break;
     case Failure::unreadable:
-        return QStringLiteral("cannot read %1: %2").arg(name, detail);
+        return QStringLiteral("cannot read %1: %2").arg(name, shownText(detail));
+    case Failure::folder:
+        return QStringLiteral("cannot read %1: it is a folder").arg(name);
+    case Failure::notRegularFile:
+        return QStringLiteral("cannot read %1: it is not a regular file").arg(name);
     case Failure::notImage:
-        return QStringLiteral("%1 is not an image").arg(name);
+        return QStringLiteral("%1 is not a PNG or JPEG image").arg(name);
+    case Failure::damaged:
+        return QStringLiteral("%1 cannot be read as a picture: %2").arg(name, shownText(detail));
     case Failure::noView:
         return QStringLiteral("%1 holds no view: it is not a picture saved by Quenthar").arg(name);
-    case Failure::badView:
+    case Failure::viewTooLong:
+        return QStringLiteral("the view of %1 is too long to be a view: %2 bytes")
+            .arg(name)
+            .arg(textLength);
+    case Failure::badView: {
+        // The field at fault is quoted as the rest of the text is.
+        ViewParse shown = parse;
+        if (parse.field >= 0)
+            shown.fieldText =
+                shownText(detail.section(QLatin1Char(','), parse.field, parse.field)).toStdString();
         return QStringLiteral("the view '%1' of %2 is wrong: %3")
-            .arg(detail, name, QString::fromStdString(parse.reason()));
+            .arg(shownText(detail), name, QString::fromStdString(shown.reason()));
+    }
     }
     return {};
 }
 
 PictureView readPictureView(const QString& fileName, int columns, int rows)
 {
+    using picturetext::Outcome;
     PictureView result;
     result.fileName = fileName;
     const auto fail = [&result](PictureView::Failure failure, const QString& detail = {}) {
@@ -31,18 +63,36 @@ PictureView readPictureView(const QString& fileName, int columns, int rows)
         result.detail = detail;
         return result;
     };
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(PictureView::Failure::unreadable, file.errorString());
-    QImageReader reader(&file);
-    if (!reader.canRead())
+    const QByteArray path = fileNameToBytes(fileName);
+    if (path.contains('\0'))
+        return fail(PictureView::Failure::unreadable,
+                    QString::fromLocal8Bit(std::strerror(EINVAL)));
+    const picturetext::Result read = picturetext::readViewText(path.constData());
+    switch (read.outcome) {
+    case Outcome::found:
+        break;
+    case Outcome::unreadable:
+        return fail(PictureView::Failure::unreadable,
+                    QString::fromLocal8Bit(std::strerror(read.error)));
+    case Outcome::folder:
+        return fail(PictureView::Failure::folder);
+    case Outcome::notRegularFile:
+        return fail(PictureView::Failure::notRegularFile);
+    case Outcome::notPicture:
         return fail(PictureView::Failure::notImage);
-    const QString text = reader.text(QString::fromLatin1(viewKey));
-    if (text.isEmpty())
+    case Outcome::damaged:
+        return fail(PictureView::Failure::damaged, QString::fromStdString(read.detail));
+    case Outcome::noView:
         return fail(PictureView::Failure::noView);
-    result.parse = parseView(text.toStdString(), columns, rows);
+    case Outcome::tooLong:
+        result.textLength = qsizetype(read.length);
+        return fail(PictureView::Failure::viewTooLong);
+    }
+    result.parse = parseView(read.text, columns, rows);
     if (!result.parse.ok())
-        return fail(PictureView::Failure::badView, text);
+        return fail(PictureView::Failure::badView, read.encoding == picturetext::Encoding::latin1
+                                                       ? QString::fromLatin1(read.text)
+                                                       : fileNameFromBytes(read.text));
     result.view = result.parse.view;
     return result;
 }

@@ -6,6 +6,8 @@
 #include "engine.h"
 #include "expectedpicture.h"
 #include "fulldisk.h"
+#include "hostilepictures.h"
+#include "pictureview.h"
 #include "probe.h"
 #include "quenthar_version.h"
 #include "viewmath.h"
@@ -17,7 +19,9 @@
 #include <QFile>
 #include <QImageReader>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -25,6 +29,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 
@@ -76,6 +81,21 @@ Outcome run(const QStringList& arguments, const QString& program = quenthar())
     QProcess process;
     start(process, program, arguments);
     return finish(process);
+}
+
+// The program's run and its peak resident memory in KiB, as GNU time
+// measures it: getrusage would count the suite's own, which a child's peak
+// starts from.
+Outcome runMeasured(const QStringList& arguments, long& peakKiB)
+{
+    QTemporaryFile peak;
+    if (!peak.open())
+        return {};
+    const Outcome outcome =
+        run(QStringList{"-q", "-f", "%M", "-o", peak.fileName(), quenthar()} + arguments,
+            QStringLiteral("/usr/bin/time"));
+    peakKiB = peak.readAll().trimmed().toLong();
+    return outcome;
 }
 
 QString viewText(const View& view)
@@ -184,7 +204,7 @@ private slots:
         row("threads", {"--threads", "0"}, "--threads takes a whole number");
         row("missing file", {"missing.png"}, "cannot read 'missing.png': No such file");
         row("folder", {"."}, "cannot read '.'");
-        row("not an image", {"text.png"}, "'text.png' is not an image");
+        row("not an image", {"text.png"}, "'text.png' is not a PNG or JPEG image");
         row("no view", {"plain.png"}, "'plain.png' holds no view");
         row("bad view in file", {"badview.png"}, "the view '1,2,0,4' of 'badview.png' is wrong");
         row("three numbers", {"--view", "1,2,3"}, "bad view '1,2,3': a view is four numbers");
@@ -233,6 +253,57 @@ private slots:
                  outcome.err.constData());
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList({"badview.png", "plain.png", "text.png"}));
+    }
+
+    // Hostile files are refused at once, in one line with their content
+    // escaped, in a few megabytes; a FIFO is not waited on.
+    void hostileFilesRefusedAtOnce()
+    {
+        QTemporaryDir folder;
+        QVERIFY(hostile::write(QDir(folder.path())));
+        const QString out = folder.filePath(QStringLiteral("out.png"));
+        for (const hostile::File& file : hostile::files) {
+            const QString path = folder.filePath(QString::fromLatin1(file.name));
+            long peakKiB = 0;
+            const Outcome outcome = runMeasured({"--render", out, path}, peakKiB);
+            QCOMPARE(outcome.status, 2);
+            QVERIFY2(outcome.oneLine() && outcome.err.contains(file.reason),
+                     outcome.err.constData());
+            QVERIFY2(std::none_of(outcome.err.begin(), outcome.err.end() - 1,
+                                  [](char c) { return uchar(c) < 0x20; }),
+                     outcome.err.constData());
+#if !defined(__SANITIZE_ADDRESS__)
+            qInfo("%s: peak resident memory %.1f MiB", file.name, peakKiB / 1024.0);
+            QVERIFY(peakKiB > 0 && peakKiB < 50 * 1024);
+#endif
+            QElapsedTimer timer;
+            timer.start();
+            QVERIFY(!readPictureView(path).ok());
+            QVERIFY2(timer.elapsed() < 200, file.name);
+        }
+        QVERIFY(!QFile::exists(out));
+    }
+
+    // A FILE whose name is not UTF-8 opens: its bytes reach the system as
+    // they were given.
+    void fileNameOfAnyBytes()
+    {
+        QTemporaryDir folder;
+        const View view{-0.2, -0.3, 0.25, 0.1};
+        const QString out = folder.filePath(QStringLiteral("out.png"));
+        QCOMPARE(run({"--render", out, "--size", "8x6", "--view", viewText(view)}).status, 0);
+        const QByteArray name = QFile::encodeName(folder.path()) + "/caf\xe9.png";
+        QCOMPARE(::rename(QFile::encodeName(out).constData(), name.constData()), 0);
+        // QTemporaryDir does not see the name.
+        const auto remove = qScopeGuard([&name] { ::unlink(name.constData()); });
+        const Outcome outcome = run(
+            {"-c", R"sh(exec "$0" --render "$1" --size 8x6 "$(printf '%s/caf\351.png' "$2")")sh",
+             quenthar(), out, folder.path()},
+            QStringLiteral("/bin/sh"));
+        QCOMPARE(outcome.status, 0);
+        const PictureView opened = readPictureView(out);
+        QVERIFY2(opened.ok(), qPrintable(opened.reason()));
+        QCOMPARE(formatView(opened.view), formatView(view));
     }
 
     void writeErrors()

@@ -1,6 +1,7 @@
 // Opening a saved picture's view: the open dialog and the window's refusal.
 #include "pictureopen.h"
 
+#include "outsidetext.h"
 #include "picturefile.h"
 
 #include <QDir>
@@ -15,21 +16,34 @@ QString refusalText(const PictureView& picture)
     case PictureView::Failure::none:
         return {};
     case PictureView::Failure::unreadable:
-        why = QStringLiteral("datoteke ni mogoče prebrati: %1").arg(picture.detail);
+        why = QStringLiteral("datoteke ni mogoče prebrati: %1").arg(shownText(picture.detail));
+        break;
+    case PictureView::Failure::folder:
+        why = QStringLiteral("datoteke ni mogoče prebrati: to je mapa.");
+        break;
+    case PictureView::Failure::notRegularFile:
+        why = QStringLiteral("datoteke ni mogoče prebrati: to ni navadna datoteka.");
         break;
     case PictureView::Failure::notImage:
-        why = QStringLiteral("datoteka ni slika.");
+        why = QStringLiteral("datoteka ni slika PNG ali JPEG.");
+        break;
+    case PictureView::Failure::damaged:
+        why = QStringLiteral("slike ni mogoče prebrati: %1").arg(shownText(picture.detail));
         break;
     case PictureView::Failure::noView:
         why = QStringLiteral("v sliki ni zapisanega pogleda; to ni slika, ki jo je shranil "
                              "Quenthar.");
         break;
+    case PictureView::Failure::viewTooLong:
+        why = QStringLiteral("zapisani pogled je predolg, da bi bil pogled.");
+        break;
     case PictureView::Failure::badView:
-        why = QStringLiteral("zapisanega pogleda »%1« ni mogoče narisati.").arg(picture.detail);
+        why = QStringLiteral("zapisanega pogleda »%1« ni mogoče narisati.")
+                  .arg(shownText(picture.detail));
         break;
     }
     return QStringLiteral("Pogleda iz »%1« ni mogoče odpreti:\n%2")
-        .arg(QDir::toNativeSeparators(picture.fileName), why);
+        .arg(QDir::toNativeSeparators(picture.shownFileName()), why);
 }
 
 QString askFileName(QWidget* parent)

@@ -393,8 +393,8 @@ def check_startup(app):
     screen = app.wait(lambda: app.idle(s := app.screen()) and s, SHORT,
                       "idle buttons (draw, restart enabled, sstop disabled)")
     # The picture has the focus, and shows its cursor, from the start.
-    check(app.picture(screen) == with_cross(bytes(3 * COLS * ROWS), CURSOR),
-          "the picture is not all black with the cursor's cross")
+    screen = app.wait(lambda: app.picture(s := app.screen()) == with_cross(
+        bytes(3 * COLS * ROWS), CURSOR) and s, SHORT, "a black picture with the cursor's cross")
     check(all(crop(screen, CLIENT[0], x, y, 1, 1) != bytes(3)
               for x, y in ((2, 300), (653, 300), (300, 2), (300, 496))),
           "black around the picture")
