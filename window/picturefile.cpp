@@ -16,6 +16,18 @@
 
 namespace picturefile {
 
+namespace {
+
+QImage withTexts(const QImage& image, const View& view, bool finished)
+{
+    QImage picture = image;
+    for (const PictureText& text : pictureTexts(view, finished))
+        picture.setText(QString::fromLatin1(text.key), QString::fromStdString(text.value));
+    return picture;
+}
+
+} // namespace
+
 QString startFolder()
 {
     const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
@@ -44,7 +56,7 @@ QString askFileName(QWidget* parent, const View& view)
     return dialog.selectedFiles().constFirst();
 }
 
-QString write(const QImage& image, const View& view, const QString& fileName)
+QString write(const QImage& image, const View& view, bool finished, const QString& fileName)
 {
     const QByteArray suffix = QFileInfo(fileName).suffix().toLower().toUtf8();
     const QByteArray format = suffix.isEmpty() ? QByteArrayLiteral("png") : suffix;
@@ -53,9 +65,7 @@ QString write(const QImage& image, const View& view, const QString& fileName)
         return QStringLiteral("končnica ».%1« ne pove znane vrste slike; znane so: %2.")
             .arg(QString::fromUtf8(suffix), QString::fromLatin1(formats.join(", ")));
 
-    QImage picture = image;
-    for (const PictureText& text : pictureTexts(view))
-        picture.setText(QString::fromLatin1(text.key), QString::fromStdString(text.value));
+    const QImage picture = withTexts(image, view, finished);
 
     // The whole file is made in memory first: a write to the file that
     // stops short (a full disk, a size limit) then shows as a short count or
@@ -85,10 +95,10 @@ QString write(const QImage& image, const View& view, const QString& fileName)
     return {};
 }
 
-void copy(const QImage& image, const View& view)
+void copy(const QImage& image, const View& view, bool finished)
 {
     auto* data = new QMimeData;
-    data->setImageData(image);
+    data->setImageData(withTexts(image, view, finished));
     data->setText(QString::fromStdString(formatView(view)));
     QGuiApplication::clipboard()->setMimeData(data);
 }

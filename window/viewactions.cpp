@@ -58,7 +58,8 @@ bool Form1::savePictureAs(const QString& fileName)
 {
     if (!pictureStands())
         return false;
-    const QString reason = picturefile::write(backupPic->image(), m_view, fileName);
+    const QString reason =
+        picturefile::write(backupPic->image(), m_view, m_pictureFinished, fileName);
     if (reason.isEmpty())
         return true;
     showFileError(this, QStringLiteral("Slike ni bilo mogoče shraniti v »%1«:\n%2")
@@ -69,7 +70,7 @@ bool Form1::savePictureAs(const QString& fileName)
 void Form1::copyPicture()
 {
     if (pictureStands())
-        picturefile::copy(backupPic->image(), m_view);
+        picturefile::copy(backupPic->image(), m_view, m_pictureFinished);
 }
 
 // The list's neighbour is drawn as any view is; being the current entry
