@@ -522,6 +522,9 @@ private slots:
         QTest::newRow("scale overflows")
             << QStringLiteral("tiny.png")
             << QStringLiteral("pogleda »0,0,1e-306,1« ni mogoče narisati");
+        QTest::newRow("below the numbers' precision")
+            << QStringLiteral("merged.png")
+            << QStringLiteral("pogleda »0.5,0.5,1e-300,1e-300« ni mogoče narisati");
     }
     void openRefusalsLeaveTheView()
     {
@@ -533,6 +536,8 @@ private slots:
         text.close();
         writePicture(dir.filePath(QStringLiteral("plain.png")));
         writePicture(dir.filePath(QStringLiteral("tiny.png")), QStringLiteral("0,0,1e-306,1"));
+        writePicture(dir.filePath(QStringLiteral("merged.png")),
+                     QStringLiteral("0.5,0.5,1e-300,1e-300"));
 
         Drawn w;
         w.zoomByMouse({300, 200}, {9000, 7000});
