@@ -5,11 +5,6 @@
 #include <cmath>
 #include <initializer_list>
 
-bool Scales::finite() const
-{
-    return std::isfinite(x) && std::isfinite(y);
-}
-
 Scales scalesOf(const View& view, int columns, int rows)
 {
     return {columns / view.viewWidth, rows / view.viewHeight};

@@ -14,8 +14,6 @@
 struct Scales {
     double x = 0;
     double y = 0;
-
-    bool finite() const;
 };
 Scales scalesOf(const View& view, int columns, int rows);
 
@@ -30,8 +28,7 @@ struct ViewFault {
         extentNotPositive,
         // An extent so small that its scale, pixels / extent, overflows.
         scaleOverflows,
-        // The far edge, edge + extent, or a pixel's coordinate is beyond the
-        // range of a double.
+        // The far edge, edge + extent, is beyond the range of a double.
         edgeOverflows,
         // Two neighbouring columns (or rows) get the same coordinate: the
         // extent is below the precision of the numbers at that edge.

@@ -125,6 +125,8 @@ private:
     void EnableCommands(bool& enabled);
     static void Swap(int16_t& a, int16_t& b);
 
+    // How a pass's scan ended: every pixel drawn, stopped by "Ustavi", or
+    // abandoned (an error was shown, or the program is ending).
     enum class PassEnd { finished, stopped, abandoned };
     PassEnd scanPixels(EngineFunction engine, Scales scales);
     void abandonPass(const QString& reason);
