@@ -3,22 +3,79 @@
 #include "picturescan.h"
 
 #include <cmath>
-
-bool Scales::finite() const
-{
-    return std::isfinite(x) && std::isfinite(y);
-}
+#include <initializer_list>
 
 Scales scalesOf(const View& view, int columns, int rows)
 {
     return {columns / view.viewWidth, rows / view.viewHeight};
 }
 
-bool isDrawable(const View& view)
+namespace {
+
+// One axis of a view: its edge, its extent and its number of pixels.
+struct Axis {
+    double edge;
+    double extent;
+    int pixels;
+
+    // Whether the axis passes the check for the fault; each check counts on
+    // the ones before it.
+    bool passes(ViewFault::Kind fault) const
+    {
+        switch (fault) {
+        case ViewFault::Kind::none:
+            break;
+        case ViewFault::Kind::edgeNotFinite:
+            return std::isfinite(edge);
+        case ViewFault::Kind::extentNotPositive:
+            return extent > 0 && std::isfinite(extent);
+        case ViewFault::Kind::scaleOverflows:
+            return std::isfinite(pixels / extent);
+        case ViewFault::Kind::edgeOverflows:
+            // Every pixel's coordinate lies between the edges, and is then
+            // finite too.
+            return std::isfinite(edge + extent);
+        case ViewFault::Kind::pixelsMerge:
+            return neighboursDiffer();
+        }
+        return true;
+    }
+
+    // Each pixel's coordinate as the engine works it out, in two roundings:
+    // i / scale, then plus the edge.
+    bool neighboursDiffer() const
+    {
+        const double scale = pixels / extent;
+        double previous = edge;
+        for (int i = 1; i < pixels; ++i) {
+            const double offset = double(i) / scale;
+            const double coordinate = offset + edge;
+            if (coordinate == previous)
+                return false;
+            previous = coordinate;
+        }
+        return true;
+    }
+};
+
+} // namespace
+
+ViewFault viewFault(const View& view, int columns, int rows)
 {
-    return std::isfinite(view.viewLeft) && std::isfinite(view.viewTop) &&
-           std::isfinite(view.viewWidth) && std::isfinite(view.viewHeight) &&
-           scalesOf(view, picture::columns, picture::rows).finite();
+    using Kind = ViewFault::Kind;
+    const Axis axes[2] = {{view.viewLeft, view.viewWidth, columns},
+                          {view.viewTop, view.viewHeight, rows}};
+    for (const Kind fault : {Kind::edgeNotFinite, Kind::extentNotPositive, Kind::scaleOverflows,
+                             Kind::edgeOverflows, Kind::pixelsMerge})
+        for (int axis = 0; axis < 2; ++axis)
+            if (!axes[axis].passes(fault))
+                return {fault, axis};
+    return {};
+}
+
+bool isDrawable(const View& view, int columns, int rows)
+{
+    return viewFault(view, columns, rows).kind == ViewFault::Kind::none;
 }
 
 std::optional<int16_t> cornerField(float coordinate)

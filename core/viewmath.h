@@ -3,6 +3,7 @@
 // wheel and the command line all come here.
 #pragma once
 
+#include "picturescan.h"
 #include "viewstate.h"
 
 #include <cstdint>
@@ -13,14 +14,39 @@
 struct Scales {
     double x = 0;
     double y = 0;
-
-    bool finite() const;
 };
 Scales scalesOf(const View& view, int columns, int rows);
 
-// Whether a pass can draw the view on the window's picture: finite edges and
-// extents, and finite scales.
-bool isDrawable(const View& view);
+// What keeps a view from being drawn as asked on columns x rows pixels, the
+// first of these found, the real axis before the imaginary one.
+struct ViewFault {
+    enum class Kind {
+        none,
+        // An edge is infinite or not a number.
+        edgeNotFinite,
+        // An extent is not a positive finite number.
+        extentNotPositive,
+        // An extent so small that its scale, pixels / extent, overflows.
+        scaleOverflows,
+        // The far edge, edge + extent, is beyond the range of a double.
+        edgeOverflows,
+        // Two neighbouring columns (or rows) get the same coordinate: the
+        // extent is below the precision of the numbers at that edge.
+        pixelsMerge,
+    };
+
+    Kind kind = Kind::none;
+    // 0: the real axis (left edge, width, columns); 1: the imaginary axis
+    // (top edge, height, rows).
+    int axis = 0;
+};
+
+// Checks the view as a pass or a render would draw it: every column's and
+// every row's coordinate worked out as the engine works it out
+// (x = col / scaleX, then x + left), each finite and each different from its
+// neighbour's.
+ViewFault viewFault(const View& view, int columns, int rows);
+bool isDrawable(const View& view, int columns = picture::columns, int rows = picture::rows);
 
 // A pointer coordinate in picture units rounded to nearest, ties to even, if
 // it fits a 16-bit corner field.
@@ -34,8 +60,7 @@ struct Zoom {
         empty,
         // A side is longer than a 16-bit difference holds.
         tooLarge,
-        // The new view has an infinite or undefined number, or its scales
-        // overflow.
+        // The new view cannot be drawn on the window's picture (isDrawable).
         notDrawable,
     };
 
@@ -67,4 +92,3 @@ struct Corners {
 // placed so that the point keeps its place in the picture to the nearest
 // unit. Empty if a corner does not fit a corner field.
 std::optional<Corners> zoomStepCorners(float x, float y, bool zoomIn, float width, float height);
-

@@ -4,7 +4,6 @@
 #include "viewmath.h"
 
 #include <charconv>
-#include <cmath>
 #include <system_error>
 
 namespace {
@@ -31,6 +30,7 @@ std::string ViewParse::reason() const
     const std::string field =
         this->field >= 0 && this->field < 4 ? std::string(fieldNames[this->field]) : "view";
     const std::string quoted = "'" + fieldText + "'";
+    const std::string size = std::to_string(columns) + "x" + std::to_string(rows) + " pixels";
     switch (error) {
     case ViewError::none:
         break;
@@ -45,8 +45,15 @@ std::string ViewParse::reason() const
     case ViewError::extentNotPositive:
         return "the " + field + " " + quoted + " is not a positive finite number";
     case ViewError::extentTooSmall:
-        return "the " + field + " " + quoted + " is too small to be drawn on " +
-               std::to_string(columns) + "x" + std::to_string(rows) + " pixels";
+        return "the " + field + " " + quoted + " is too small to be drawn on " + size;
+    case ViewError::farEdgeOverflows:
+        return "the " + field + " " + quoted + " takes the " +
+               (this->field == 2 ? "right" : "bottom") + " edge beyond the range of a double";
+    case ViewError::belowPrecision:
+        return "the " + field + " " + quoted + " is too small beside the " +
+               fieldNames[this->field - 2] + " " +
+               shortest(this->field == 2 ? view.viewLeft : view.viewTop) + " to be drawn on " +
+               size + ": neighbouring pixels would get the same coordinates";
     }
     return {};
 }
@@ -80,10 +87,6 @@ ViewParse parseView(std::string_view text, int columns, int rows)
             parse.error = ViewError::notNumber;
         else if (result.ec == std::errc::result_out_of_range)
             parse.error = ViewError::outOfRange;
-        else if (i < 2 && !std::isfinite(values[i]))
-            parse.error = ViewError::edgeNotFinite;
-        else if (i >= 2 && !(values[i] > 0 && std::isfinite(values[i])))
-            parse.error = ViewError::extentNotPositive;
         if (!parse.ok()) {
             parse.field = i;
             parse.fieldText = std::string(field);
@@ -91,26 +94,52 @@ ViewParse parseView(std::string_view text, int columns, int rows)
         }
     }
     parse.view = View{values[0], values[1], values[2], values[3]};
-    const Scales scales = scalesOf(parse.view, columns, rows);
-    if (!scales.finite()) {
+    const ViewFault fault = viewFault(parse.view, columns, rows);
+    switch (fault.kind) {
+    case ViewFault::Kind::none:
+        return parse;
+    case ViewFault::Kind::edgeNotFinite:
+        parse.error = ViewError::edgeNotFinite;
+        break;
+    case ViewFault::Kind::extentNotPositive:
+        parse.error = ViewError::extentNotPositive;
+        break;
+    case ViewFault::Kind::scaleOverflows:
         parse.error = ViewError::extentTooSmall;
-        parse.field = std::isfinite(scales.x) ? 3 : 2;
-        parse.fieldText = std::string(fields[parse.field]);
+        break;
+    case ViewFault::Kind::edgeOverflows:
+        parse.error = ViewError::farEdgeOverflows;
+        break;
+    case ViewFault::Kind::pixelsMerge:
+        parse.error = ViewError::belowPrecision;
+        break;
     }
+    // The fields are the edges, then the extents, each on the real axis first.
+    parse.field = fault.kind == ViewFault::Kind::edgeNotFinite ? fault.axis : 2 + fault.axis;
+    parse.fieldText = std::string(fields[parse.field]);
     return parse;
 }
 
-std::vector<PictureText> pictureTexts(const View& view)
+std::vector<PictureText> pictureTexts(const View& view, bool finished)
 {
     const std::string numbers = "left " + shortest(view.viewLeft) + ", top " +
                                 shortest(view.viewTop) + ", width " + shortest(view.viewWidth) +
                                 ", height " + shortest(view.viewHeight);
-    return {
+    std::string title = "Julia set of z^2 + c, c = -0.54 + 0.58i";
+    std::string description = "The Julia set of z -> z^2 + c for c = -0.54 + 0.58i over the view " +
+                              numbers +
+                              " (the imaginary part grows downwards), coloured by escape time.";
+    if (!finished) {
+        title += " (unfinished)";
+        description += " Unfinished: " + std::string(unfinishedText) + '.';
+    }
+    std::vector<PictureText> texts = {
         {"Software", "Quenthar " QUENTHAR_VERSION},
         {viewKey, formatView(view)},
-        {"Title", "Julia set of z^2 + c, c = -0.54 + 0.58i"},
-        {"Description", "The Julia set of z -> z^2 + c for c = -0.54 + 0.58i over the view " +
-                            numbers +
-                            " (the imaginary part grows downwards), coloured by escape time."},
+        {"Title", title},
+        {"Description", description},
     };
+    if (!finished)
+        texts.push_back({unfinishedKey, unfinishedText});
+    return texts;
 }

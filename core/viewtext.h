@@ -28,6 +28,12 @@ enum class ViewError {
     extentNotPositive,
     // A width or height so small that the picture's scale overflows.
     extentTooSmall,
+    // A width or height that takes the right or bottom edge beyond the range
+    // of a double.
+    farEdgeOverflows,
+    // A width or height so small beside its edge that neighbouring pixels
+    // would get the same coordinate.
+    belowPrecision,
 };
 
 struct ViewParse {
@@ -48,17 +54,19 @@ struct ViewParse {
 
 // Reads four comma-separated numbers in any form std::from_chars reads
 // (fixed, scientific, "inf", "nan"), with no spaces, and checks that the
-// view can be drawn on columns x rows pixels: finite edges, positive finite
-// extents, and scales columns / width and rows / height that do not
-// overflow.
+// view can be drawn on columns x rows pixels (isDrawable).
 ViewParse parseView(std::string_view text, int columns = picture::columns,
                     int rows = picture::rows);
 
 // The text entries of a saved picture, in the order they are written. The
-// view's entry reads back with parseView.
+// view's entry reads back with parseView. The picture of a pass that was
+// stopped says so in its title and description, and in an entry of its own.
 struct PictureText {
     const char* key;
     std::string value;
 };
-std::vector<PictureText> pictureTexts(const View& view);
+std::vector<PictureText> pictureTexts(const View& view, bool finished = true);
 inline constexpr const char* viewKey = "View";
+inline constexpr const char* unfinishedKey = "Unfinished";
+inline constexpr const char* unfinishedText =
+    "the drawing was stopped before every pixel was drawn";

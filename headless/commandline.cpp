@@ -114,7 +114,9 @@ CommandLine::CommandLine()
                    QStringLiteral("Opens or renders this view: the complex point at the "
                                   "picture's top-left corner and the extents on the real and "
                                   "the imaginary axis, as a saved picture holds them. The "
-                                  "default view is -1.5,-1.5,3,3."),
+                                  "default view is -1.5,-1.5,3,3. Refused unless every "
+                                  "pixel gets finite coordinates, different from its "
+                                  "neighbours'."),
                    QStringLiteral("L,T,W,H")),
       m_renderOption(QStringLiteral("render"),
                      QStringLiteral("Draws the view into the PNG file OUT (a name ending in "

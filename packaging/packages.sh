@@ -7,9 +7,10 @@
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libegl-dev fonts-dejavu-core
     scdoc qt6-wayland libpng-dev qt6-translations-l10n)
 # Further packages that the test suite needs: the end-to-end suite runs the
-# program in a virtual X server and drives it with xdotool, and once more on
-# Wayland in weston, nested in that X server; the captions are checked with
-# the common desktop fonts (Noto Sans, Cantarell); the test build
+# program in a virtual X server, drives it with xdotool and reads its
+# clipboard with xclip, and runs it once more on Wayland in weston, nested in
+# that X server; the captions are checked with the common desktop fonts (Noto
+# Sans, Cantarell); the test build
 # includes the benchmarks, which need Google Benchmark; the validators of the
 # desktop entry and the AppStream file, and man to render the manual page;
 # MinGW-w64 to cross-build engine.dll for 32-bit Windows and read it with its
@@ -17,7 +18,7 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libegl-d
 # (the sanitizer runtimes of the asan build come with g++); a D-Bus session
 # with the accessibility bus and Python's client of it to check the window as
 # a screen reader sees it; GNU time to measure the program's own peak memory.
-TEST_PACKAGES=(python3 xvfb xdotool weston fonts-noto-core fonts-cantarell libbenchmark-dev
+TEST_PACKAGES=(python3 xvfb xdotool xclip weston fonts-noto-core fonts-cantarell libbenchmark-dev
     desktop-file-utils appstream man-db
     g++-mingw-w64-i686-win32 clang libclang-rt-14-dev
     dbus at-spi2-core python3-pyatspi time)

@@ -166,6 +166,40 @@ private slots:
         QCOMPARE(w.backupPic()->image(), w.pb()->image());
     }
 
+    // Ending the program through the event loop, as Izhod does while the
+    // program holds the clipboard: at the mesh or at a refresh point, the
+    // window goes away and nothing more of the pass is done.
+    void quitEndsThePassAtOnce_data()
+    {
+        QTest::addColumn<int>("refreshes");
+        QTest::newRow("at the mesh") << 0;
+        QTest::newRow("at the first refresh point") << 1;
+    }
+    void quitEndsThePassAtOnce()
+    {
+        QFETCH(int, refreshes);
+        Probe probe;
+        Window w;
+        const QImage saved = w.backupPic()->image();
+        const auto quit = [&] { w.form->quitThroughEventLoop(); };
+        // The pass runs inside the event loop, as every pass of the program.
+        QTimer::singleShot(0, [&] {
+            whenEventsRun([&] {
+                if (refreshes == 0)
+                    quit();
+                else
+                    whenEventsRun(quit);
+            });
+            w.form->draw_Click();
+        });
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QCOMPARE(probe.calls(), refreshes * 3167);
+        QVERIFY(!w.form->isVisible());
+        QCOMPARE(w.mode(), -2);
+        QCOMPARE(w.label(), drawingText);
+        QCOMPARE(w.backupPic()->image(), saved);
+    }
+
     void aboutBoxHoldsThePass()
     {
         Probe probe;
@@ -241,7 +275,9 @@ private slots:
         const QImage saved = w.pb()->image();
         probe.reset();
 
-        const View empty[] = {{-1.5, -1.5, 0, 3}, {-1.5, -1.5, 3, 0}, {0, 0, 1e-320, 1}};
+        const View empty[] = {{-1.5, -1.5, 0, 3},         {-1.5, -1.5, 3, 0},
+                              {0, 0, 1e-320, 1},          {1.7e308, 0, 1e308, 1},
+                              {0.5, 0.5, 1e-300, 1e-300}, {qInf(), 0, 1, 1}};
         for (const View& view : empty) {
             w.form->setView(view);
             QString title;

@@ -204,9 +204,7 @@ private:
         if (sel.mode == 0 && !(history.at(history.position()) == form.view()))
             return fail(QStringLiteral("the standing view is not the list's current one"));
         const View& v = form.view();
-        if (!std::isfinite(v.viewLeft) || !std::isfinite(v.viewTop) ||
-            !std::isfinite(v.viewWidth) || !std::isfinite(v.viewHeight) || v.viewWidth == 0 ||
-            v.viewHeight == 0)
+        if (!isDrawable(v))
             return fail(QStringLiteral("view %1 %2 %3 %4")
                             .arg(v.viewLeft)
                             .arg(v.viewTop)

@@ -19,6 +19,8 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QMimeData>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QWheelEvent>
 
@@ -112,6 +114,22 @@ class TestViews : public QObject {
     Q_OBJECT
 
 private slots:
+    // The suites run in a home of their own in the build tree: the file
+    // dialogs' settings and the folder a save starts in lie there, never in
+    // the user's own home.
+    void staysInTheTestsOwnHome()
+    {
+        const QString homes = QStringLiteral(QUENTHAR_TEST_HOMES "/");
+        for (const QString& path :
+             {QDir::homePath(),
+              QSettings(QSettings::UserScope, QStringLiteral("QtProject")).fileName(),
+              picturefile::startFolder(),
+              QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),
+              QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation),
+              QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)})
+            QVERIFY2(path.startsWith(homes), qPrintable(path));
+    }
+
     // A view shown first starts the list, and every kind of new view joins
     // it; back and forward draw the very same views again, and the same
     // pictures. The list is bounded.
@@ -231,6 +249,8 @@ private slots:
         QTest::addColumn<int>("delta");
         QTest::newRow("in, scale overflows") << View{0, 0, 5e-306, 1} << 120;
         QTest::newRow("out, width overflows") << View{0, 0, 1e308, 1} << -120;
+        QTest::newRow("in, neighbouring pixels merge") << View{0.3, -0.3, 4e-14, 4e-14} << 120;
+        QTest::newRow("out, right edge overflows") << View{1.2e308, 0, 5e307, 1} << -120;
     }
     void refusedStepsLeaveTheView()
     {
@@ -428,6 +448,43 @@ private slots:
         QCOMPARE(picturefile::proposedName(dir.path()), QStringLiteral("quenthar-2.png"));
     }
 
+    // A stopped pass's picture may be saved and copied, marked unfinished in
+    // its title, its description and an entry of its own; opened, its view is
+    // drawn whole, and that picture is not marked.
+    void stoppedPictureIsMarkedUnfinished()
+    {
+        const View view{-0.5, 0.25, 0.125, 0.0625};
+        const QString viewText = QString::fromStdString(formatView(view));
+        QTemporaryDir dir;
+        const QString saved = dir.filePath(QStringLiteral("stopped.png"));
+        Driven w;
+        whenEventsRun([&] { QTest::mouseClick(w.button("sstop"), Qt::LeftButton); });
+        w.form->showView(view);
+        QCOMPARE(w.mode(), 0);
+        QVERIFY(w.form->savePictureAs(saved));
+        w.key(QKeySequence::Copy);
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        QCOMPARE(data->text(), viewText);
+        const auto texts = [](const QImage& image, const char* key) {
+            return image.text(QString::fromLatin1(key));
+        };
+        for (const QImage& image : {QImage(saved), qvariant_cast<QImage>(data->imageData())}) {
+            QCOMPARE(texts(image, viewKey), viewText);
+            QCOMPARE(texts(image, unfinishedKey), QString::fromLatin1(unfinishedText));
+            QVERIFY(texts(image, "Title").contains(QLatin1String("(unfinished)")));
+            QVERIFY(texts(image, "Description").contains(QLatin1String(unfinishedText)));
+        }
+
+        w.probe.reset();
+        QVERIFY(w.form->openPictureFile(saved));
+        QCOMPARE(w.probe.calls(), 307200);
+        w.key(QKeySequence::Copy);
+        const QImage whole =
+            qvariant_cast<QImage>(QGuiApplication::clipboard()->mimeData()->imageData());
+        QVERIFY(texts(whole, unfinishedKey).isNull());
+        QVERIFY(!texts(whole, "Title").contains(QLatin1String("unfinished")));
+    }
+
     void copyPutsThePictureAndTheView()
     {
         Drawn w;
@@ -509,6 +566,9 @@ private slots:
         for (const hostile::File& file : hostile::files)
             QTest::newRow(file.name)
                 << QString::fromLatin1(file.name) << QString::fromUtf8(file.razlog);
+        QTest::newRow("below the numbers' precision")
+            << QStringLiteral("merged.png")
+            << QStringLiteral("pogleda »0.5,0.5,1e-300,1e-300« ni mogoče narisati");
     }
     void openRefusalsLeaveTheView()
     {
@@ -521,6 +581,8 @@ private slots:
         writePicture(dir.filePath(QStringLiteral("plain.png")));
         writePicture(dir.filePath(QStringLiteral("tiny.png")), QStringLiteral("0,0,1e-306,1"));
         QVERIFY(hostile::write(QDir(dir.path())));
+        writePicture(dir.filePath(QStringLiteral("merged.png")),
+                     QStringLiteral("0.5,0.5,1e-300,1e-300"));
 
         Drawn w;
         w.zoomByMouse({300, 200}, {9000, 7000});

@@ -1,10 +1,13 @@
 // The view as text: it reads back bit for bit, and what is not a drawable
 // view is refused with the field at fault.
 #include "quenthar_version.h"
+#include "viewmath.h"
 #include "viewtext.h"
 
 #include <QTest>
 
+#include <cfloat>
+#include <cmath>
 #include <cstring>
 
 Q_DECLARE_METATYPE(View)
@@ -56,6 +59,10 @@ private slots:
         row("1,2,inf,4", ViewError::extentNotPositive, 2);
         row("1,2,3,nan", ViewError::extentNotPositive, 3);
         row("1,2,3,1e-310", ViewError::extentTooSmall, 3);
+        row("1.7e308,0,1e308,1", ViewError::farEdgeOverflows, 2);
+        row("0,1e308,1,1e308", ViewError::farEdgeOverflows, 3);
+        row("0.5,0.5,1e-300,1e-300", ViewError::belowPrecision, 2);
+        row("0.3,-0.3,1,3.6e-25", ViewError::belowPrecision, 3);
     }
     void refusesWhatCannotBeDrawn()
     {
@@ -68,20 +75,66 @@ private slots:
         QVERIFY(!parse.reason().empty());
     }
 
+    // Each pixel's coordinate is worked out as the engine works it out; the
+    // view must give neighbouring pixels different ones, and keep every edge
+    // finite.
+    void drawableUpToItsBoundary()
+    {
+        // At the left edge 0.5 the coordinates are whole multiples of
+        // u = 2^-53. With a width of 640 (1 - d) u, column i lies i d u short
+        // of i u, and columns 638 and 639 round to the same multiple once
+        // 639 d reaches a half (a tie, rounded to 638): at d = 1/1278. The
+        // double nearest that width lies just below it.
+        const double least = 640 * 0x1p-53 * 1277 / 1278;
+        QVERIFY(!isDrawable({0.5, 0, least, 1}));
+        QVERIFY(isDrawable({0.5, 0, std::nextafter(least, 1.0), 1}));
+        QCOMPARE(int(viewFault({0.5, 0, least, 1}, 640, 480).kind),
+                 int(ViewFault::Kind::pixelsMerge));
+        // Fewer pixels, or an edge with finer numbers, need less.
+        QVERIFY(isDrawable({0.5, 0, least, 1}, 639, 480));
+        QVERIFY(isDrawable({0, 0, 1e-300, 1e-300}));
+
+        // 1.5e308 + (DBL_MAX - 1.5e308) is DBL_MAX; a width one step wider
+        // still rounds to it, and one more step rounds to infinity.
+        const double finite = std::nextafter(DBL_MAX - 1.5e308, HUGE_VAL);
+        QVERIFY(isDrawable({0, 1.5e308, 1, finite}));
+        const ViewFault fault = viewFault({0, 1.5e308, 1, std::nextafter(finite, HUGE_VAL)}, 1, 1);
+        QCOMPARE(int(fault.kind), int(ViewFault::Kind::edgeOverflows));
+        QCOMPARE(fault.axis, 1);
+    }
+
+    void parseChecksAtTheSizeGiven()
+    {
+        const std::string tiny = "0.5,0,1e-14,1";
+        QVERIFY(parseView(tiny, 64, 1).ok());
+        const ViewParse parse = parseView(tiny, 640, 480);
+        QCOMPARE(int(parse.error), int(ViewError::belowPrecision));
+        QCOMPARE(parse.reason(), std::string("the width '1e-14' is too small beside the left edge "
+                                             "0.5 to be drawn on 640x480 pixels: neighbouring "
+                                             "pixels would get the same coordinates"));
+    }
+
     void pictureTextsNameTheProgramAndTheView()
     {
         const View view{-0.75, -0.75, 1.5, 1.5};
-        const std::vector<PictureText> texts = pictureTexts(view);
-        const auto value = [&](const char* key) {
-            for (const PictureText& text : texts)
-                if (std::strcmp(text.key, key) == 0)
-                    return QString::fromStdString(text.value);
-            return QString();
-        };
-        QCOMPARE(value("Software"), QStringLiteral("Quenthar " QUENTHAR_VERSION));
-        QCOMPARE(parseView(value(viewKey).toStdString()).view, view);
-        QVERIFY(value("Description").contains(QLatin1String("c = -0.54 + 0.58i")));
-        QVERIFY(value("Description").contains(QLatin1String("width 1.5")));
+        for (const bool finished : {true, false}) {
+            const std::vector<PictureText> texts = pictureTexts(view, finished);
+            const auto value = [&](const char* key) {
+                for (const PictureText& text : texts)
+                    if (std::strcmp(text.key, key) == 0)
+                        return QString::fromStdString(text.value);
+                return QString();
+            };
+            QCOMPARE(value("Software"), QStringLiteral("Quenthar " QUENTHAR_VERSION));
+            QCOMPARE(parseView(value(viewKey).toStdString()).view, view);
+            QVERIFY(value("Description").contains(QLatin1String("c = -0.54 + 0.58i")));
+            QVERIFY(value("Description").contains(QLatin1String("width 1.5")));
+            // A stopped pass's picture says so in its title and description,
+            // and in an entry of its own.
+            QCOMPARE(value(unfinishedKey).isEmpty(), finished);
+            QCOMPARE(value("Title").contains(QLatin1String("unfinished")), !finished);
+            QCOMPARE(value("Description").contains(QLatin1String(unfinishedText)), !finished);
+        }
     }
 };
 

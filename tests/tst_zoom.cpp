@@ -371,6 +371,10 @@ private slots:
             << View{0, 0, 1e308, 1e308} << QPointF(0, 0) << QPointF(30000, 100);
         QTest::newRow("scale overflows")
             << View{0, 0, 1e-305, 1} << QPointF(0, 0) << QPointF(1, 100);
+        QTest::newRow("right edge overflows")
+            << View{1.2e308, 0, 5e307, 1} << QPointF(0, 0) << QPointF(30000, 100);
+        QTest::newRow("neighbouring pixels merge")
+            << View{0.3, -0.3, 1e-13, 1e-13} << QPointF(0, 0) << QPointF(100, 100);
     }
     void refusals()
     {

@@ -35,6 +35,8 @@ void Form1::EnableCommands(bool& enabled)
 
 void Form1::draw_Click()
 {
+    if (m_leaving)
+        return;
     describePicture(pb, m_view);
     Label1->setText(drawingText);
     sel.mode = Selection::passRunning;
@@ -44,14 +46,24 @@ void Form1::draw_Click()
     updateCommands();
     handFocusOn();
 
-    // The scales are fixed for the whole pass; a pass never draws with an
-    // infinite or undefined one.
-    const Scales scales = scalesOf(m_view, picture::columns, picture::rows);
-    if (!scales.finite()) {
+    // A pass draws only a view that can be drawn as asked; the scales are
+    // fixed for the whole pass.
+    switch (viewFault(m_view, picture::columns, picture::rows).kind) {
+    case ViewFault::Kind::none:
+        break;
+    case ViewFault::Kind::extentNotPositive:
+    case ViewFault::Kind::scaleOverflows:
         abandonPass(QStringLiteral("Pogleda ni mogoče narisati: njegova širina ali višina je "
                                    "enaka nič ali premajhna."));
         return;
+    case ViewFault::Kind::edgeNotFinite:
+    case ViewFault::Kind::edgeOverflows:
+    case ViewFault::Kind::pixelsMerge:
+        abandonPass(QStringLiteral("Pogleda ni mogoče narisati: njegov rob je zunaj obsega "
+                                   "števil ali pa bi sosednje točke dobile enake koordinate."));
+        return;
     }
+    const Scales scales = scalesOf(m_view, picture::columns, picture::rows);
     // The list of views gains this one, unless it is the current entry.
     m_history.visit(m_view);
 
@@ -63,6 +75,8 @@ void Form1::draw_Click()
         pb->line(at, 0, at, float(picture::unitHeight), black);
     }
     QCoreApplication::processEvents();
+    if (m_leaving)
+        return;
 
     const EngineFunction engine = m_engine.resolve();
     if (!engine) {
@@ -71,11 +85,13 @@ void Form1::draw_Click()
                         .arg(m_engine.fileName(), m_engine.errorString()));
         return;
     }
-    if (!scanPixels(engine, scales))
+    const PassEnd end = scanPixels(engine, scales);
+    if (end == PassEnd::abandoned)
         return;
 
     backupPic->paintPicture(pb->image(), 0, 0);
     m_pictureSaved = true;
+    m_pictureFinished = end == PassEnd::finished;
     standIdle(Selection::pictureStands, selectText);
 }
 
@@ -95,8 +111,7 @@ void Form1::standIdle(int16_t mode, const QString& text)
 // thread alone with one), then the window's thread sets the pixels in scan
 // order, refreshes the picture and processes events. The picture and the
 // events meet the same pixels at the same points on any number of threads.
-// Returns false if the pass was abandoned.
-bool Form1::scanPixels(EngineFunction engine, Scales scales)
+Form1::PassEnd Form1::scanPixels(EngineFunction engine, Scales scales)
 {
     std::vector<int32_t> counts(scan::longestRun);
     int position = 1; // of the run's first pixel in the scan
@@ -132,7 +147,7 @@ bool Form1::scanPixels(EngineFunction engine, Scales scales)
             // The pixels before a bad count are set, none after it.
             if (!isCount(runCounts[i])) [[unlikely]] {
                 abandonForCount(runCounts[i]);
-                return false;
+                return PassEnd::abandoned;
             }
             pb->setPixel(col, row, colourOf(int16_t(runCounts[i])));
             // After the run's last pixel this steps onto the refresh point's.
@@ -142,10 +157,13 @@ bool Form1::scanPixels(EngineFunction engine, Scales scales)
         // picture stands whole on the screen.
         pb->refresh();
         if (last)
-            return true;
+            return PassEnd::finished;
         QCoreApplication::processEvents();
+        // The program is ending: nothing of the pass is to run again.
+        if (m_leaving)
+            return PassEnd::abandoned;
         if (sel.mode == Selection::stopped)
-            return true;
+            return PassEnd::stopped;
         position += length;
     }
 }

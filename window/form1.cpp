@@ -8,6 +8,7 @@
 #include "pictureframe.h"
 #include "picturescan.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGuiApplication>
@@ -152,16 +153,32 @@ void Form1::showError(const QString& text)
     box.exec();
 }
 
-// Ends the process at once, also from inside a running pass: no further event
-// is handled and nothing of the pass runs again.
 void Form1::Command2_Click()
 {
-    std::_Exit(0);
+    endProgram();
 }
 
 void Form1::Form_Unload(int16_t& /*cancel*/)
 {
-    std::_Exit(0);
+    endProgram();
+}
+
+// Ends the program at once, also from inside a running pass. A copy on the
+// clipboard outlives the program only when the application object hands it
+// to a clipboard manager as it is destroyed; without one to keep, the process
+// ends here: no further event is handled and nothing of the pass runs again.
+void Form1::endProgram()
+{
+    if (!QGuiApplication::clipboard()->ownsClipboard())
+        std::_Exit(0);
+    quitThroughEventLoop();
+}
+
+void Form1::quitThroughEventLoop()
+{
+    m_leaving = true;
+    hide();
+    QCoreApplication::exit(0);
 }
 
 void Form1::closeEvent(QCloseEvent* /*event*/)

@@ -69,12 +69,20 @@ public:
 
 public slots:
     void Command1_Click();
-    [[noreturn]] void Command2_Click();
+    void Command2_Click();
     void draw_Click();
     void restart_Click();
     void sstop_Click();
     void pb_MouseUp(int button, int shift, float x, float y);
     void pb_MouseMove(int button, int shift, float x, float y);
+
+    // Ends the program through the application's event loop, as Izhod and
+    // closing the window do while the program holds the clipboard: the
+    // window goes away at once, a running pass ends at its next refresh
+    // point with nothing more of it done, and the event loop is left, so
+    // that the application object is destroyed and hands the clipboard's
+    // content over to a clipboard manager.
+    void quitThroughEventLoop();
 
     // Draws view through draw_Click, as the next entry of the list of views,
     // as if a button had started the pass; does nothing while a pass runs.
@@ -109,11 +117,15 @@ protected:
 private:
     void createControls();
     void Form_Load();
-    [[noreturn]] void Form_Unload(int16_t& cancel);
+    void Form_Unload(int16_t& cancel);
+    void endProgram();
     void EnableCommands(bool& enabled);
     static void Swap(int16_t& a, int16_t& b);
 
-    bool scanPixels(EngineFunction engine, Scales scales);
+    // How a pass's scan ended: every pixel drawn, stopped by "Ustavi", or
+    // abandoned (an error was shown, or the program is ending).
+    enum class PassEnd { finished, stopped, abandoned };
+    PassEnd scanPixels(EngineFunction engine, Scales scales);
     void abandonPass(const QString& reason);
     void abandonForCount(int32_t count);
     void cancelSelection();
@@ -156,6 +168,10 @@ private:
     Selection sel;
     // True once a pass has saved its picture in backupPic.
     bool m_pictureSaved = false;
+    // Whether the pass that saved the picture in backupPic drew every pixel.
+    bool m_pictureFinished = false;
+    // True once the program is ending through the event loop.
+    bool m_leaving = false;
     EngineBinding m_engine;
     // True where the window system may impose the window's size (Wayland):
     // the window then takes any size, and returns to its own when it is

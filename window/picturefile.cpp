@@ -16,6 +16,18 @@
 
 namespace picturefile {
 
+namespace {
+
+QImage withTexts(const QImage& image, const View& view, bool finished)
+{
+    QImage picture = image;
+    for (const PictureText& text : pictureTexts(view, finished))
+        picture.setText(QString::fromLatin1(text.key), QString::fromStdString(text.value));
+    return picture;
+}
+
+} // namespace
+
 QString startFolder()
 {
     const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
@@ -50,7 +62,7 @@ QString askFileName(QWidget* parent)
     return dialog.selectedFiles().constFirst();
 }
 
-QString write(const QImage& image, const View& view, const QString& fileName)
+QString write(const QImage& image, const View& view, bool finished, const QString& fileName)
 {
     const QByteArray suffix = QFileInfo(fileName).suffix().toLower().toUtf8();
     const QByteArray format = suffix.isEmpty() ? QByteArrayLiteral("png") : suffix;
@@ -59,9 +71,7 @@ QString write(const QImage& image, const View& view, const QString& fileName)
         return QStringLiteral("končnica ».%1« ne pove znane vrste slike; znane so: %2.")
             .arg(QString::fromUtf8(suffix), QString::fromLatin1(formats.join(", ")));
 
-    QImage picture = image;
-    for (const PictureText& text : pictureTexts(view))
-        picture.setText(QString::fromLatin1(text.key), QString::fromStdString(text.value));
+    const QImage picture = withTexts(image, view, finished);
 
     // Made in memory first, so that the file is written by one writer that
     // checks every write, the flush and the close.
@@ -78,10 +88,10 @@ QString write(const QImage& image, const View& view, const QString& fileName)
     return {};
 }
 
-void copy(const QImage& image, const View& view)
+void copy(const QImage& image, const View& view, bool finished)
 {
     auto* data = new QMimeData;
-    data->setImageData(image);
+    data->setImageData(withTexts(image, view, finished));
     data->setText(QString::fromStdString(formatView(view)));
     QGuiApplication::clipboard()->setMimeData(data);
 }

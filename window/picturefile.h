@@ -24,13 +24,14 @@ QString proposedName(const QString& folder);
 QString askFileName(QWidget* parent);
 
 // Writes image to fileName in the format its suffix names (PNG without a
-// suffix) with pictureTexts(view) as its text entries, through an
+// suffix) with pictureTexts(view, finished) as its text entries, through an
 // AtomicFile: the file appears whole or not at all, and an earlier file of
 // that name is replaced only by a whole one. Returns why it failed (the
 // system's reason, e.g. "No space left on device"), or an empty string.
-QString write(const QImage& image, const View& view, const QString& fileName);
+QString write(const QImage& image, const View& view, bool finished, const QString& fileName);
 
-// Puts image on the clipboard, with the view's four numbers as its text.
-void copy(const QImage& image, const View& view);
+// Puts image on the clipboard with the same text entries as a file's (which
+// the PNG it is offered as carries), and the view's four numbers as its text.
+void copy(const QImage& image, const View& view, bool finished);
 
 } // namespace picturefile

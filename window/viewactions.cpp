@@ -3,6 +3,7 @@
 // open a saved picture's view; and showing a view given from outside.
 #include "form1.h"
 
+#include "outsidetext.h"
 #include "picturebox.h"
 #include "picturefile.h"
 #include "pictureopen.h"
@@ -110,17 +111,18 @@ bool Form1::savePictureAs(const QString& fileName)
 {
     if (!pictureStands())
         return false;
-    const QString reason = picturefile::write(backupPic->image(), m_view, fileName);
+    const QString reason =
+        picturefile::write(backupPic->image(), m_view, m_pictureFinished, fileName);
     if (reason.isEmpty())
         return true;
     showError(QStringLiteral("Slike ni bilo mogoče shraniti v »%1«:\n%2")
-                  .arg(QDir::toNativeSeparators(fileName), reason));
+                  .arg(shownText(QDir::toNativeSeparators(fileName)), reason));
     return false;
 }
 
 void Form1::copyPicture()
 {
-    picturefile::copy(backupPic->image(), m_view);
+    picturefile::copy(backupPic->image(), m_view, m_pictureFinished);
 }
 
 // The list's neighbour is drawn as any view is; being the current entry

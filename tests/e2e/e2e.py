@@ -3,8 +3,10 @@
 
 The program is started as a user starts it and driven only from outside: the
 pointer and keys through xdotool (XTEST), screenshots read back from the X
-server, its exit status. Expected pictures are computed with the built
-libengine.so. Screenshots of a failure are saved as PPM files.
+server, its exit status, and the clipboard through xclip, kept after the
+program ends by a clipboard manager of the suite's own (clipboardkeeper.py).
+Expected pictures are computed with the built libengine.so. Screenshots of a
+failure are saved as PPM files.
 
 With --wayland, one more run starts the program on Wayland: weston runs as a
 window of the same X server (its X11 backend), so xdotool still drives it and
@@ -20,6 +22,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import zlib
 from ctypes import POINTER, c_char_p, c_int, c_long, c_uint, c_ulong, c_void_p
 
 TITLE = "Quenthar by Brellow"
@@ -141,14 +144,26 @@ def wheel_zoomed(view, pixel):
     return zoomed(view, (x1, y1), (x1 + 4800, y1 + 3600), units=1)
 
 
-def read_ppm(path):
+def read_ppm(data, what):
     """The size and the RGB bytes of a binary PPM file as Qt writes it."""
-    with open(path, "rb") as f:
-        data = f.read()
-    kind, width, height, depth = data.split(maxsplit=4)[:4]
-    check((kind, depth) == (b"P6", b"255"), f"{path} is not an 8-bit binary PPM file")
+    kind, width, height, depth = (data.split(maxsplit=4) + [b""] * 4)[:4]
+    check((kind, depth) == (b"P6", b"255"), f"{what} is not an 8-bit binary PPM file")
     size = (int(width), int(height))
     return size, data[len(data) - 3 * size[0] * size[1]:]
+
+
+def png_texts(data):
+    """The Latin-1 text entries of a PNG file: tEXt, and zTXt (compressed)."""
+    texts, at = {}, 8
+    while at + 8 <= len(data):
+        length, kind = int.from_bytes(data[at:at + 4], "big"), data[at + 4:at + 8]
+        key, _, value = data[at + 8:at + 8 + length].partition(b"\0")
+        if kind in (b"tEXt", b"zTXt"):
+            # A zTXt entry's value is a method byte (0, zlib) and zlib's stream.
+            texts[key.decode("latin-1")] = (
+                value if kind == b"tEXt" else zlib.decompress(value[1:])).decode("latin-1")
+        at += 12 + length
+    return texts
 
 
 def with_band(picture, a, b):
@@ -329,6 +344,13 @@ class App:
                 raise Failure(f"the window changed while {what}")
         return first
 
+    def vanishes(self, after):
+        """The window goes within a second."""
+        end = time.monotonic() + 1.0
+        while self.find(TITLE):
+            check(time.monotonic() < end, f"the window still shows a second after {after}")
+            time.sleep(0.03)
+
     def exit_status(self, after):
         try:
             return self.proc.wait(SHORT)
@@ -474,11 +496,17 @@ def run_main(suite, app):
     app.expect_picture(heavy, "the pass to complete after the About box")
     suite.step("About box holds a pass, which then completes")
 
-    app.press("draw")
-    app.wait(app.drawing, SHORT, "drawing state of the buttons")
-    app.press("Command2")
-    check((status := app.exit_status("Izhod")) == 0, f"exit status {status} after Izhod")
-    suite.step("Izhod during a pass")
+    # Izhod during a pass while the program holds a copy: the window goes at
+    # once, and the copy outlives the program where a clipboard manager runs.
+    with ClipboardKeeper(suite):
+        app.keys("ctrl+c")
+        app.press("draw")
+        app.wait(app.drawing, SHORT, "drawing state of the buttons")
+        app.press("Command2")
+        app.vanishes("Izhod")
+        check((status := app.exit_status("Izhod")) == 0, f"exit status {status} after Izhod")
+        check_kept_copy(suite, heavy, zoomed(DEFAULT_VIEW, *HEAVY))
+    suite.step("Izhod during a pass, its copy kept by the clipboard manager")
 
 
 def run_close(suite, app):
@@ -517,11 +545,55 @@ def save_through_dialog(suite, app, name):
 
 
 def check_saved(path, shown):
-    size, pixels = read_ppm(path)
+    with open(path, "rb") as f:
+        size, pixels = read_ppm(f.read(), path)
     check(size == (COLS, ROWS), f"saved picture of size {size}")
     wrong = differences(pixels, shown)
     check(not wrong, f"{len(wrong)} pixels of the saved picture differ from the screen: "
           f"{wrong[:4]}")
+
+
+class ClipboardKeeper:
+    """The suite's clipboard manager, running while the context lasts."""
+
+    def __init__(self, suite):
+        self.proc = subprocess.Popen(
+            [sys.executable, os.path.join(os.path.dirname(__file__), "clipboardkeeper.py")],
+            env=suite.env, stdout=subprocess.PIPE, text=True)
+
+    def __enter__(self):
+        check(self.proc.stdout.readline().strip() == "ready", "the clipboard manager did not start")
+        return self
+
+    def __exit__(self, *error):
+        self.proc.kill()
+        self.proc.wait()
+        self.proc.stdout.close()
+
+
+def check_kept_copy(suite, picture, view):
+    """The clipboard holds the picture, with the view in its PNG's text entries,
+    and the view's four numbers as its text."""
+    def read(target):
+        try:
+            return subprocess.run(["xclip", "-selection", "clipboard", "-o", "-t", target],
+                                  env=suite.env, check=True, capture_output=True,
+                                  timeout=SHORT).stdout
+        except (subprocess.CalledProcessError, subprocess.TimeoutExpired) as error:
+            raise Failure(f"xclip: the clipboard has no {target}: {error}") from None
+
+    size, pixels = read_ppm(read("image/ppm"), "the clipboard's image/ppm")
+    wrong = differences(pixels, picture) if size == (COLS, ROWS) else [size]
+    check(not wrong, f"the kept copy differs from the picture: {wrong[:4]}")
+    def numbers(text):
+        try:
+            return tuple(map(float, text.split(",")))
+        except ValueError:
+            return None
+
+    texts = png_texts(read("image/png"))
+    check(numbers(texts.get("View", "")) == view, f"the kept PNG's view {texts.get('View')!r}")
+    check(numbers(read("UTF8_STRING").decode()) == view, "the kept text is not the view")
 
 
 def run_keep(suite, app):
