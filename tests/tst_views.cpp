@@ -25,6 +25,7 @@
 #include <QWheelEvent>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <csignal>
@@ -384,6 +385,9 @@ private slots:
         QTest::newRow("inside a file")
             << QStringLiteral("a.png/b.png") << QString() << QStringLiteral("Not a directory");
         QTest::newRow("unknown suffix") << QStringLiteral("a.xyz") << QString() << QString();
+        // A FIFO would hold the window until some reader came.
+        QTest::newRow("FIFO") << QStringLiteral("fifo.png") << QString()
+                              << QStringLiteral("ni navadna datoteka");
     }
     void failedSaveKeepsTheEarlierFile()
     {
@@ -397,6 +401,7 @@ private slots:
             if (const QString why = disk.mount(dir.path()); !why.isEmpty())
                 QSKIP(qPrintable(why));
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+        QCOMPARE(mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("fifo.png"))), 0600), 0);
         const QString earlier = dir.filePath(QStringLiteral("a.png"));
         QFile file(earlier);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("earlier") == 7);

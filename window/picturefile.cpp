@@ -83,6 +83,9 @@ QString write(const QImage& image, const View& view, bool finished, const QStrin
         return writer.errorString();
 
     AtomicFile file(fileName);
+    // A FIFO or a device would hold the window until something reads it.
+    if (file.writesInPlace())
+        return QStringLiteral("to ni navadna datoteka.");
     if (!file.open() || !file.write(bytes.constData(), bytes.size()) || !file.commit())
         return file.errorString();
     return {};
