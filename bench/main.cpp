@@ -139,8 +139,13 @@ void printSummary(std::map<std::string, benchmark::BenchmarkReporter::Run> media
     for (const NamedView* view : views)
         for (const char* size : {"3840x2160", "16384x16384"}) {
             const std::string name = std::string("timeleft/") + view->name + "/" + size;
-            std::printf("time left %s %s: worst error %.1f %% (its sample %.2f %% of the time)\n",
-                        view->name, size, counter(name, "worst_pct"), counter(name, "sample_pct"));
+            if (counter(name, "points") > 0)
+                std::printf("time left %s %s: worst error %.1f %% over %.0f points (its sample "
+                            "%.2f %% of the time)\n",
+                            view->name, size, counter(name, "worst_pct"), counter(name, "points"),
+                            counter(name, "sample_pct"));
+            else
+                std::printf("time left %s %s: none to check (under a second)\n", view->name, size);
         }
 }
 

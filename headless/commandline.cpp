@@ -137,7 +137,8 @@ CommandLine::CommandLine()
     m_parser.setApplicationDescription(
         QStringLiteral("Draws the Julia set of z -> z^2 + c for c = -0.54 + 0.58i and zooms "
                        "into rectangles picked on the picture.\n"
-                       "Qt's standard options (-platform, -style, ...) are accepted too."));
+                       "Qt's standard options (-platform, -style, ...) are accepted too. The "
+                       "window's keys: man Quenthar, KEYS."));
     // Qt's own options are single-dash words (-platform), not clusters of letters.
     m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     m_parser.addOptions({m_help, m_version, m_threadsOption, m_viewOption, m_renderOption,
@@ -145,8 +146,7 @@ CommandLine::CommandLine()
     m_parser.addOptions(qtOptions());
     m_parser.addPositionalArgument(
         QStringLiteral("FILE"),
-        QStringLiteral("A picture saved by Quenthar: opens or renders the view it holds. In the "
-                       "window, Ctrl+O opens one too."),
+        QStringLiteral("A picture saved by Quenthar: opens or renders the view it holds."),
         QStringLiteral("[FILE]"));
 }
 
