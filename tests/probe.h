@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <dlfcn.h>
 
@@ -111,3 +112,44 @@ inline void answerMessageBox(std::function<void(QMessageBox*)> inspect = {}, int
         box->accept();
     });
 }
+
+// A window driven as the user drives it: the wheel, the keys and the mouse's
+// releases, with the probe's record of the engine's calls.
+struct Driven : Window {
+    explicit Driven(const QString& engine = Probe::fileName()) : Window(engine) {}
+    void wheel(QPointF pixel, int delta)
+    {
+        QWheelEvent event(pixel, pb()->mapToGlobal(pixel), {}, {0, delta}, Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(pb(), &event);
+    }
+    // The key goes to the focused control, as the user's would. The
+    // offscreen platform gives no window back its activation when a dialog
+    // closes, as a window system does.
+    void key(QKeySequence::StandardKey key)
+    {
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        const QKeyCombination combination = QKeySequence(key)[0];
+        QWidget* focused = QApplication::focusWidget();
+        QTest::keyClick(focused ? focused : form.get(), combination.key(),
+                        combination.keyboardModifiers());
+    }
+    void release(int button, float x, float y) { form->pb_MouseUp(button, 0, x, y); }
+    void zoomByMouse(QPoint first, QPoint second)
+    {
+        release(1, float(first.x()), float(first.y()));
+        release(1, float(second.x()), float(second.y()));
+    }
+    Probe probe;
+};
+
+// A window whose first pass has finished: mode 0, a picture saved, the
+// probe's record cleared.
+struct Drawn : Driven {
+    Drawn()
+    {
+        form->draw_Click();
+        probe.reset();
+    }
+};

@@ -32,8 +32,6 @@
 #include <csignal>
 #include <cstdlib>
 
-Q_DECLARE_METATYPE(View)
-
 namespace {
 
 struct Outcome {

@@ -37,44 +37,6 @@ bool sameBits(const View& a, const View& b)
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-// A window driven by the wheel, the keys and the mouse.
-struct Driven : Window {
-    explicit Driven(const QString& engine = Probe::fileName()) : Window(engine) {}
-    void wheel(QPointF pixel, int delta)
-    {
-        QWheelEvent event(pixel, pb()->mapToGlobal(pixel), {}, {0, delta}, Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(pb(), &event);
-    }
-    // The key goes to the focused control, as the user's would. The
-    // offscreen platform gives no window back its activation when a dialog
-    // closes, as a window system does.
-    void key(QKeySequence::StandardKey key)
-    {
-        form->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(form.get()));
-        const QKeyCombination combination = QKeySequence(key)[0];
-        QWidget* focused = QApplication::focusWidget();
-        QTest::keyClick(focused ? focused : form.get(), combination.key(),
-                        combination.keyboardModifiers());
-    }
-    void zoomByMouse(QPoint first, QPoint second)
-    {
-        form->pb_MouseUp(1, 0, float(first.x()), float(first.y()));
-        form->pb_MouseUp(1, 0, float(second.x()), float(second.y()));
-    }
-    Probe probe;
-};
-
-// A window whose first pass has finished: mode 0, a picture saved.
-struct Drawn : Driven {
-    Drawn()
-    {
-        form->draw_Click();
-        probe.reset();
-    }
-};
-
 // Answers each file dialog that opens while it lives with answer, once the
 // dialog runs, and counts them.
 struct FileDialogs : QObject {
@@ -107,8 +69,6 @@ void writePicture(const QString& fileName, const QString& view = {})
 }
 
 } // namespace
-
-Q_DECLARE_METATYPE(View)
 
 class TestViews : public QObject {
     Q_OBJECT

@@ -9,8 +9,6 @@
 #include <cmath>
 #include <cstring>
 
-Q_DECLARE_METATYPE(View)
-
 class TestViewText : public QObject {
     Q_OBJECT
 

@@ -23,29 +23,17 @@ QString describe(const View& v)
     QVERIFY2((actual) == (expected),                                                               \
              qPrintable(QStringLiteral("%1 != %2").arg(describe(actual), describe(expected))))
 
-// A window whose first pass has finished: mode 0, a picture saved.
-struct Drawn : Window {
-    Drawn()
-    {
-        form->draw_Click();
-        probe.reset();
-    }
-    void release(int button, float x, float y) { form->pb_MouseUp(button, 0, x, y); }
-    // Every state a cancel or a refusal must leave.
-    void verifyCancelled(const View& view)
-    {
-        QCOMPARE(mode(), 0);
-        QCOMPARE(label(), selectText);
-        QCOMPARE(pb()->image(), backupPic()->image());
-        COMPARE_VIEW(form->view(), view);
-        QCOMPARE(probe.calls(), 0);
-    }
-    Probe probe;
-};
+// Every state a cancel or a refusal must leave.
+void verifyCancelled(Drawn& w, const View& view)
+{
+    QCOMPARE(w.mode(), 0);
+    QCOMPARE(w.label(), selectText);
+    QCOMPARE(w.pb()->image(), w.backupPic()->image());
+    COMPARE_VIEW(w.form->view(), view);
+    QCOMPARE(w.probe.calls(), 0);
+}
 
 } // namespace
-
-Q_DECLARE_METATYPE(View)
 
 class TestZoom : public QObject {
     Q_OBJECT
@@ -142,7 +130,7 @@ private slots:
         QCOMPARE(w.pb()->image().pixel(328, 247), red);
         QCOMPARE(w.pb()->image().pixel(330, 237), red);
         QTest::keyClick(pb, Qt::Key_Escape);
-        w.verifyCancelled(View{});
+        verifyCancelled(w, View{});
 
         // A held key places one corner, not one at every repeat.
         QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QString(), true);
@@ -268,7 +256,7 @@ private slots:
             w.form->pb_MouseMove(0, 0, 3000, 3000);
             QVERIFY(w.pb()->image() != w.backupPic()->image());
             w.release(button, 6000, 6000);
-            w.verifyCancelled(View{});
+            verifyCancelled(w, View{});
             // The next left release places a new first corner.
             w.release(1, 45, 60);
             QCOMPARE(w.mode(), 1);
@@ -348,10 +336,10 @@ private slots:
         Drawn w;
         w.release(1, 3000, 3000);
         w.release(1, 3000, 3000);
-        w.verifyCancelled(View{});
+        verifyCancelled(w, View{});
         w.release(1, 3000, 1000);
         w.release(1, 6000, 1000.4f);
-        w.verifyCancelled(View{});
+        verifyCancelled(w, View{});
     }
 
     void refusals_data()
@@ -394,7 +382,7 @@ private slots:
             w.release(1, float(second.x()), float(second.y()));
         }
         QCOMPARE(title, QStringLiteral("Napaka"));
-        w.verifyCancelled(view);
+        verifyCancelled(w, view);
     }
 };
 

@@ -13,7 +13,8 @@
 // order, the scales and the zoom's view, the colours, the pass's threads, the
 // view as text and the list of views. A saved picture's view is read back by
 // headless/pictureview.h. Here beside the window: the picture file and the
-// clipboard (picturefile.h), the open dialog (pictureopen.h).
+// clipboard and their dialogs (picturefile.h), the refusal of a picture
+// whose view cannot be opened (pictureopen.h).
 #pragma once
 
 #include "enginebinding.h"

@@ -46,20 +46,40 @@ QString proposedName(const QString& folder)
     }
 }
 
-QString askFileName(QWidget* parent)
+namespace {
+
+// The desktop's dialog for a picture to save or open, in the pictures
+// folder, PNG first.
+QString askPicture(QWidget* parent, const QString& title, QFileDialog::AcceptMode mode)
 {
-    QFileDialog dialog(parent, QStringLiteral("Shrani sliko"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
+    QFileDialog dialog(parent, title);
+    dialog.setAcceptMode(mode);
     dialog.setNameFilters(
         {QStringLiteral("Slike PNG (*.png)"), QStringLiteral("Vse datoteke (*)")});
-    dialog.setDefaultSuffix(QStringLiteral("png"));
     const QString folder = startFolder();
     dialog.setDirectory(folder);
-    dialog.selectFile(proposedName(folder));
+    if (mode == QFileDialog::AcceptSave) {
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(QStringLiteral("png"));
+        dialog.selectFile(proposedName(folder));
+    } else {
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
+QString askSaveName(QWidget* parent)
+{
+    return askPicture(parent, QStringLiteral("Shrani sliko"), QFileDialog::AcceptSave);
+}
+
+QString askOpenName(QWidget* parent)
+{
+    return askPicture(parent, QStringLiteral("Odpri sliko"), QFileDialog::AcceptOpen);
 }
 
 QString write(const QImage& image, const View& view, bool finished, const QString& fileName)

@@ -21,7 +21,11 @@ QString proposedName(const QString& folder);
 // Asks for a file name in the desktop's save dialog, starting in
 // startFolder() with proposedName() of it. A name without a suffix gets
 // ".png". Empty if the user cancels.
-QString askFileName(QWidget* parent);
+QString askSaveName(QWidget* parent);
+
+// Asks for a picture to open in the desktop's open dialog, starting in
+// startFolder(). Empty if the user cancels.
+QString askOpenName(QWidget* parent);
 
 // Writes image to fileName in the format its suffix names (PNG without a
 // suffix) with pictureTexts(view, finished) as its text entries, through an

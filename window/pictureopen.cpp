@@ -1,11 +1,9 @@
-// Opening a saved picture's view: the open dialog and the window's refusal.
+// What the window says of a picture whose view it cannot open.
 #include "pictureopen.h"
 
 #include "outsidetext.h"
-#include "picturefile.h"
 
 #include <QDir>
-#include <QFileDialog>
 
 namespace pictureopen {
 
@@ -44,19 +42,6 @@ QString refusalText(const PictureView& picture)
     }
     return QStringLiteral("Pogleda iz »%1« ni mogoče odpreti:\n%2")
         .arg(QDir::toNativeSeparators(picture.shownFileName()), why);
-}
-
-QString askFileName(QWidget* parent)
-{
-    QFileDialog dialog(parent, QStringLiteral("Odpri sliko"));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilters(
-        {QStringLiteral("Slike PNG (*.png)"), QStringLiteral("Vse datoteke (*)")});
-    dialog.setDirectory(picturefile::startFolder());
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().constFirst();
 }
 
 } // namespace pictureopen

@@ -102,7 +102,7 @@ void Form1::showView(const View& view)
 
 void Form1::savePicture()
 {
-    const QString fileName = picturefile::askFileName(this);
+    const QString fileName = picturefile::askSaveName(this);
     if (!fileName.isEmpty())
         savePictureAs(fileName);
 }
@@ -159,7 +159,7 @@ void Form1::zoomStep(bool zoomIn, QPointF at)
 
 void Form1::openPicture()
 {
-    const QString fileName = pictureopen::askFileName(this);
+    const QString fileName = picturefile::askOpenName(this);
     if (!fileName.isEmpty())
         openPictureFile(fileName);
 }
