@@ -1,8 +1,6 @@
 // The view rectangle and the selection record that the window's procedures share.
 #pragma once
 
-#include <QMetaType>
-
 #include <cstdint>
 
 // The complex point at the picture's top-left pixel and the view's extent on
@@ -15,7 +13,6 @@ struct View {
 
     bool operator==(const View&) const = default;
 };
-Q_DECLARE_METATYPE(View)
 
 // The state of the window's drawing and picking, and the corners of a zoom
 // selection in picture units.

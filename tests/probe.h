@@ -3,6 +3,7 @@
 
 #include "form1.h"
 #include "picturebox.h"
+#include "views.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -32,11 +32,6 @@
 
 namespace {
 
-bool sameBits(const View& a, const View& b)
-{
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
 // Answers each file dialog that opens while it lives with answer, once the
 // dialog runs, and counts them.
 struct FileDialogs : QObject {

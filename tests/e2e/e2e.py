@@ -375,18 +375,28 @@ class WaylandApp(App):
 
     def locate(self):
         """The client area's top-left corner: 8 pixels above and left of the
-        picture, found as the topmost row of exactly 642 black pixels (the
-        picture's border, or the black picture within it)."""
+        picture, found as the topmost run of exactly 642 black pixels (the
+        picture's plain border, or the black picture within it), or of exactly
+        640 (the picture's top row, when its frame shows the focus)."""
         width, height = OUTPUT
         screen = self.suite.display.grab(0, 0, width, height)
-        run = bytes(3 * 642)
+        black = bytes(3)
         for y in range(height):
             line = screen[3 * width * y:3 * width * (y + 1)]
-            x = line.find(run)
+            x = line.find(bytes(3 * 640))
             while x >= 0 and x % 3:
-                x = line.find(run, x + 1)
-            if x >= 0 and line[x + 3 * 642:x + 3 * 643] not in (b"", bytes(3)):
-                return (x // 3 + 1 - PIC[0], y + 1 - PIC[1])
+                x = line.find(bytes(3 * 640), x + 1)
+            if x < 0:
+                continue
+            start, end = x // 3, x // 3 + 640
+            while start > 0 and line[3 * (start - 1):3 * start] == black:
+                start -= 1
+            while end < width and line[3 * end:3 * end + 3] == black:
+                end += 1
+            if end - start == 642:
+                return (start + 1 - PIC[0], y + 1 - PIC[1])
+            if end - start == 640:
+                return (start - PIC[0], y - PIC[1])
         return None
 
     def find(self, title):

@@ -43,8 +43,19 @@ void checkAt(std::string_view text, int columns, int rows)
         const View& view = parse.view;
         check(fourFields && text.find_first_not_of("0123456789.eE+-,") == text.npos,
               "accepted text that is not four plain numbers", text);
+        // Some of what drawing it needs, worked out apart from the rule: finite
+        // scales and far edges, and the pixels at either end of each axis
+        // apart from their neighbours.
+        const Scales scales = scalesOf(view, columns, rows);
+        const auto apart = [](double scale, double edge, int size) {
+            const auto at = [&](int i) { return i / scale + edge; };
+            return size < 2 || (at(0) != at(1) && at(size - 2) != at(size - 1));
+        };
         check(std::isfinite(view.viewLeft) && std::isfinite(view.viewTop) && view.viewWidth > 0 &&
-                  view.viewHeight > 0 && scalesOf(view, columns, rows).finite(),
+                  view.viewHeight > 0 && std::isfinite(scales.x) && std::isfinite(scales.y) &&
+                  std::isfinite(view.viewLeft + view.viewWidth) &&
+                  std::isfinite(view.viewTop + view.viewHeight) &&
+                  apart(scales.x, view.viewLeft, columns) && apart(scales.y, view.viewTop, rows),
               "accepted a view that cannot be drawn", text);
         const ViewParse again = parseView(formatView(view), columns, rows);
         check(again.ok() && std::memcmp(&again.view, &view, sizeof view) == 0,
