@@ -2,7 +2,14 @@
 // percentage, the rows done and the time left, redrawn a few times a second.
 #pragma once
 
+#include <QByteArray>
+
 #include <chrono>
+
+// The parts of a progress line: "[######..................]  25%" for a share
+// of 0 to 1, and a time as "1:02:03" or "2:03".
+QByteArray progressBar(double share);
+QByteArray progressDuration(double seconds);
 
 class ProgressLine {
 public:
