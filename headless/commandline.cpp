@@ -141,8 +141,10 @@ QString CommandLine::helpText() const
                  QStringLiteral("Usage: Quenthar [options] [FILE]\n"
                                 "       Quenthar --render OUT [--size WxH] "
                                 "[--view L,T,W,H | FILE]\n"
-                                "       Quenthar --movie OUT --from A --to B [--size WxH] "
-                                "[--fps F] [--seconds S | --frames N] [--frame-range I-J]\n"
+                                "       Quenthar --movie OUT [--from A] --to B [--size WxH] "
+                                "[--fps F]\n"
+                                "                [--seconds S | --frames N] "
+                                "[--frame-range I-J]\n"
                                 "       Quenthar --movie VIDEO --frames-from DIR [--frames N] "
                                 "[--fps F]"));
     return help +

@@ -2,6 +2,7 @@
 
 #include "commandline.h"
 #include "moviepath.h"
+#include "outsidetext.h"
 #include "pictureview.h"
 #include "videoencoder.h"
 #include "viewtext.h"
@@ -49,8 +50,9 @@ std::optional<MovieOptions::Error> readView(const QString& option, const QString
     }
     const ViewParse parse = parseView(text.toStdString(), columns, rows);
     if (!parse.ok())
-        return MovieOptions::Error{QStringLiteral("bad view '%1' for %2: %3")
-                                       .arg(text, option, QString::fromStdString(parse.reason()))};
+        return MovieOptions::Error{
+            QStringLiteral("bad view '%1' for %2: %3")
+                .arg(shownText(text), option, QString::fromStdString(parse.reason()))};
     view = parse.view;
     return std::nullopt;
 }
@@ -124,7 +126,7 @@ std::optional<MovieOptions::Error> MovieOptions::read(const QCommandLineParser& 
         if (!fps)
             return usage(QStringLiteral("--fps takes a number above 0 and up to %1, not '%2'")
                              .arg(largestFps)
-                             .arg(parser.value(m_fps)));
+                             .arg(shownText(parser.value(m_fps))));
         job.fps = *fps;
     }
     if (parser.isSet(m_seconds) && parser.isSet(m_frames))
@@ -139,7 +141,7 @@ std::optional<MovieOptions::Error> MovieOptions::read(const QCommandLineParser& 
             CommandLine::wholeNumber(parser.value(m_frames), 2, MovieJob::largestFrames);
         if (!frames)
             return usage(QStringLiteral("--frames takes a whole number: %1, not '%2'")
-                             .arg(framesText, parser.value(m_frames)));
+                             .arg(framesText, shownText(parser.value(m_frames))));
         job.frames = *frames;
     } else {
         double seconds = 10;
@@ -148,7 +150,7 @@ std::optional<MovieOptions::Error> MovieOptions::read(const QCommandLineParser& 
                 positiveNumber(parser.value(m_seconds), MovieJob::largestFrames);
             if (!given)
                 return usage(QStringLiteral("--seconds takes a number above 0, not '%1'")
-                                 .arg(parser.value(m_seconds)));
+                                 .arg(shownText(parser.value(m_seconds))));
             seconds = *given;
         }
         const double frames = std::round(seconds * job.fps);
@@ -199,7 +201,7 @@ std::optional<MovieOptions::Error> MovieOptions::read(const QCommandLineParser& 
                                         "0 <= I <= J <= %1 for a movie of %2 frames, not '%3'")
                              .arg(job.last)
                              .arg(job.frames)
-                             .arg(range));
+                             .arg(shownText(range)));
         job.first = *first;
         job.last = *last;
     }
