@@ -211,7 +211,10 @@ private slots:
         start(process, quenthar(),
               {"--movie", big, "--from", viewText(dense), "--to", "0.21,-0.51,0.01,0.01", "--size",
                "640x480", "--frames", "100"});
-        QTest::qWait(1500);
+        // Stopped while it draws a frame after the first.
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QDir(big).filePath(QStringLiteral("frame-00.png"))),
+                                 60000);
+        QTest::qWait(300);
         ::kill(pid_t(process.processId()), SIGTERM);
         QVERIFY(finish(process).crashed);
         const QStringList left = QDir(big).entryList(QDir::Files | QDir::Hidden);
@@ -303,7 +306,7 @@ private slots:
             start(process, quenthar(),
                   {"--movie", video, "--to", "0.21,-0.51,0.01,0.01", "--size", "640x480",
                    "--frames", "100"});
-            QTest::qWait(1500);
+            QTest::qWait(1000);
             ::kill(pid_t(process.processId()), SIGINT);
             QVERIFY(finish(process).crashed);
         }
@@ -344,6 +347,8 @@ private slots:
         row("out a file", {"--movie", "plain.png", "--to", to}, "it is not a folder");
         row("frame of another size", {"--movie", "sized", "--to", to, "--size", "64x48"},
             "'sized/frame-000.png' is 8x8 pixels, not 64x48");
+        row("video unwritable", {"--movie", "missing/out.mp4", "--to", to},
+            "cannot write 'missing/out.mp4': ");
         row("video of odd size", {"--movie", "out.mp4", "--to", to, "--size", "63x48"},
             "must be even, not 63x48");
         row("video range", {"--movie", "out.mp4", "--to", to, "--frame-range", "0-1"},
