@@ -219,7 +219,7 @@ int joinFrames(const MovieJob& job)
     const int frames = job.framesGiven ? job.frames : found.empty() ? 0 : found.rbegin()->first + 1;
     if (frames == 0)
         return badInput(QStringLiteral("%1 holds no frames").arg(quoted(job.framesFrom)));
-    if (found.rbegin()->first >= frames)
+    if (!found.empty() && found.rbegin()->first >= frames)
         return badInput(
             QStringLiteral("%1 holds more than %2 frames").arg(quoted(job.framesFrom)).arg(frames));
     // Every frame there, named as a movie of that many frames names them, and

@@ -355,6 +355,11 @@ private slots:
             "--frame-range renders frames into a folder");
         row("join a gap", {"--movie", "out.mp4", "--frames-from", "gap"},
             "'gap' lacks the frame frame-1.png of 3");
+        row("join nothing", {"--movie", "out.mp4", "--frames-from", "gap/none", "--frames", "2"},
+            "no such folder");
+        row("join an empty folder",
+            {"--movie", "out.mp4", "--frames-from", "sized/empty", "--frames", "2"},
+            "lacks the frame frame-0.png of 2");
         row("join too few", {"--movie", "out.mp4", "--frames-from", "sized", "--frames", "5"},
             "lacks the frame frame-0.png of 5");
         row("--from without --movie", {"--from", to}, "--from applies only with --movie");
@@ -370,7 +375,8 @@ private slots:
         QImage plain(8, 8, QImage::Format_RGB32);
         plain.fill(Qt::black);
         QVERIFY(plain.save(dir.filePath(QStringLiteral("plain.png"))));
-        QVERIFY(dir.mkdir(QStringLiteral("sized")) && dir.mkdir(QStringLiteral("gap")));
+        for (const char* name : {"sized", "sized/empty", "gap"})
+            QVERIFY(dir.mkdir(QString::fromLatin1(name)));
         QVERIFY(plain.save(dir.filePath(QStringLiteral("sized/frame-000.png"))));
         QVERIFY(plain.save(dir.filePath(QStringLiteral("gap/frame-0.png"))));
         QVERIFY(plain.save(dir.filePath(QStringLiteral("gap/frame-2.png"))));
