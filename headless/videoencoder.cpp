@@ -269,10 +269,14 @@ bool VideoEncoder::endFfmpeg()
     const std::lock_guard lock(m_mutex);
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
         return !m_failed;
-    m_error = WIFEXITED(status) ? QStringLiteral("ffmpeg failed (status %1): %2")
-                                      .arg(WEXITSTATUS(status))
-                                      .arg(lastLine(m_ffmpegErrors))
-                                : QStringLiteral("ffmpeg ended by signal %1").arg(WTERMSIG(status));
+    if (WIFEXITED(status)) {
+        const QString line = lastLine(m_ffmpegErrors);
+        m_error = QStringLiteral("ffmpeg failed (status %1)").arg(WEXITSTATUS(status));
+        if (!line.isEmpty())
+            m_error += QStringLiteral(": ") + line;
+    } else {
+        m_error = QStringLiteral("ffmpeg ended by signal %1").arg(WTERMSIG(status));
+    }
     m_failed = true;
     return false;
 }
