@@ -84,6 +84,7 @@ while [ $# -gt 0 ]; do
     --frames=*) frames=${1#--frames=}; shift ;;
     --fps) fps=(--fps "${2:-}"); shift 2 || usage ;;
     --fps=*) fps=("$1"); shift ;;
+    --quiet) shift ;; # the tasks are quiet anyway
     --seconds* | --frame-range* | --frames-from* | --movie* | --threads*)
         fail "${1%%=*} is set by this script: give the movie's length as --frames N" ;;
     *) options+=("$1"); shift ;;
