@@ -2,6 +2,7 @@
 #include "commandline.h"
 #include "form1.h"
 #include "identity.h"
+#include "moviecommand.h"
 #include "platformstart.h"
 #include "rendercommand.h"
 #include "slovene.h"
@@ -12,11 +13,13 @@
 int main(int argc, char* argv[])
 {
     // The command line is read before the window system is opened: help, the
-    // version, a bad option or view, and a render need no display.
+    // version, a bad option or view, a render and a movie need no display.
     CommandLine commandLine;
     const CommandLine::Outcome outcome = commandLine.parse(CommandLine::arguments(argc, argv));
     if (outcome == CommandLine::Outcome::Render)
         return runRender(argc, argv, commandLine);
+    if (outcome == CommandLine::Outcome::Movie)
+        return runMovie(argc, argv, commandLine);
     if (outcome != CommandLine::Outcome::Run)
         return commandLine.report(outcome);
 

@@ -61,6 +61,9 @@ void registerEngineBenchmarks();
 void registerWindowBenchmarks();
 void registerStartupBenchmark();
 void registerRenderBenchmarks();
+void registerMovieBenchmarks();
+// The short movie that they time, in words.
+std::string movieDescription();
 // The start-up process's own main (see startupbench.cpp).
 int startupChild(int argc, char** argv);
 

@@ -147,6 +147,15 @@ void printSummary(std::map<std::string, benchmark::BenchmarkReporter::Run> media
             else
                 std::printf("time left %s %s: none to check (under a second)\n", view->name, size);
         }
+    // A movie on all cores against its frames drawn by one --render after
+    // another, and against the engine on one thread over all its pixels, all
+    // by the wall clock.
+    std::printf("movie, %s, on %d threads: %.0f ms; by --render one frame at a time: %.0f ms; "
+                "the engine over its pixels on 1 thread: %.0f ms\n",
+                movieDescription().c_str(), n, wall("movie/frames") * 1e3,
+                wall("movie/renders") * 1e3, wall("movie/engine") * 1e3);
+    ratio("movie/render", wall("movie/frames"), wall("movie/renders"));
+    ratio("movie/engine", wall("movie/frames"), wall("movie/engine"));
 }
 
 } // namespace
@@ -195,6 +204,7 @@ int main(int argc, char** argv)
     registerWindowBenchmarks();
     registerStartupBenchmark();
     registerRenderBenchmarks();
+    registerMovieBenchmarks();
 
     // The benchmarks of the ratios are interleaved among themselves; the
     // rubber band and the start-up run after them. Drawing the rubber band
@@ -206,7 +216,7 @@ int main(int argc, char** argv)
     if (benchmark::GetBenchmarkFilter() != ".") {
         benchmark::RunSpecifiedBenchmarks(&reporter);
     } else {
-        benchmark::RunSpecifiedBenchmarks(&reporter, "^(engine|chain|pass|render)/");
+        benchmark::RunSpecifiedBenchmarks(&reporter, "^(engine|chain|pass|render|movie)/");
         benchmark::RunSpecifiedBenchmarks(&reporter, "^(rubber_band|startup|peak|timeleft)/");
     }
     // Other work on the machine stretches the wall-clock times, of a pass on

@@ -12,10 +12,12 @@
 // must end the program (see writesInPlace()).
 #pragma once
 
+#include "bytesink.h"
+
 #include <QByteArray>
 #include <QString>
 
-class AtomicFile {
+class AtomicFile : public ByteSink {
 public:
     // Decides how fileName will be written; opens nothing.
     explicit AtomicFile(const QString& fileName);
@@ -31,7 +33,7 @@ public:
 
     bool open();
     // Buffered: a failure may show only at a later write or at commit().
-    bool write(const char* data, qsizetype size);
+    bool write(const char* data, qsizetype size) override;
     // Writes what is buffered and makes the file final: renamed into place,
     // or closed. On failure the temporary file is removed.
     bool commit();
@@ -40,7 +42,7 @@ public:
 
     const QString& fileName() const { return m_fileName; }
     // After a call that returned false: why, as the system says it.
-    QString errorString() const;
+    QString errorString() const override;
 
 private:
     enum class Mode { replace, direct, standardOutput };

@@ -74,19 +74,6 @@ QString repeatedOption(const QStringList& given, const QList<QCommandLineOption>
     return {};
 }
 
-// A whole number from first to last, with nothing else around it.
-std::optional<int> wholeNumber(const QString& text, int first, int last)
-{
-    const QByteArray bytes = text.toLatin1();
-    int value = 0;
-    const auto [end, error] =
-        std::from_chars(bytes.constData(), bytes.constData() + bytes.size(), value);
-    if (bytes.isEmpty() || error != std::errc() || end != bytes.constData() + bytes.size() ||
-        value < first || value > last)
-        return std::nullopt;
-    return value;
-}
-
 // Writes text to stream; false, with errno set, if it could not be written
 // whole.
 bool print(FILE* stream, const QString& text)
@@ -98,6 +85,18 @@ bool print(FILE* stream, const QString& text)
 }
 
 } // namespace
+
+std::optional<int> CommandLine::wholeNumber(const QString& text, int first, int last)
+{
+    const QByteArray bytes = text.toLatin1();
+    int value = 0;
+    const auto [end, error] =
+        std::from_chars(bytes.constData(), bytes.constData() + bytes.size(), value);
+    if (bytes.isEmpty() || error != std::errc() || end != bytes.constData() + bytes.size() ||
+        value < first || value > last)
+        return std::nullopt;
+    return value;
+}
 
 CommandLine::CommandLine()
     : m_help({QStringLiteral("h"), QStringLiteral("help")},
@@ -126,11 +125,12 @@ CommandLine::CommandLine()
                      QStringLiteral("OUT")),
       m_sizeOption(QStringLiteral("size"),
                    QStringLiteral("With --render: the picture's width and height in pixels, "
-                                  "1 to %1 each (default: 640x480).")
+                                  "1 to %1 each (default: 640x480). With --movie: each "
+                                  "frame's.")
                        .arg(Render::largestSide),
                    QStringLiteral("WxH")),
       m_quietOption(QStringLiteral("quiet"),
-                    QStringLiteral("With --render: no progress line on a terminal.")),
+                    QStringLiteral("With --render or --movie: no progress line on a terminal.")),
       m_displayOption(
           hidden(QCommandLineOption(QStringLiteral("display"), QString(), QStringLiteral("value"))))
 {
@@ -143,6 +143,7 @@ CommandLine::CommandLine()
     m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     m_parser.addOptions({m_help, m_version, m_threadsOption, m_viewOption, m_renderOption,
                          m_sizeOption, m_quietOption, m_displayOption});
+    m_parser.addOptions(m_movieOptions.options());
     m_parser.addOptions(qtOptions());
     m_parser.addPositionalArgument(
         QStringLiteral("FILE"),
@@ -162,7 +163,13 @@ QString CommandLine::helpText() const
     help.replace(0, help.indexOf(QLatin1Char('\n')),
                  QStringLiteral("Usage: Quenthar [options] [FILE]\n"
                                 "       Quenthar --render OUT [--size WxH] "
-                                "[--view L,T,W,H | FILE]"));
+                                "[--view L,T,W,H | FILE]\n"
+                                "       Quenthar --movie OUT [--from A] --to B [--size WxH] "
+                                "[--fps F]\n"
+                                "                [--seconds S | --frames N] "
+                                "[--frame-range I-J]\n"
+                                "       Quenthar --movie VIDEO --frames-from DIR [--frames N] "
+                                "[--fps F]"));
     return help +
            QStringLiteral("\nExamples:\n"
                           "  Quenthar --view -0.75,-0.5,0.5,0.375\n"
@@ -174,7 +181,21 @@ QString CommandLine::helpText() const
                           "  Quenthar --render julia-4k.png --size 3840x2160 julia.png\n"
                           "      draws that view at 3840 x 2160 pixels into julia-4k.png\n"
                           "  Quenthar --render whole.png --quiet --view -1.5,-1.5,3,3\n"
-                          "      draws the default view at 640 x 480, with no progress line\n");
+                          "      draws the default view at 640 x 480, with no progress line\n"
+                          "  Quenthar --movie frames --to julia.png --size 1920x1080 --fps 60 "
+                          "--seconds 20\n"
+                          "      zooms from the starting view to that of julia.png in 1,200 "
+                          "frames,\n"
+                          "      frames/frame-0000.png to frame-1199.png; run again, it renders "
+                          "only\n"
+                          "      the frames that are missing\n"
+                          "  Quenthar --movie frames ... --frame-range 0-299\n"
+                          "      renders only frames 0 to 299 of that movie, e.g. on one of "
+                          "four machines\n"
+                          "  Quenthar --movie zoom.mp4 --frames-from frames --fps 60\n"
+                          "      joins those frames into an H.264 video with ffmpeg\n"
+                          "  Quenthar --movie zoom.webm --to 0.2,-0.52,0.04,0.03 --frames 240\n"
+                          "      renders the movie straight into a VP9 video\n");
 }
 
 QString CommandLine::xDisplay() const
@@ -212,6 +233,7 @@ CommandLine::Outcome CommandLine::parse(const QStringList& arguments)
     m_renderFile.clear();
     m_renderJob = RenderJob{};
     m_quiet = false;
+    m_movieJob = MovieJob{};
 
     if (!m_parser.parse(arguments)) {
         const QStringList unknown = m_parser.unknownOptionNames();
@@ -253,11 +275,12 @@ CommandLine::Outcome CommandLine::parse(const QStringList& arguments)
     }
 
     const bool render = m_parser.isSet(m_renderOption);
+    const bool movie = m_parser.isSet(m_movieOptions.movieOption());
     for (const QCommandLineOption* option : {&m_sizeOption, &m_quietOption})
-        if (!render && m_parser.isSet(*option))
-            return fail(
-                QStringLiteral("--%1 applies only with --render").arg(option->names().constFirst()),
-                true);
+        if (!render && !movie && m_parser.isSet(*option))
+            return fail(QStringLiteral("--%1 applies only with --render or --movie")
+                            .arg(option->names().constFirst()),
+                        true);
     if (render) {
         m_renderFile = m_parser.value(m_renderOption);
         if (m_renderFile.isEmpty())
@@ -268,6 +291,8 @@ CommandLine::Outcome CommandLine::parse(const QStringList& arguments)
                                        "(name it .png, or with no suffix)")
                             .arg(shownText(m_renderFile), shownText(suffix)),
                         false);
+    }
+    if (render || movie) {
         if (m_parser.isSet(m_sizeOption) && !readSize(m_parser.value(m_sizeOption)))
             return fail(QStringLiteral("--size takes WIDTHxHEIGHT, whole numbers from 1 to %1, "
                                        "not '%2'")
@@ -275,6 +300,23 @@ CommandLine::Outcome CommandLine::parse(const QStringList& arguments)
                             .arg(shownText(m_parser.value(m_sizeOption))),
                         true);
         m_quiet = m_parser.isSet(m_quietOption);
+    }
+
+    // A movie takes its views from its own options, checked apart.
+    const QString movieOption = m_movieOptions.firstSet(m_parser);
+    if (!movie && !movieOption.isEmpty())
+        return fail(QStringLiteral("%1 applies only with --movie").arg(movieOption), true);
+    if (movie) {
+        if (render)
+            return fail(QStringLiteral("give either --render or --movie, not both"), true);
+        if (m_parser.isSet(m_viewOption) || !positional.isEmpty())
+            return fail(QStringLiteral("a movie takes its views with --from and --to"), true);
+        m_movieJob.width = m_renderJob.width;
+        m_movieJob.height = m_renderJob.height;
+        m_movieJob.quiet = m_quiet;
+        if (const auto error = m_movieOptions.read(m_parser, m_movieJob))
+            return fail(error->text, error->usage);
+        return Outcome::Movie;
     }
 
     // The view must be drawable at the size it is drawn at: the window's, or
@@ -316,6 +358,7 @@ int CommandLine::report(Outcome outcome) const
     switch (outcome) {
     case Outcome::Run:
     case Outcome::Render:
+    case Outcome::Movie:
         break;
     case Outcome::ShowHelp:
         return show(helpText(), "help");

@@ -1,8 +1,9 @@
 // The program's command line: the view to open or render, --render with its
-// size, --threads, --help, --version, and Qt's own options, which
-// QApplication takes for itself.
+// size, --movie with its options, --threads, --help, --version, and Qt's own
+// options, which QApplication takes for itself.
 #pragma once
 
+#include "movieoptions.h"
 #include "render.h"
 #include "viewstate.h"
 
@@ -14,7 +15,7 @@
 
 class CommandLine {
 public:
-    enum class Outcome { Run, Render, ShowHelp, ShowVersion, Error };
+    enum class Outcome { Run, Render, Movie, ShowHelp, ShowVersion, Error };
     static constexpr int maxThreads = 256;
 
     CommandLine();
@@ -33,6 +34,8 @@ public:
     const QString& renderFile() const { return m_renderFile; }
     const RenderJob& renderJob() const { return m_renderJob; }
     bool quiet() const { return m_quiet; }
+    // After Movie: the movie to render or join.
+    const MovieJob& movieJob() const { return m_movieJob; }
     // The X display given by -display, or empty.
     QString xDisplay() const;
 
@@ -42,7 +45,10 @@ public:
     // "Quenthar " and the version, e.g. "Quenthar 1.00.5458".
     static QString versionText();
 
-    // Prints what an outcome other than Run and Render asks for (help or the
+    // A whole number from first to last, with nothing else around it.
+    static std::optional<int> wholeNumber(const QString& text, int first, int last);
+
+    // Prints what an outcome other than Run, Render and Movie asks for (help or the
     // version on stdout, an error on stderr) and returns the exit status: 0,
     // 1 if the help or the version could not be written, 2 after an error.
     int report(Outcome outcome) const;
@@ -66,10 +72,12 @@ private:
     QCommandLineOption m_sizeOption;
     QCommandLineOption m_quietOption;
     QCommandLineOption m_displayOption;
+    MovieOptions m_movieOptions;
     int m_threads = 1;
     std::optional<View> m_view;
     QString m_renderFile;
     RenderJob m_renderJob;
     bool m_quiet = false;
+    MovieJob m_movieJob;
     QString m_error;
 };

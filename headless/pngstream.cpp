@@ -1,6 +1,6 @@
 #include "pngstream.h"
 
-#include "atomicfile.h"
+#include "bytesink.h"
 
 #include <png.h>
 #include <zlib.h>
@@ -37,7 +37,7 @@ void ignoreWarning(png_structp, png_const_charp) {}
 
 } // namespace
 
-PngStream::PngStream(AtomicFile& file) : m_file(file) {}
+PngStream::PngStream(ByteSink& file) : m_file(file) {}
 
 PngStream::~PngStream()
 {

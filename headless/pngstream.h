@@ -10,12 +10,12 @@
 #include <cstdint>
 #include <vector>
 
-class AtomicFile;
+class ByteSink;
 
 class PngStream {
 public:
     // Writes to file, which must be open.
-    explicit PngStream(AtomicFile& file);
+    explicit PngStream(ByteSink& file);
     ~PngStream();
     PngStream(const PngStream&) = delete;
     PngStream& operator=(const PngStream&) = delete;
@@ -36,7 +36,7 @@ private:
     struct Png;
     static void write(Png* png, const uint8_t* data, size_t size);
 
-    AtomicFile& m_file;
+    ByteSink& m_file;
     Png* m_png = nullptr;
     int m_width = 0;
     QString m_error;

@@ -10,7 +10,16 @@ namespace {
 constexpr int barWidth = 24;
 constexpr std::chrono::milliseconds redrawEvery{200};
 
-QByteArray duration(double seconds)
+} // namespace
+
+QByteArray progressBar(double share)
+{
+    const int filled = int(share * barWidth);
+    return "[" + QByteArray(filled, '#') + QByteArray(barWidth - filled, '.') + "] " +
+           QByteArray::number(int(share * 100)).rightJustified(3) + "%";
+}
+
+QByteArray progressDuration(double seconds)
 {
     const long total = long(seconds + 0.5);
     const long hours = total / 3600;
@@ -19,8 +28,6 @@ QByteArray duration(double seconds)
     return hours > 0 ? QString::asprintf("%ld:%02ld:%02ld", hours, minutes, rest).toLatin1()
                      : QString::asprintf("%ld:%02ld", minutes, rest).toLatin1();
 }
-
-} // namespace
 
 ProgressLine::ProgressLine(int fd, int rows)
     : m_fd(fd), m_rows(rows), m_shown(isatty(fd) == 1), m_start(std::chrono::steady_clock::now())
@@ -62,16 +69,13 @@ void ProgressLine::draw(int rowsDone)
     const double share = rowsDone >= m_rows ? 1.0
                          : m_work           ? m_work->share(rowsDone)
                                             : double(rowsDone) / m_rows;
-    const int filled = int(share * barWidth);
     const double elapsed = std::chrono::duration<double>(m_drawn - m_start).count();
     const std::optional<double> seconds = secondsLeft(share, elapsed);
-    const QByteArray left = rowsDone >= m_rows ? duration(elapsed) + " in all"
-                            : seconds          ? duration(*seconds) + " left"
+    const QByteArray left = rowsDone >= m_rows ? progressDuration(elapsed) + " in all"
+                            : seconds          ? progressDuration(*seconds) + " left"
                                                : QByteArray("--:-- left");
     // Carriage return, the line, and erase to the end of the line.
-    const QByteArray line = "\r[" + QByteArray(filled, '#') + QByteArray(barWidth - filled, '.') +
-                            "] " + QByteArray::number(int(share * 100)).rightJustified(3) + "%  " +
-                            QByteArray::number(rowsDone) + "/" + QByteArray::number(m_rows) +
-                            " rows  " + left + "\x1b[K";
+    const QByteArray line = "\r" + progressBar(share) + "  " + QByteArray::number(rowsDone) + "/" +
+                            QByteArray::number(m_rows) + " rows  " + left + "\x1b[K";
     [[maybe_unused]] const ssize_t written = ::write(m_fd, line.constData(), size_t(line.size()));
 }

@@ -3,9 +3,15 @@
 #pragma once
 
 #include "workestimate.h"
+#include <QByteArray>
 
 #include <chrono>
 #include <optional>
+
+// The parts of a progress line: "[######..................]  25%" for a share
+// of 0 to 1, and a time as "1:02:03" or "2:03".
+QByteArray progressBar(double share);
+QByteArray progressDuration(double seconds);
 
 class ProgressLine {
 public:

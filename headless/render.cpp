@@ -1,6 +1,6 @@
 #include "render.h"
 
-#include "atomicfile.h"
+#include "bytesink.h"
 #include "colourramp.h"
 #include "pngstream.h"
 #include "viewmath.h"
@@ -35,7 +35,7 @@ Render::Render(EngineFunction engine, PassThreads& threads) : m_engine(engine), 
 {
 }
 
-Render::Outcome Render::run(const RenderJob& job, AtomicFile& file,
+Render::Outcome Render::run(const RenderJob& job, ByteSink& file,
                             const std::function<void(int rows)>& progress,
                             const std::atomic<bool>* stop)
 {

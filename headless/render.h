@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <functional>
 
-class AtomicFile;
+class ByteSink;
 
 struct RenderJob {
     View view;
@@ -46,7 +46,7 @@ public:
     // After each band, progress (if set) is called with the number of rows
     // worked out so far, on the calling thread. A raised stop flag ends the
     // render within a block of pixels.
-    Outcome run(const RenderJob& job, AtomicFile& file,
+    Outcome run(const RenderJob& job, ByteSink& file,
                 const std::function<void(int rows)>& progress = {},
                 const std::atomic<bool>* stop = nullptr);
 

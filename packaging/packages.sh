@@ -17,11 +17,14 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libegl-d
 # objdump; clang and its runtime libraries to build the engine's fuzz target
 # (the sanitizer runtimes of the asan build come with g++); a D-Bus session
 # with the accessibility bus and Python's client of it to check the window as
-# a screen reader sees it; GNU time to measure the program's own peak memory.
+# a screen reader sees it; GNU time to measure the program's own peak memory;
+# ffmpeg to make a movie's video and ffprobe to count its frames; Slurm and
+# munge for the private one-node cluster that renders a movie as an array job.
 TEST_PACKAGES=(python3 xvfb xdotool xclip weston fonts-noto-core fonts-cantarell libbenchmark-dev
     desktop-file-utils appstream man-db
     g++-mingw-w64-i686-win32 clang libclang-rt-14-dev
-    dbus at-spi2-core python3-pyatspi time)
+    dbus at-spi2-core python3-pyatspi time
+    ffmpeg slurm-wlm munge)
 # Wine (32-bit, an i386 package) runs engine.dll's test program, only where
 # the kernel executes 32-bit programs.
 WINE_PACKAGES=(wine wine32)

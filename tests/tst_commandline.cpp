@@ -53,6 +53,16 @@ private slots:
         row("size without render", {"--size", "10x10"}, Outcome::Error);
         row("quiet without render", {"--quiet"}, Outcome::Error);
         row("render without a name", {"--render="}, Outcome::Error);
+        row("movie", {"--movie", "out", "--to", "1,2,3,4", "--size", "64x48", "--quiet"},
+            Outcome::Movie);
+        row("join", {"--movie", "a.webm", "--frames-from", "frames"}, Outcome::Movie);
+        row("movie and a view", {"--movie", "out", "--to", "1,2,3,4", "--view", "1,2,3,4"},
+            Outcome::Error);
+        row("seconds and frames",
+            {"--movie", "out", "--to", "1,2,3,4", "--seconds", "2", "--frames", "60"},
+            Outcome::Error);
+        row("join with a view", {"--movie", "a.mp4", "--frames-from", "f", "--to", "1,2,3,4"},
+            Outcome::Error);
         for (const char* size :
              {"0x480", "640x-1", "16385x1", "640", "640x", "x480", "ax4", "640x480x2", "6e2x480"})
             row(size, {"--render", "a.png", "--size", size}, Outcome::Error);
@@ -90,12 +100,31 @@ private slots:
                  QStringLiteral("missing value after '--threads' (try 'Quenthar --help')"));
     }
 
+    // The movie's length from its seconds and rate, and the frames to render.
+    void movieJob()
+    {
+        CommandLine commandLine;
+        QCOMPARE(commandLine.parse({"Quenthar", "--movie", "out", "--to", "1,2,3,4", "--fps",
+                                    "23.976", "--seconds", "2.5", "--frame-range", "10-59"}),
+                 Outcome::Movie);
+        const MovieJob& job = commandLine.movieJob();
+        QCOMPARE(job.frames, 60);
+        QCOMPARE(job.fps, 23.976);
+        QCOMPARE(job.first, 10);
+        QCOMPARE(job.last, 59);
+        QVERIFY(job.from == View{} && job.to == (View{1, 2, 3, 4}) && !job.video);
+        QCOMPARE(commandLine.parse(
+                     {"Quenthar", "--movie", "out", "--to", "1,2,3,4", "--frame-range", "10-300"}),
+                 Outcome::Error);
+    }
+
     void texts()
     {
         CommandLine commandLine;
         const QString help = commandLine.helpText();
         for (const char* option : {"--help", "--version", "--threads <N>", "--view <L,T,W,H>",
-                                   "--render <OUT>", "--size <WxH>", "--quiet", "FILE", "KEYS"})
+                                   "--render <OUT>", "--size <WxH>", "--quiet", "FILE", "KEYS",
+                                   "--movie <OUT>", "--frames-from <DIR>", "--frame-range <I-J>"})
             QVERIFY2(help.contains(QLatin1String(option)), option);
         QVERIFY(!help.contains(QLatin1String("platformpluginpath")));
         QVERIFY(help.startsWith(QLatin1String("Usage: Quenthar [options] [FILE]\n")));

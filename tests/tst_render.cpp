@@ -9,6 +9,7 @@
 #include "hostilepictures.h"
 #include "pictureview.h"
 #include "probe.h"
+#include "program.h"
 #include "viewmath.h"
 #include "viewtext.h"
 #include "workestimate.h"
@@ -34,92 +35,9 @@
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    bool crashed = false;
-    QByteArray out;
-    QByteArray err;
-
-    // Exactly one line on stderr and nothing on stdout.
-    bool oneLine() const { return out.isEmpty() && err.count('\n') == 1 && err.endsWith('\n'); }
-};
-
-QString quenthar()
-{
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/Quenthar");
-}
-
-QProcessEnvironment noDisplay()
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"})
-        environment.remove(QString::fromLatin1(name));
-    return environment;
-}
-
-Outcome finish(QProcess& process)
-{
-    if (!process.waitForFinished(120000))
-        process.kill();
-    process.waitForFinished();
-    return {process.exitCode(), process.exitStatus() == QProcess::CrashExit,
-            process.readAllStandardOutput(), process.readAllStandardError()};
-}
-
-void start(QProcess& process, const QString& program, const QStringList& arguments)
-{
-    process.setProcessEnvironment(noDisplay());
-    process.start(program, arguments);
-    QVERIFY(process.waitForStarted());
-}
-
-Outcome run(const QStringList& arguments, const QString& program = quenthar())
-{
-    QProcess process;
-    start(process, program, arguments);
-    return finish(process);
-}
-
-// The program's run and its peak resident memory in KiB, as GNU time
-// measures it: getrusage would count the suite's own, which a child's peak
-// starts from.
-Outcome runMeasured(const QStringList& arguments, long& peakKiB)
-{
-    QTemporaryFile peak;
-    if (!peak.open())
-        return {};
-    const Outcome outcome =
-        run(QStringList{"-q", "-f", "%M", "-o", peak.fileName(), quenthar()} + arguments,
-            QStringLiteral("/usr/bin/time"));
-    peakKiB = peak.readAll().trimmed().toLong();
-    return outcome;
-}
-
-QString viewText(const View& view)
-{
-    return QString::fromStdString(formatView(view));
-}
-
 QImage readPicture(const QString& path)
 {
     return QImage(path).convertToFormat(QImage::Format_RGB32);
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// A command line run by the shell, "$0" being the program and "$1" and on the
-// arguments, in folder.
-Outcome runShell(const QString& folder, const char* command, const QStringList& arguments = {})
-{
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    start(process, QStringLiteral("/bin/sh"),
-          QStringList{"-c", QString::fromLatin1(command), quenthar()} + arguments);
-    return finish(process);
 }
 
 } // namespace
@@ -540,27 +458,15 @@ private slots:
     // On a terminal a render shows its progress, unless --quiet.
     void progressOnTerminal()
     {
-        // script runs the command on a terminal of its own, and passes on
-        // what it shows. A machine without pseudo-terminals (a chroot without
-        // /dev/pts) cannot give it one.
-        const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
-        if (terminal < 0)
+        if (!canOpenTerminal())
             QSKIP("no pseudo-terminal can be opened here");
-        ::close(terminal);
         QTemporaryDir folder;
-        const QString out = folder.filePath(QStringLiteral("out.png"));
-        Outcome outcome;
-        const auto onTerminal = [&](const char* options) {
-            return run({"-qec",
-                        QStringLiteral("'%1' --render '%2' --size 64x48 %3")
-                            .arg(quenthar(), out, QLatin1String(options)),
-                        "/dev/null"},
-                       QStringLiteral("script"));
-        };
-        outcome = onTerminal("");
+        const QStringList render = {"--render", folder.filePath(QStringLiteral("out.png")),
+                                    "--size", "64x48"};
+        Outcome outcome = runOnTerminal(render);
         QCOMPARE(outcome.status, 0);
         QVERIFY2(outcome.out.contains("100%  48/48 rows"), outcome.out.constData());
-        outcome = onTerminal("--quiet");
+        outcome = runOnTerminal(render + QStringList{"--quiet"});
         QCOMPARE(outcome.status, 0);
         QCOMPARE(outcome.out, QByteArray());
     }

@@ -1,8 +1,8 @@
 // The view as text: it reads back bit for bit, and what is not a drawable
 // view is refused with the field at fault.
 #include "viewmath.h"
-#include "viewtext.h"
 #include "views.h"
+#include "viewtext.h"
 
 #include <QTest>
 

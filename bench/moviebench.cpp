@@ -1,0 +1,125 @@
+// A short zoom movie: the program's --movie on all cores against the same
+// frames drawn by one --render after another, and against the engine alone
+// over all its pixels on one thread.
+#include "bench.h"
+#include "moviepath.h"
+#include "viewmath.h"
+#include "viewtext.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <string>
+#include <utility>
+
+namespace bench {
+
+namespace {
+
+// From the default view down to the dense one: the frames grow from light
+// to dense.
+constexpr int movieFrames = 8;
+constexpr int movieWidth = 1280;
+constexpr int movieHeight = 720;
+const QString movieSize = QStringLiteral("%1x%2").arg(movieWidth).arg(movieHeight);
+
+View frameView(int frame)
+{
+    return movieFrame(defaultView.view, denseView.view, frame, movieFrames);
+}
+
+QString viewText(const View& view)
+{
+    return QString::fromStdString(formatView(view));
+}
+
+QString quenthar()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/Quenthar");
+}
+
+// Each run writes into a folder of its own, so that the movie finds no
+// frames to keep.
+class Folders {
+public:
+    QString next() { return m_root.filePath(QString::number(m_count++)); }
+
+private:
+    QTemporaryDir m_root;
+    int m_count = 0;
+};
+
+void movieBenchmark(benchmark::State& state)
+{
+    Folders folders;
+    for (auto _ : state)
+        if (QProcess::execute(quenthar(),
+                              {"--movie", folders.next(), "--from", viewText(frameView(0)), "--to",
+                               viewText(frameView(movieFrames - 1)), "--size", movieSize,
+                               "--frames", QString::number(movieFrames), "--quiet"}) != 0) {
+            state.SkipWithError("Quenthar --movie failed");
+            break;
+        }
+}
+
+void movieRendersBenchmark(benchmark::State& state)
+{
+    Folders folders;
+    for (auto _ : state) {
+        const QDir folder(folders.next());
+        folder.mkpath(QStringLiteral("."));
+        for (int frame = 0; frame < movieFrames; ++frame)
+            if (QProcess::execute(quenthar(),
+                                  {"--render", folder.filePath(QStringLiteral("%1.png").arg(frame)),
+                                   "--view", viewText(frameView(frame)), "--size", movieSize,
+                                   "--quiet"}) != 0) {
+                state.SkipWithError("Quenthar --render failed");
+                return;
+            }
+    }
+}
+
+void movieEngineBenchmark(benchmark::State& state)
+{
+    for (auto _ : state) {
+        int64_t sum = 0;
+        for (int frame = 0; frame < movieFrames; ++frame) {
+            const View view = frameView(frame);
+            const Scales scales = scalesOf(view, movieWidth, movieHeight);
+            for (int row = 0; row < movieHeight; ++row)
+                for (int col = 0; col < movieWidth; ++col)
+                    sum += engine(int16_t(col), int16_t(row), scales.x, scales.y, view.viewLeft,
+                                  view.viewTop);
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+
+} // namespace
+
+std::string movieDescription()
+{
+    return std::to_string(movieFrames) + " frames of " + movieSize.toStdString() +
+           " from the default view to the dense one";
+}
+
+// Each takes seconds, so they are repeated 3 times.
+void registerMovieBenchmarks()
+{
+    using Function = void (*)(benchmark::State&);
+    const std::pair<const char*, Function> benchmarks[] = {{"movie/frames", movieBenchmark},
+                                                           {"movie/renders", movieRendersBenchmark},
+                                                           {"movie/engine", movieEngineBenchmark}};
+    for (const auto& [name, function] : benchmarks)
+        benchmark::RegisterBenchmark(name, function)
+            ->Iterations(1)
+            ->Repetitions(3)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+}
+
+} // namespace bench

@@ -1,0 +1,88 @@
+#include "commandrun.h"
+
+#include "commandline.h"
+#include "enginebinding.h"
+
+#include <csignal>
+#include <cstdlib>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+std::atomic<bool> stopRequested{false};
+volatile std::sig_atomic_t stopSignal = 0;
+volatile std::sig_atomic_t endAtOnce = 0;
+volatile std::sig_atomic_t progressShown = 0;
+constexpr int stopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// On whichever thread the signal arrives: the one blocked in a write may be
+// any.
+extern "C" void requestStop(int signal)
+{
+    if (endAtOnce) {
+        if (progressShown) {
+            [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, "\n", 1);
+        }
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+        return;
+    }
+    stopSignal = signal;
+    stopRequested.store(true);
+}
+
+} // namespace
+
+void startCommand()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd)
+        if (fcntl(fd, F_GETFD) == -1 && open("/dev/null", O_RDWR) == -1)
+            break;
+    struct sigaction action = {};
+    action.sa_handler = requestStop;
+    sigemptyset(&action.sa_mask);
+    for (int signal : stopSignals)
+        sigaction(signal, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+const std::atomic<bool>& stopFlag()
+{
+    return stopRequested;
+}
+
+void setEndAtOnce(bool atOnce)
+{
+    endAtOnce = atOnce;
+}
+
+void setProgressShown(bool shown)
+{
+    progressShown = shown;
+}
+
+void endByStopSignal()
+{
+    if (stopSignal == 0)
+        std::_Exit(1);
+    std::signal(stopSignal, SIG_DFL);
+    std::raise(stopSignal);
+    std::_Exit(1);
+}
+
+EngineFunction bindEngine(EngineBinding& binding)
+{
+    const EngineFunction engine = binding.resolve();
+    if (!engine)
+        failWith(QStringLiteral("cannot load the function Engine of %1: %2")
+                     .arg(binding.fileName(), binding.errorString()));
+    return engine;
+}
+
+int failWith(const QString& line, int status)
+{
+    CommandLine::printError(line);
+    return status;
+}

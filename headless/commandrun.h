@@ -1,0 +1,38 @@
+// What the commands that run without a window (--render, --movie) share: the
+// standard streams kept open, the stop signals caught, the engine bound, and
+// the end by the signal that stopped them.
+#pragma once
+
+#include "engine.h"
+
+#include <QString>
+
+#include <atomic>
+
+class EngineBinding;
+
+// Keeps the standard streams open (a closed one would be the descriptor of
+// the next file opened, and a message meant for it would land there), and
+// turns Ctrl+C, SIGTERM and a closed terminal into a raised stopFlag(). A
+// pipe whose reader has gone then fails a write instead of ending the
+// program.
+void startCommand();
+
+// Raised by a stop signal.
+const std::atomic<bool>& stopFlag();
+
+// While set, a stop signal ends the program at once instead: the output is
+// written in place (a FIFO, a pipe, standard output), where a write may block
+// for ever and no temporary file is left to remove. It ends a progress line
+// shown on stderr first.
+void setEndAtOnce(bool atOnce);
+void setProgressShown(bool shown);
+
+// Ends the program as the stop signal would have ended it.
+[[noreturn]] void endByStopSignal();
+
+// The engine's function, or nullptr after one line on stderr saying why not.
+EngineFunction bindEngine(EngineBinding& binding);
+
+// Prints "Quenthar: " and line on stderr and returns status.
+int failWith(const QString& line, int status = 1);

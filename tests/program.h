@@ -1,0 +1,123 @@
+// Test helpers: the built program run from outside, with no display, and
+// what it left behind.
+#pragma once
+
+#include "viewtext.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryFile>
+#include <QTest>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+struct Outcome {
+    int status = -1;
+    bool crashed = false;
+    QByteArray out;
+    QByteArray err;
+
+    // Exactly one line on stderr and nothing on stdout.
+    bool oneLine() const { return out.isEmpty() && err.count('\n') == 1 && err.endsWith('\n'); }
+};
+
+// A view as the command line takes it.
+inline QString viewText(const View& view)
+{
+    return QString::fromStdString(formatView(view));
+}
+
+inline QString quenthar()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/Quenthar");
+}
+
+inline QProcessEnvironment noDisplay()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"})
+        environment.remove(QString::fromLatin1(name));
+    return environment;
+}
+
+inline Outcome finish(QProcess& process)
+{
+    if (!process.waitForFinished(120000))
+        process.kill();
+    process.waitForFinished();
+    return {process.exitCode(), process.exitStatus() == QProcess::CrashExit,
+            process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+inline void start(QProcess& process, const QString& program, const QStringList& arguments)
+{
+    if (process.processEnvironment().isEmpty())
+        process.setProcessEnvironment(noDisplay());
+    process.start(program, arguments);
+    QVERIFY(process.waitForStarted());
+}
+
+inline Outcome run(const QStringList& arguments, const QString& program = quenthar())
+{
+    QProcess process;
+    start(process, program, arguments);
+    return finish(process);
+}
+
+// The program's run and its peak resident memory in KiB, as GNU time
+// measures it: getrusage would count the suite's own, which a child's peak
+// starts from.
+inline Outcome runMeasured(const QStringList& arguments, long& peakKiB)
+{
+    QTemporaryFile peak;
+    if (!peak.open())
+        return {};
+    const Outcome outcome =
+        run(QStringList{"-q", "-f", "%M", "-o", peak.fileName(), quenthar()} + arguments,
+            QStringLiteral("/usr/bin/time"));
+    peakKiB = peak.readAll().trimmed().toLong();
+    return outcome;
+}
+
+// A command line run by the shell, "$0" being the program and "$1" and on the
+// arguments, in folder.
+inline Outcome runShell(const QString& folder, const char* command,
+                        const QStringList& arguments = {})
+{
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    start(process, QStringLiteral("/bin/sh"),
+          QStringList{"-c", QString::fromLatin1(command), quenthar()} + arguments);
+    return finish(process);
+}
+
+inline QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Whether a pseudo-terminal can be opened here: a chroot without /dev/pts
+// cannot give the program one.
+inline bool canOpenTerminal()
+{
+    const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+    if (terminal < 0)
+        return false;
+    ::close(terminal);
+    return true;
+}
+
+// The program run on a terminal of its own by script, which passes on what
+// the program shows there.
+inline Outcome runOnTerminal(const QStringList& arguments)
+{
+    QString command = QLatin1Char('\'') + quenthar() + QLatin1Char('\'');
+    for (QString argument : arguments)
+        command += QStringLiteral(" '%1'").arg(
+            argument.replace(QLatin1Char('\''), QLatin1String("'\\''")));
+    return run({"-qec", command, "/dev/null"}, QStringLiteral("script"));
+}
