@@ -1,5 +1,6 @@
 #include "pngreader.h"
 
+#include "pngerrors.h"
 #include "viewtext.h"
 
 #include <QIODevice>
@@ -19,17 +20,6 @@ struct PngReader::Png {
 
 namespace {
 
-// Keeps the first reason met, which may be the device's own.
-void fail(png_structp png, png_const_charp message)
-{
-    auto* error = static_cast<QString*>(png_get_error_ptr(png));
-    if (error->isEmpty())
-        *error = QString::fromUtf8(message);
-    png_longjmp(png, 1);
-}
-
-void ignoreWarning(png_structp, png_const_charp) {}
-
 } // namespace
 
 PngReader::PngReader(QIODevice& device) : m_device(device) {}
@@ -45,7 +35,8 @@ bool PngReader::begin()
 {
     m_png = new Png;
     m_png->reader = this;
-    m_png->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &m_error, fail, ignoreWarning);
+    m_png->png =
+        png_create_read_struct(PNG_LIBPNG_VER_STRING, &m_error, keepPngError, ignorePngWarning);
     if (m_png->png)
         m_png->info = png_create_info_struct(m_png->png);
     if (!m_png->info) {

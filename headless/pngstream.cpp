@@ -1,6 +1,7 @@
 #include "pngstream.h"
 
 #include "bytesink.h"
+#include "pngerrors.h"
 
 #include <png.h>
 #include <zlib.h>
@@ -23,17 +24,6 @@ namespace {
 constexpr int compressionLevel = 1;
 constexpr int compressionStrategy = Z_RLE;
 constexpr size_t compressionBuffer = 1 << 16;
-
-// Keeps the first reason met, which may be the file's own.
-void fail(png_structp png, png_const_charp message)
-{
-    auto* error = static_cast<QString*>(png_get_error_ptr(png));
-    if (error->isEmpty())
-        *error = QString::fromUtf8(message);
-    png_longjmp(png, 1);
-}
-
-void ignoreWarning(png_structp, png_const_charp) {}
 
 } // namespace
 
@@ -60,7 +50,8 @@ bool PngStream::begin(int width, int height, const std::vector<uint32_t>& palett
 {
     m_png = new Png;
     m_png->stream = this;
-    m_png->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &m_error, fail, ignoreWarning);
+    m_png->png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, &m_error, keepPngError, ignorePngWarning);
     if (m_png->png)
         m_png->info = png_create_info_struct(m_png->png);
     if (!m_png->info) {

@@ -67,6 +67,22 @@ inline Outcome run(const QStringList& arguments, const QString& program = quenth
     return finish(process);
 }
 
+inline Outcome runIn(const QString& folder, const QStringList& arguments)
+{
+    QProcess process;
+    process.setWorkingDirectory(folder);
+    start(process, quenthar(), arguments);
+    return finish(process);
+}
+
+// A bad command line's end: status 2, and one line on stderr that names the
+// program and holds line.
+inline bool refusedWith(const Outcome& outcome, const QString& line)
+{
+    return outcome.status == 2 && outcome.oneLine() && outcome.err.startsWith("Quenthar: ") &&
+           outcome.err.contains(line.toUtf8());
+}
+
 // The program's run and its peak resident memory in KiB, as GNU time
 // measures it: getrusage would count the suite's own, which a child's peak
 // starts from.

@@ -371,14 +371,8 @@ private slots:
         QVERIFY(plain.save(dir.filePath(QStringLiteral("gap/frame-2.png"))));
         const auto before = tree(folder.path());
 
-        QProcess process;
-        process.setWorkingDirectory(folder.path());
-        start(process, quenthar(), arguments);
-        const Outcome outcome = finish(process);
-        QCOMPARE(outcome.status, 2);
-        QVERIFY2(outcome.oneLine(), outcome.err.constData());
-        QVERIFY2(outcome.err.startsWith("Quenthar: ") && outcome.err.contains(line.toUtf8()),
-                 outcome.err.constData());
+        const Outcome outcome = runIn(folder.path(), arguments);
+        QVERIFY2(refusedWith(outcome, line), outcome.err.constData());
         QCOMPARE(tree(folder.path()), before);
     }
 

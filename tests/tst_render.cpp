@@ -156,14 +156,8 @@ private slots:
         QVERIFY(text.open(QIODevice::WriteOnly) && text.write("text\n") > 0);
         text.close();
 
-        QProcess process;
-        process.setWorkingDirectory(folder.path());
-        start(process, quenthar(), arguments);
-        const Outcome outcome = finish(process);
-        QCOMPARE(outcome.status, 2);
-        QVERIFY2(outcome.oneLine(), outcome.err.constData());
-        QVERIFY2(outcome.err.startsWith("Quenthar: ") && outcome.err.contains(line.toUtf8()),
-                 outcome.err.constData());
+        const Outcome outcome = runIn(folder.path(), arguments);
+        QVERIFY2(refusedWith(outcome, line), outcome.err.constData());
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList({"badview.png", "plain.png", "text.png"}));
     }

@@ -1,5 +1,7 @@
 #include "platformstart.h"
 
+#include "commandline.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QRegularExpression>
@@ -7,7 +9,6 @@
 #include <QStringList>
 #include <QtGlobal>
 
-#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -94,16 +95,13 @@ QString explanation(const QString& fatal)
         reasons = QStringList{
             QStringLiteral("there is no display (neither DISPLAY nor WAYLAND_DISPLAY is set)")};
     reasons.removeDuplicates();
-    return QStringLiteral("Quenthar: cannot open the window: %1.")
-        .arg(reasons.join(QStringLiteral("; ")));
+    return QStringLiteral("cannot open the window: %1.").arg(reasons.join(QStringLiteral("; ")));
 }
 
 void holdBack(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
     if (type == QtFatalMsg) {
-        const QByteArray line = (explanation(text) + QLatin1Char('\n')).toLocal8Bit();
-        std::fputs(line.constData(), stderr);
-        std::fflush(stderr);
+        CommandLine::printError(explanation(text));
         std::_Exit(1);
     }
     held->append({type, QByteArray(context.file), context.line, QByteArray(context.function),
