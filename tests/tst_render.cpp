@@ -25,7 +25,6 @@
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
