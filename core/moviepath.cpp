@@ -4,7 +4,7 @@
 
 namespace {
 
-struct Axis {
+struct Span {
     double edge;
     double extent;
 };
@@ -14,7 +14,7 @@ struct Axis {
 // (r^t - 1) / (r - 1) of the way, which is t when r = 1. Both are worked out
 // from log r with exp and expm1, so that neither overflows nor loses its
 // digits when r is huge, tiny or close to 1.
-Axis axisAt(Axis from, Axis to, double t)
+Span axisAt(Span from, Span to, double t)
 {
     const double logRatio = std::log(to.extent) - std::log(from.extent);
     double share = t;
@@ -36,7 +36,7 @@ View movieFrame(const View& from, const View& to, int frame, int frames)
     if (frame >= frames - 1)
         return to;
     const double t = double(frame) / double(frames - 1);
-    const Axis x = axisAt({from.viewLeft, from.viewWidth}, {to.viewLeft, to.viewWidth}, t);
-    const Axis y = axisAt({from.viewTop, from.viewHeight}, {to.viewTop, to.viewHeight}, t);
+    const Span x = axisAt({from.viewLeft, from.viewWidth}, {to.viewLeft, to.viewWidth}, t);
+    const Span y = axisAt({from.viewTop, from.viewHeight}, {to.viewTop, to.viewHeight}, t);
     return {x.edge, y.edge, x.extent, y.extent};
 }
