@@ -40,7 +40,7 @@ QString quoted(const QString& fileName)
 
 // The engine and the threads that every frame is rendered with.
 struct Renderer {
-    EngineBinding binding{QStringLiteral("libengine.so")};
+    EngineBinding binding;
     PassThreads threads;
     std::unique_ptr<Render> render;
 
