@@ -2,6 +2,7 @@
 
 #include "commandline.h"
 #include "enginebinding.h"
+#include "outsidetext.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -85,4 +86,10 @@ int failWith(const QString& line, int status)
 {
     CommandLine::printError(line);
     return status;
+}
+
+int cannotWrite(const QString& fileName, const QString& reason, int status)
+{
+    return failWith(QStringLiteral("cannot write '%1': %2").arg(shownText(fileName), reason),
+                    status);
 }

@@ -36,3 +36,6 @@ EngineFunction bindEngine(EngineBinding& binding);
 
 // Prints "Quenthar: " and line on stderr and returns status.
 int failWith(const QString& line, int status = 1);
+
+// A file that cannot be written, quoted as outside text, and why.
+int cannotWrite(const QString& fileName, const QString& reason, int status = 1);

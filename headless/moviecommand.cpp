@@ -69,7 +69,7 @@ struct Renderer {
                                 .arg(render->badCount())
                                 .arg(quoted(fileName)));
         case Render::Outcome::writeFailed:
-            return failWith(QStringLiteral("cannot write %1: %2").arg(quoted(fileName), error));
+            return cannotWrite(fileName, error);
         }
         return 1;
     }
@@ -156,8 +156,7 @@ int startVideo(VideoEncoder& encoder, const QString& fileName)
         return badInput(
             QStringLiteral("cannot write the video %1: it is a folder").arg(quoted(fileName)));
     if (!encoder.createFile())
-        return badInput(
-            QStringLiteral("cannot write %1: %2").arg(quoted(fileName), encoder.errorString()));
+        return cannotWrite(fileName, encoder.errorString(), 2);
     if (!encoder.start(ffmpeg))
         return failWith(QStringLiteral("cannot make the video %1: %2")
                             .arg(quoted(fileName), encoder.errorString()));

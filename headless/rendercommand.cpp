@@ -14,16 +14,6 @@
 
 #include <unistd.h>
 
-namespace {
-
-int cannotWrite(const AtomicFile& file, const QString& reason)
-{
-    return failWith(
-        QStringLiteral("cannot write '%1': %2").arg(shownText(file.fileName()), reason));
-}
-
-} // namespace
-
 int runRender(int argc, char* argv[], const CommandLine& commandLine)
 {
     startCommand();
@@ -45,7 +35,7 @@ int runRender(int argc, char* argv[], const CommandLine& commandLine)
     Render::Outcome outcome = Render::Outcome::stopped;
     if (!stopFlag()) {
         if (!file.open())
-            return cannotWrite(file, file.errorString());
+            return cannotWrite(file.fileName(), file.errorString());
         ProgressLine progress(commandLine.quiet() ? -1 : STDERR_FILENO, job.height);
         setProgressShown(progress.shown());
         // Only a line that is shown needs the time left, and so the estimate.
@@ -60,7 +50,7 @@ int runRender(int argc, char* argv[], const CommandLine& commandLine)
             progress.stop();
         setProgressShown(false);
         if (outcome == Render::Outcome::done && !written)
-            return cannotWrite(file, file.errorString());
+            return cannotWrite(file.fileName(), file.errorString());
     }
     file.discard();
 
@@ -75,7 +65,7 @@ int runRender(int argc, char* argv[], const CommandLine& commandLine)
                             .arg(render.badCount())
                             .arg(shownText(file.fileName())));
     case Render::Outcome::writeFailed:
-        return cannotWrite(file, render.errorString());
+        return cannotWrite(file.fileName(), render.errorString());
     }
     return 1;
 }
