@@ -6,8 +6,8 @@ frames must equal those of one machine byte for byte, and its video must hold
 every frame.
 
 Usage: movie_slurm.py QUENTHAR SCRIPT
-Exits 77 (skipped) where it cannot run: not root, or Slurm, munge or ffmpeg
-missing. Stops its daemons and removes its folders however it ends.
+Exits 77 (skipped) where it cannot run: not root, Slurm, munge or ffmpeg
+missing, or no cgroup file system for slurmd. Stops its daemons and removes its folders however it ends.
 """
 import filecmp
 import json
@@ -161,6 +161,9 @@ def main():
                if not shutil.which(tool, path=PATH)]
     if missing:
         skip(f"{', '.join(missing)} not installed (packages slurm-wlm, munge, ffmpeg)")
+    # slurmd sets up its cgroup plugin at start, whatever tracks the processes.
+    if not os.path.ismount("/sys/fs/cgroup"):
+        skip("no cgroup file system is mounted at /sys/fs/cgroup, which slurmd needs to start")
 
     root = tempfile.mkdtemp(prefix="quenthar-slurm-")
     cluster = Cluster(root)
