@@ -4,6 +4,7 @@
 #include "commandline.h"
 #include "commandrun.h"
 #include "enginebinding.h"
+#include "localfiles.h"
 #include "movieframes.h"
 #include "moviepath.h"
 #include "movieprogress.h"
@@ -14,12 +15,9 @@
 #include "videoencoder.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QTemporaryFile>
+#include <QFile>
 
 #include <cerrno>
-#include <cstring>
 #include <map>
 #include <memory>
 
@@ -83,29 +81,35 @@ RenderJob frameJob(const MovieJob& job, int frame)
 // Creates the folder unless it is there, and checks that it takes files.
 std::optional<QString> prepareFolder(const QString& folder)
 {
-    if (!QFileInfo(folder).isDir() && ::mkdir(fileNameToBytes(folder).constData(), 0777) != 0)
-        return QString::fromLocal8Bit(std::strerror(errno));
-    QTemporaryFile probe(folder + QStringLiteral("/.probe-XXXXXX"));
-    if (!probe.open())
-        return probe.errorString();
+    if (fileKind(folder) != FileKind::folder &&
+        ::mkdir(fileNameToBytes(folder).constData(), 0777) != 0)
+        return systemError(errno);
+    const TemporaryFile probe = makeTemporaryFile(folder, QStringLiteral(".probe-"));
+    if (probe.error)
+        return probe.error;
+    ::close(probe.fd);
+    ::unlink(fileNameToBytes(probe.name).constData());
     return std::nullopt;
 }
 
 int renderFolder(const MovieJob& job, int threadCount)
 {
-    const QFileInfo folder(job.out);
-    if (folder.exists() && !folder.isDir())
+    const FileKind folder = fileKind(job.out);
+    if (folder != FileKind::missing && folder != FileKind::folder)
         return badInput(QStringLiteral("cannot write the frames into %1: it is not a folder")
                             .arg(quoted(job.out)));
     // Whole frames of this movie are kept; one of another size means that
     // the folder holds another movie, which is left alone.
-    const QDir dir(job.out);
     const QSize size(job.width, job.height);
     QList<int> missing;
     for (int frame = job.first; frame <= job.last; ++frame) {
-        const QString fileName = dir.filePath(frameFileName(frame, job.frames));
-        const FrameCheck check =
-            folder.isDir() ? checkFrame(fileName, size, frameJob(job, frame).view) : FrameCheck{};
+        const QString fileName = inFolder(job.out, frameFileName(frame, job.frames));
+        const FrameCheck check = folder == FileKind::folder
+                                     ? checkFrame(fileName, size, frameJob(job, frame).view)
+                                     : FrameCheck{};
+        if (check.state == FrameCheck::State::notFile)
+            return badInput(QStringLiteral("%1 is not a regular file: it cannot be a frame")
+                                .arg(quoted(fileName)));
         if (check.state == FrameCheck::State::otherSize)
             return badInput(QStringLiteral("%1 is %2x%3 pixels, not %4x%5: the folder holds "
                                            "another movie")
@@ -129,7 +133,7 @@ int renderFolder(const MovieJob& job, int threadCount)
 
     MovieProgress progress(job.quiet ? -1 : STDERR_FILENO, int(missing.size()));
     for (qsizetype i = 0; i < missing.size(); ++i) {
-        const QString fileName = dir.filePath(frameFileName(missing[i], job.frames));
+        const QString fileName = inFolder(job.out, frameFileName(missing[i], job.frames));
         QString error;
         const Render::Outcome outcome = writeFrame(
             fileName, *renderer.render, frameJob(job, missing[i]),
@@ -152,7 +156,7 @@ int startVideo(VideoEncoder& encoder, const QString& fileName)
         return failWith(QStringLiteral("cannot make the video %1: ffmpeg is not on PATH (install "
                                        "it, or give a folder for the frames)")
                             .arg(quoted(fileName)));
-    if (QFileInfo(fileName).isDir())
+    if (fileKind(fileName) == FileKind::folder)
         return badInput(
             QStringLiteral("cannot write the video %1: it is a folder").arg(quoted(fileName)));
     if (!encoder.createFile())
@@ -206,12 +210,15 @@ int renderVideo(const MovieJob& job, int threadCount)
 
 int joinFrames(const MovieJob& job)
 {
-    const QDir dir(job.framesFrom);
-    if (!dir.exists())
+    if (fileKind(job.framesFrom) != FileKind::folder)
         return badInput(QStringLiteral("cannot read the frames in %1: there is no such folder")
                             .arg(quoted(job.framesFrom)));
+    const FolderEntries entries = folderEntries(job.framesFrom);
+    if (entries.error)
+        return badInput(QStringLiteral("cannot read the frames in %1: %2")
+                            .arg(quoted(job.framesFrom), *entries.error));
     std::map<int, FrameNumber> found;
-    for (const QString& name : dir.entryList(QDir::Files))
+    for (const QString& name : entries.names)
         if (const std::optional<FrameNumber> number = frameNumber(name))
             found[number->frame] = *number;
     const int frames = job.framesGiven ? job.frames : found.empty() ? 0 : found.rbegin()->first + 1;
@@ -230,19 +237,22 @@ int joinFrames(const MovieJob& job)
             return badInput(QStringLiteral("%1 lacks the frame %2 of %3")
                                 .arg(quoted(job.framesFrom), name)
                                 .arg(frames));
-        QFile file(dir.filePath(name));
+        const QString fileName = inFolder(job.framesFrom, name);
+        QFile file;
         PngReader reader(file);
-        if (!file.open(QIODevice::ReadOnly) || !reader.begin())
-            return badInput(QStringLiteral("cannot read the frame %1: %2")
-                                .arg(quoted(file.fileName()),
-                                     file.isOpen() ? reader.errorString() : file.errorString()));
+        std::optional<QString> error = openRegularFile(file, fileName);
+        if (!error && !reader.begin())
+            error = reader.errorString();
+        if (error)
+            return badInput(
+                QStringLiteral("cannot read the frame %1: %2").arg(quoted(fileName), *error));
         const QSize frameSize(reader.width(), reader.height());
         if (frame == 0)
             size = frameSize;
         if (frameSize != size || size.width() % 2 != 0 || size.height() % 2 != 0)
             return badInput(QStringLiteral("the frame %1 is %2x%3 pixels: a video's frames are "
                                            "all of one size, even in both")
-                                .arg(quoted(file.fileName()))
+                                .arg(quoted(fileName))
                                 .arg(frameSize.width())
                                 .arg(frameSize.height()));
     }
@@ -252,14 +262,15 @@ int joinFrames(const MovieJob& job)
         return status;
     MovieProgress progress(job.quiet ? -1 : STDERR_FILENO, frames);
     for (int frame = 0; frame < frames && !stopFlag(); ++frame) {
-        QFile file(dir.filePath(frameFileName(frame, frames)));
-        if (!file.open(QIODevice::ReadOnly)) {
+        const QString fileName = inFolder(job.framesFrom, frameFileName(frame, frames));
+        QFile file;
+        if (const std::optional<QString> error = openRegularFile(file, fileName)) {
             encoder.cancel();
             progress.stop();
-            return failWith(QStringLiteral("cannot read the frame %1: %2")
-                                .arg(quoted(file.fileName()), file.errorString()));
+            return failWith(
+                QStringLiteral("cannot read the frame %1: %2").arg(quoted(fileName), *error));
         }
-        if (!encoder.addFrame(file.readAll(), file.fileName()))
+        if (!encoder.addFrame(file.readAll(), fileName))
             break;
         progress.update(frame + 1, 0);
     }

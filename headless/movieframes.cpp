@@ -1,6 +1,7 @@
 #include "movieframes.h"
 
 #include "atomicfile.h"
+#include "localfiles.h"
 #include "pngreader.h"
 #include "viewtext.h"
 
@@ -31,12 +32,20 @@ std::optional<FrameNumber> frameNumber(const QString& fileName)
 FrameCheck checkFrame(const QString& fileName, QSize size, const View& view)
 {
     FrameCheck check;
-    QFile file(fileName);
-    if (!file.exists())
+    switch (fileKind(fileName)) {
+    case FileKind::missing:
         return check;
+    case FileKind::regular:
+        break;
+    case FileKind::folder:
+    case FileKind::other:
+        check.state = FrameCheck::State::notFile;
+        return check;
+    }
     check.state = FrameCheck::State::stale;
-    if (!file.open(QIODevice::ReadOnly)) {
-        check.reason = file.errorString();
+    QFile file;
+    if (const std::optional<QString> error = openRegularFile(file, fileName)) {
+        check.reason = *error;
         return check;
     }
     PngReader reader(file);

@@ -33,6 +33,9 @@ struct FrameCheck {
         whole,
         // Of another size: it belongs to another movie.
         otherSize,
+        // Not a regular file (a folder, a FIFO, a device): not the movie's
+        // to replace.
+        notFile,
         // Anything else: it is rendered again.
         stale,
     };

@@ -1,6 +1,7 @@
 #include "movieoptions.h"
 
 #include "commandline.h"
+#include "localfiles.h"
 #include "moviepath.h"
 #include "outsidetext.h"
 #include "pictureview.h"
@@ -8,7 +9,6 @@
 #include "viewtext.h"
 
 #include <QCommandLineParser>
-#include <QFileInfo>
 
 #include <charconv>
 #include <cmath>
@@ -41,7 +41,7 @@ QString optionName(const QCommandLineOption& option)
 std::optional<MovieOptions::Error> readView(const QString& option, const QString& text, int columns,
                                             int rows, View& view)
 {
-    if (!text.contains(QLatin1Char(',')) || QFileInfo::exists(text)) {
+    if (!text.contains(QLatin1Char(',')) || fileKind(text) != FileKind::missing) {
         const PictureView picture = readPictureView(text, columns, rows);
         if (!picture.ok())
             return MovieOptions::Error{picture.reason()};

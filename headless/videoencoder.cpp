@@ -1,15 +1,16 @@
 #include "videoencoder.h"
 
+#include "localfiles.h"
 #include "outsidetext.h"
 #include "pngreader.h"
 
 #include <QBuffer>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QTemporaryFile>
 
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <csignal>
 #include <cstring>
 #include <vector>
@@ -23,11 +24,6 @@
 extern char** environ;
 
 namespace {
-
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 // ffmpeg's options for the video's container, by its suffix: H.264 in MP4
 // (its index at the front, so that it plays while it loads) and Matroska,
@@ -99,19 +95,24 @@ VideoEncoder::~VideoEncoder()
 
 bool VideoEncoder::createFile()
 {
-    const QFileInfo info(m_fileName);
-    QTemporaryFile file(QStringLiteral("%1/.%2.XXXXXX").arg(info.absolutePath(), info.fileName()));
-    file.setAutoRemove(false);
-    if (!file.open())
-        return fail(file.errorString());
-    m_temporary = file.fileName();
+    // Hidden beside the video, so that the rename at the end stays on one
+    // file system.
+    const qsizetype slash = m_fileName.lastIndexOf(QLatin1Char('/'));
+    const QString folder = slash < 0 ? QStringLiteral(".") : m_fileName.left(qMax(slash, 1));
+    const QString name = m_fileName.mid(slash + 1).left(NAME_MAX - 16);
+    const TemporaryFile file =
+        makeTemporaryFile(folder, QLatin1Char('.') + name + QLatin1Char('.'));
+    if (file.error)
+        return fail(*file.error);
+    m_temporary = file.name;
     // A temporary file is private to its owner; the video gets the
     // permissions of any new file. The mask is read by setting it.
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    if (::fchmod(file.handle(), 0666 & ~mask) != 0)
-        return fail(systemError(errno));
-    return true;
+    const bool madePublic = ::fchmod(file.fd, 0666 & ~mask) == 0;
+    const int error = errno;
+    ::close(file.fd);
+    return madePublic || fail(systemError(error));
 }
 
 bool VideoEncoder::start(const QString& program)

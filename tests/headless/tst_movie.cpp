@@ -215,6 +215,28 @@ private slots:
         }
     }
 
+    // Folders whose names are not UTF-8 keep their bytes: frames rendered,
+    // kept by a second run, and joined into a video in another such folder.
+    void namesOfAnyBytes()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
+            QSKIP("ffmpeg is not installed");
+        QTemporaryDir folder;
+        const Outcome outcome = runShell(folder.path(), R"sh(
+            frames=$(printf 'fr\351'); videos=$(printf 'v\351'); mkdir "$videos"
+            trap 'rm -rf "$frames" "$videos"' EXIT
+            movie() { "$0" --movie "$frames" --to "$1" --size 64x48 --frames 3 --quiet; }
+            movie "$1" || exit
+            before=$(ls -i "$frames"); movie "$1" || exit
+            [ "$before" = "$(ls -i "$frames")" ] || echo replaced
+            "$0" --movie "$videos/zoom.mp4" --frames-from "$frames" --fps 3 --quiet || exit
+            ls -A "$frames" "$videos")sh",
+                                         {viewText(dense)});
+        QCOMPARE(outcome.err, QByteArray());
+        QCOMPARE(outcome.out, QByteArray("fr\xe9:\nframe-0.png\nframe-1.png\nframe-2.png\n\n"
+                                         "v\xe9:\nzoom.mp4\n"));
+    }
+
     // Straight into a video, and a folder of frames joined into one: every
     // frame, the size and the rate, H.264 or VP9 by the suffix.
     void video_data()
@@ -334,6 +356,8 @@ private slots:
         row("out under a file", {"--movie", "plain.png/out", "--to", to},
             "cannot write the frames into 'plain.png/out': Not a directory");
         row("out a file", {"--movie", "plain.png", "--to", to}, "it is not a folder");
+        row("a FIFO for a frame", {"--movie", "fifo", "--to", to, "--frames", "12"},
+            "'fifo/frame-00.png' is not a regular file");
         row("frame of another size", {"--movie", "sized", "--to", to, "--size", "64x48"},
             "'sized/frame-000.png' is 8x8 pixels, not 64x48");
         row("video unwritable", {"--movie", "missing/out.mp4", "--to", to},
@@ -364,8 +388,9 @@ private slots:
         QImage plain(8, 8, QImage::Format_RGB32);
         plain.fill(Qt::black);
         QVERIFY(plain.save(dir.filePath(QStringLiteral("plain.png"))));
-        for (const char* name : {"sized", "sized/empty", "gap"})
+        for (const char* name : {"sized", "sized/empty", "gap", "fifo"})
             QVERIFY(dir.mkdir(QString::fromLatin1(name)));
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("fifo/frame-00.png")), 0600), 0);
         QVERIFY(plain.save(dir.filePath(QStringLiteral("sized/frame-000.png"))));
         QVERIFY(plain.save(dir.filePath(QStringLiteral("gap/frame-0.png"))));
         QVERIFY(plain.save(dir.filePath(QStringLiteral("gap/frame-2.png"))));
