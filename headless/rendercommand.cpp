@@ -60,10 +60,13 @@ int runRender(int argc, char* argv[], const CommandLine& commandLine)
     case Render::Outcome::stopped:
         endByStopSignal();
     case Render::Outcome::badCount:
-        return failWith(QStringLiteral("%1 returned an invalid count (%2); '%3' was not written")
+        // Written in place, what went before the fault is out already.
+        return failWith(QStringLiteral("%1 returned an invalid count (%2); '%3' %4")
                             .arg(binding.fileName())
                             .arg(render.badCount())
-                            .arg(shownText(file.fileName())));
+                            .arg(shownText(file.fileName()),
+                                 file.writesInPlace() ? QStringLiteral("is incomplete")
+                                                      : QStringLiteral("was not written")));
     case Render::Outcome::writeFailed:
         return cannotWrite(file.fileName(), render.errorString());
     }
