@@ -1,5 +1,6 @@
 #include "atomicfile.h"
 
+#include "localfiles.h"
 #include "outsidetext.h"
 
 #include <QRandomGenerator>
@@ -7,7 +8,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -61,7 +61,7 @@ bool AtomicFile::fail(int error)
 
 QString AtomicFile::errorString() const
 {
-    return QString::fromLocal8Bit(std::strerror(m_error));
+    return systemError(m_error);
 }
 
 bool AtomicFile::open()

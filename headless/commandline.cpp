@@ -1,5 +1,6 @@
 #include "commandline.h"
 
+#include "localfiles.h"
 #include "outsidetext.h"
 #include "pictureview.h"
 #include "quenthar_version.h"
@@ -13,7 +14,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -351,8 +351,7 @@ int CommandLine::report(Outcome outcome) const
         if (print(stdout, text))
             return 0;
         printError(QStringLiteral("cannot write the %1: %2")
-                       .arg(QLatin1String(what),
-                            QString::fromLocal8Bit(std::strerror(errno ? errno : EIO))));
+                       .arg(QLatin1String(what), systemError(errno ? errno : EIO)));
         return 1;
     };
     switch (outcome) {

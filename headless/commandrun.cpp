@@ -93,3 +93,23 @@ int cannotWrite(const QString& fileName, const QString& reason, int status)
     return failWith(QStringLiteral("cannot write '%1': %2").arg(shownText(fileName), reason),
                     status);
 }
+
+int renderEnd(Render::Outcome outcome, const Render& render, const EngineBinding& binding,
+              const QString& fileName, const QString& writeError, bool inPlace)
+{
+    switch (outcome) {
+    case Render::Outcome::done:
+        return 0;
+    case Render::Outcome::stopped:
+        endByStopSignal();
+    case Render::Outcome::badCount:
+        return failWith(QStringLiteral("%1 returned an invalid count (%2); '%3' %4")
+                            .arg(binding.fileName())
+                            .arg(render.badCount())
+                            .arg(shownText(fileName), inPlace ? QStringLiteral("is incomplete")
+                                                              : QStringLiteral("was not written")));
+    case Render::Outcome::writeFailed:
+        return cannotWrite(fileName, writeError);
+    }
+    return 1;
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine.h"
+#include "render.h"
 
 #include <QString>
 
@@ -39,3 +40,9 @@ int failWith(const QString& line, int status = 1);
 
 // A file that cannot be written, quoted as outside text, and why.
 int cannotWrite(const QString& fileName, const QString& reason, int status = 1);
+
+// The status of a render into fileName that ended with outcome, after the
+// line that says why; a stop signal ends the program. writeError is why a
+// write failed; inPlace says that what went before a fault is out already.
+int renderEnd(Render::Outcome outcome, const Render& render, const EngineBinding& binding,
+              const QString& fileName, const QString& writeError, bool inPlace = false);

@@ -52,24 +52,9 @@ struct Renderer {
         return true;
     }
 
-    // The line and status of a render that did not finish, or none for one
-    // stopped by a signal, which ends the program.
     int failed(Render::Outcome outcome, const QString& fileName, const QString& error)
     {
-        switch (outcome) {
-        case Render::Outcome::done:
-            break;
-        case Render::Outcome::stopped:
-            endByStopSignal();
-        case Render::Outcome::badCount:
-            return failWith(QStringLiteral("%1 returned an invalid count (%2); %3 was not written")
-                                .arg(binding.fileName())
-                                .arg(render->badCount())
-                                .arg(quoted(fileName)));
-        case Render::Outcome::writeFailed:
-            return cannotWrite(fileName, error);
-        }
-        return 1;
+        return renderEnd(outcome, *render, binding, fileName, error);
     }
 };
 

@@ -1,10 +1,10 @@
 #include "pictureview.h"
 
+#include "localfiles.h"
 #include "outsidetext.h"
 #include "picturetext.h"
 
 #include <cerrno>
-#include <cstring>
 
 namespace {
 
@@ -65,15 +65,13 @@ PictureView readPictureView(const QString& fileName, int columns, int rows)
     };
     const QByteArray path = fileNameToBytes(fileName);
     if (path.contains('\0'))
-        return fail(PictureView::Failure::unreadable,
-                    QString::fromLocal8Bit(std::strerror(EINVAL)));
+        return fail(PictureView::Failure::unreadable, systemError(EINVAL));
     const picturetext::Result read = picturetext::readViewText(path.constData());
     switch (read.outcome) {
     case Outcome::found:
         break;
     case Outcome::unreadable:
-        return fail(PictureView::Failure::unreadable,
-                    QString::fromLocal8Bit(std::strerror(read.error)));
+        return fail(PictureView::Failure::unreadable, systemError(read.error));
     case Outcome::folder:
         return fail(PictureView::Failure::folder);
     case Outcome::notRegularFile:

@@ -4,7 +4,6 @@
 #include "commandline.h"
 #include "commandrun.h"
 #include "enginebinding.h"
-#include "outsidetext.h"
 #include "passthreads.h"
 #include "progressline.h"
 #include "render.h"
@@ -53,22 +52,6 @@ int runRender(int argc, char* argv[], const CommandLine& commandLine)
             return cannotWrite(file.fileName(), file.errorString());
     }
     file.discard();
-
-    switch (outcome) {
-    case Render::Outcome::done:
-        return 0;
-    case Render::Outcome::stopped:
-        endByStopSignal();
-    case Render::Outcome::badCount:
-        // Written in place, what went before the fault is out already.
-        return failWith(QStringLiteral("%1 returned an invalid count (%2); '%3' %4")
-                            .arg(binding.fileName())
-                            .arg(render.badCount())
-                            .arg(shownText(file.fileName()),
-                                 file.writesInPlace() ? QStringLiteral("is incomplete")
-                                                      : QStringLiteral("was not written")));
-    case Render::Outcome::writeFailed:
-        return cannotWrite(file.fileName(), render.errorString());
-    }
-    return 1;
+    return renderEnd(outcome, render, binding, file.fileName(), render.errorString(),
+                     file.writesInPlace());
 }
