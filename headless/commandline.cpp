@@ -84,18 +84,30 @@ bool print(FILE* stream, const QString& text)
     return std::fflush(stream) == 0 && written;
 }
 
+// text as a number of type T, with nothing else around it.
+template <typename T> std::optional<T> numberFrom(const QString& text)
+{
+    const QByteArray bytes = text.toLatin1();
+    T value{};
+    const auto [end, error] =
+        std::from_chars(bytes.constData(), bytes.constData() + bytes.size(), value);
+    if (bytes.isEmpty() || error != std::errc() || end != bytes.constData() + bytes.size())
+        return std::nullopt;
+    return value;
+}
+
 } // namespace
 
 std::optional<int> CommandLine::wholeNumber(const QString& text, int first, int last)
 {
-    const QByteArray bytes = text.toLatin1();
-    int value = 0;
-    const auto [end, error] =
-        std::from_chars(bytes.constData(), bytes.constData() + bytes.size(), value);
-    if (bytes.isEmpty() || error != std::errc() || end != bytes.constData() + bytes.size() ||
-        value < first || value > last)
-        return std::nullopt;
-    return value;
+    const std::optional<int> value = numberFrom<int>(text);
+    return value && *value >= first && *value <= last ? value : std::nullopt;
+}
+
+std::optional<double> CommandLine::positiveNumber(const QString& text, double last)
+{
+    const std::optional<double> value = numberFrom<double>(text);
+    return value && *value > 0 && *value <= last ? value : std::nullopt;
 }
 
 CommandLine::CommandLine()

@@ -47,6 +47,8 @@ public:
 
     // A whole number from first to last, with nothing else around it.
     static std::optional<int> wholeNumber(const QString& text, int first, int last);
+    // A finite number above 0 and at most last, with nothing else around it.
+    static std::optional<double> positiveNumber(const QString& text, double last);
 
     // Prints what an outcome other than Run, Render and Movie asks for (help or the
     // version on stdout, an error on stderr) and returns the exit status: 0,

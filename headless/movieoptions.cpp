@@ -10,25 +10,11 @@
 
 #include <QCommandLineParser>
 
-#include <charconv>
 #include <cmath>
 
 namespace {
 
 constexpr double largestFps = 1000;
-
-// A finite number above 0 and at most last, with nothing else around it.
-std::optional<double> positiveNumber(const QString& text, double last)
-{
-    const QByteArray bytes = text.toLatin1();
-    double value = 0;
-    const auto [end, error] =
-        std::from_chars(bytes.constData(), bytes.constData() + bytes.size(), value);
-    if (bytes.isEmpty() || error != std::errc() || end != bytes.constData() + bytes.size() ||
-        !(value > 0 && value <= last))
-        return std::nullopt;
-    return value;
-}
 
 QString optionName(const QCommandLineOption& option)
 {
@@ -122,7 +108,8 @@ std::optional<MovieOptions::Error> MovieOptions::read(const QCommandLineParser& 
     job.video = VideoEncoder::isVideo(job.out);
 
     if (parser.isSet(m_fps)) {
-        const std::optional<double> fps = positiveNumber(parser.value(m_fps), largestFps);
+        const std::optional<double> fps =
+            CommandLine::positiveNumber(parser.value(m_fps), largestFps);
         if (!fps)
             return usage(QStringLiteral("--fps takes a number above 0 and up to %1, not '%2'")
                              .arg(largestFps)
@@ -147,7 +134,7 @@ std::optional<MovieOptions::Error> MovieOptions::read(const QCommandLineParser& 
         double seconds = 10;
         if (parser.isSet(m_seconds)) {
             const std::optional<double> given =
-                positiveNumber(parser.value(m_seconds), MovieJob::largestFrames);
+                CommandLine::positiveNumber(parser.value(m_seconds), MovieJob::largestFrames);
             if (!given)
                 return usage(QStringLiteral("--seconds takes a number above 0, not '%1'")
                                  .arg(shownText(parser.value(m_seconds))));
