@@ -106,8 +106,8 @@ test)
     stage "Windows engine under Wine" wine_engine
     # The same suite under AddressSanitizer and UndefinedBehaviorSanitizer.
     stage "sanitizers" suite asan
-    # The pass's threads under ThreadSanitizer: tst_threads and the monkey,
-    # built alone.
+    # The threads under ThreadSanitizer: the pass's (tst_threads, the monkey)
+    # and the render's writer, the movie's and the video's (tst_movie).
     stage "thread sanitizer" suite tsan
     stage "fuzzing" fuzz_engine
     echo "Stages:"

@@ -2,10 +2,14 @@
 
 #include "commandline.h"
 #include "enginebinding.h"
+#include "localfiles.h"
 #include "outsidetext.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <new>
+#include <system_error>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -71,6 +75,17 @@ void endByStopSignal()
     std::signal(stopSignal, SIG_DFL);
     std::raise(stopSignal);
     std::_Exit(1);
+}
+
+int runCommand(const std::function<int()>& command)
+{
+    try {
+        return command();
+    } catch (const std::bad_alloc&) {
+        return failWith(systemError(ENOMEM));
+    } catch (const std::system_error& error) {
+        return failWith(QString::fromLocal8Bit(error.what()));
+    }
 }
 
 EngineFunction bindEngine(EngineBinding& binding)

@@ -17,6 +17,16 @@
 
 class ByteSink;
 
+// Where a render's pixels go beside or instead of a PNG: each band's rows of
+// palette indices (the ramp's levels), in order, on the render's writer.
+class LevelSink {
+public:
+    virtual ~LevelSink() = default;
+    // False on failure; errorString() then says why.
+    virtual bool writeLevels(const uint8_t* levels, int width, int rows) = 0;
+    virtual QString errorString() const = 0;
+};
+
 struct RenderJob {
     View view;
     int width = picture::columns;
@@ -31,7 +41,7 @@ public:
         stopped,
         // The engine returned a count outside 16 bits: badCount() holds it.
         badCount,
-        // A write to the file failed: errorString() says why.
+        // A write to an output failed: errorString() says why.
         writeFailed,
     };
 
@@ -41,12 +51,19 @@ public:
     // size passes, coloured as a pass colours it.
     Render(EngineFunction engine, PassThreads& threads);
 
-    // Writes the picture of job as a PNG with the text entries of a saved
-    // picture to file, which must be open; committing it is the caller's.
-    // After each band, progress (if set) is called with the number of rows
-    // worked out so far, on the calling thread. A raised stop flag ends the
-    // render within a block of pixels.
-    Outcome run(const RenderJob& job, ByteSink& file,
+    // Where the picture goes: a PNG with the text entries of a saved
+    // picture into png, which must be open (committing it is the caller's),
+    // and the levels into levels; either may be left out.
+    struct Outputs {
+        ByteSink* png = nullptr;
+        LevelSink* levels = nullptr;
+    };
+
+    // Draws the picture of job into outputs. After each band, progress (if
+    // set) is called with the number of rows worked out so far, on the
+    // calling thread. A raised stop flag ends the render within a block of
+    // pixels.
+    Outcome run(const RenderJob& job, Outputs outputs,
                 const std::function<void(int rows)>& progress = {},
                 const std::atomic<bool>* stop = nullptr);
 

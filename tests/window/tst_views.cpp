@@ -308,7 +308,7 @@ private slots:
             QCOMPARE(saved.convertToFormat(QImage::Format_RGB32), w.backupPic()->image());
         const PictureView opened = readPictureView(path);
         if (format == "bmp") {
-            QCOMPARE(opened.failure, PictureView::Failure::notImage);
+            QCOMPARE(opened.fault, picture::Fault::notPicture);
         } else {
             QVERIFY2(opened.ok(), qPrintable(opened.reason()));
             QVERIFY(sameBits(opened.view, view));
