@@ -85,8 +85,9 @@ inline constexpr Key pictureKeys[] = {
 
 inline constexpr Key otherKeys[] = {
     {"Ctrl+O", "Ctrl+O",
-     "Open a picture saved by *Quenthar* in the open dialog, which starts where the save "
-     "dialog does, and draw the view its *View* entry holds, to the last bit, as the next "
+     "Open a picture saved by *Quenthar* in the open dialog, which starts in the same "
+     "folder as the save dialog, and draw the view its *View* entry holds, to the last bit, as the "
+     "next "
      "view of the list. It acts when a picture stands and before the first pass, not "
      "during a pass or with a first corner placed. A file that cannot be read, is not a "
      "PNG or JPEG image, holds no view or a view that cannot be drawn is refused in a "
