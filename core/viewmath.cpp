@@ -20,22 +20,25 @@ struct Axis {
 
     // Whether the axis passes the check for the fault; each check counts on
     // the ones before it.
-    bool passes(ViewFault::Kind fault) const
+    bool passes(ViewError fault) const
     {
         switch (fault) {
-        case ViewFault::Kind::none:
+        case ViewError::none:
+        case ViewError::count:
+        case ViewError::notNumber:
+        case ViewError::outOfRange:
             break;
-        case ViewFault::Kind::edgeNotFinite:
+        case ViewError::edgeNotFinite:
             return std::isfinite(edge);
-        case ViewFault::Kind::extentNotPositive:
+        case ViewError::extentNotPositive:
             return extent > 0 && std::isfinite(extent);
-        case ViewFault::Kind::scaleOverflows:
+        case ViewError::extentTooSmall:
             return std::isfinite(pixels / extent);
-        case ViewFault::Kind::edgeOverflows:
+        case ViewError::farEdgeOverflows:
             // Every pixel's coordinate lies between the edges, and is then
             // finite too.
             return std::isfinite(edge + extent);
-        case ViewFault::Kind::pixelsMerge:
+        case ViewError::belowPrecision:
             return neighboursDiffer();
         }
         return true;
@@ -62,11 +65,11 @@ struct Axis {
 
 ViewFault viewFault(const View& view, int columns, int rows)
 {
-    using Kind = ViewFault::Kind;
     const Axis axes[2] = {{view.viewLeft, view.viewWidth, columns},
                           {view.viewTop, view.viewHeight, rows}};
-    for (const Kind fault : {Kind::edgeNotFinite, Kind::extentNotPositive, Kind::scaleOverflows,
-                             Kind::edgeOverflows, Kind::pixelsMerge})
+    for (const ViewError fault :
+         {ViewError::edgeNotFinite, ViewError::extentNotPositive, ViewError::extentTooSmall,
+          ViewError::farEdgeOverflows, ViewError::belowPrecision})
         for (int axis = 0; axis < 2; ++axis)
             if (!axes[axis].passes(fault))
                 return {fault, axis};
@@ -75,7 +78,7 @@ ViewFault viewFault(const View& view, int columns, int rows)
 
 bool isDrawable(const View& view, int columns, int rows)
 {
-    return viewFault(view, columns, rows).kind == ViewFault::Kind::none;
+    return viewFault(view, columns, rows).kind == ViewError::none;
 }
 
 std::optional<int16_t> cornerField(float coordinate)

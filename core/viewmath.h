@@ -17,25 +17,35 @@ struct Scales {
 };
 Scales scalesOf(const View& view, int columns, int rows);
 
-// What keeps a view from being drawn as asked on columns x rows pixels, the
-// first of these found, the real axis before the imaginary one.
-struct ViewFault {
-    enum class Kind {
-        none,
-        // An edge is infinite or not a number.
-        edgeNotFinite,
-        // An extent is not a positive finite number.
-        extentNotPositive,
-        // An extent so small that its scale, pixels / extent, overflows.
-        scaleOverflows,
-        // The far edge, edge + extent, is beyond the range of a double.
-        edgeOverflows,
-        // Two neighbouring columns (or rows) get the same coordinate: the
-        // extent is below the precision of the numbers at that edge.
-        pixelsMerge,
-    };
+// What keeps a view from being read from text, or drawn as asked on columns
+// x rows pixels: one list from the command line's parse to the window's
+// message, each of which says it in its language.
+enum class ViewError {
+    none,
+    // Fewer or more than four numbers.
+    count,
+    // A field is not a decimal number.
+    notNumber,
+    // A field's number is beyond the range of a double.
+    outOfRange,
+    // An edge is infinite or not a number.
+    edgeNotFinite,
+    // A width or height is not a positive finite number.
+    extentNotPositive,
+    // A width or height so small that the picture's scale, pixels / extent,
+    // overflows.
+    extentTooSmall,
+    // A width or height that takes the right or bottom edge, edge + extent,
+    // beyond the range of a double.
+    farEdgeOverflows,
+    // Two neighbouring columns (or rows) get the same coordinate: the extent
+    // is below the precision of the numbers at that edge.
+    belowPrecision,
+};
 
-    Kind kind = Kind::none;
+// The first fault of a view found, the real axis before the imaginary one.
+struct ViewFault {
+    ViewError kind = ViewError::none;
     // 0: the real axis (left edge, width, columns); 1: the imaginary axis
     // (top edge, height, rows).
     int axis = 0;

@@ -95,27 +95,11 @@ ViewParse parseView(std::string_view text, int columns, int rows)
     }
     parse.view = View{values[0], values[1], values[2], values[3]};
     const ViewFault fault = viewFault(parse.view, columns, rows);
-    switch (fault.kind) {
-    case ViewFault::Kind::none:
+    if (fault.kind == ViewError::none)
         return parse;
-    case ViewFault::Kind::edgeNotFinite:
-        parse.error = ViewError::edgeNotFinite;
-        break;
-    case ViewFault::Kind::extentNotPositive:
-        parse.error = ViewError::extentNotPositive;
-        break;
-    case ViewFault::Kind::scaleOverflows:
-        parse.error = ViewError::extentTooSmall;
-        break;
-    case ViewFault::Kind::edgeOverflows:
-        parse.error = ViewError::farEdgeOverflows;
-        break;
-    case ViewFault::Kind::pixelsMerge:
-        parse.error = ViewError::belowPrecision;
-        break;
-    }
+    parse.error = fault.kind;
     // The fields are the edges, then the extents, each on the real axis first.
-    parse.field = fault.kind == ViewFault::Kind::edgeNotFinite ? fault.axis : 2 + fault.axis;
+    parse.field = fault.kind == ViewError::edgeNotFinite ? fault.axis : 2 + fault.axis;
     parse.fieldText = std::string(fields[parse.field]);
     return parse;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "picturescan.h"
+#include "viewmath.h"
 #include "viewstate.h"
 
 #include <string>
@@ -13,29 +14,6 @@
 std::string formatNumber(double value);
 // "LEFT,TOP,WIDTH,HEIGHT", each as formatNumber writes it.
 std::string formatView(const View& view);
-
-// What is wrong with a view given as text.
-enum class ViewError {
-    none,
-    // Fewer or more than four numbers.
-    count,
-    // A field is not a decimal number.
-    notNumber,
-    // A field's number is beyond the range of a double.
-    outOfRange,
-    // An edge is infinite or not a number.
-    edgeNotFinite,
-    // A width or height is not a positive finite number.
-    extentNotPositive,
-    // A width or height so small that the picture's scale overflows.
-    extentTooSmall,
-    // A width or height that takes the right or bottom edge beyond the range
-    // of a double.
-    farEdgeOverflows,
-    // A width or height so small beside its edge that neighbouring pixels
-    // would get the same coordinate.
-    belowPrecision,
-};
 
 struct ViewParse {
     View view;

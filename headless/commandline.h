@@ -1,13 +1,14 @@
-// The program's command line: the view to open or render, --render with its
-// size, --movie with its options, --threads, --help, --version, and Qt's own
-// options, which QApplication takes for itself.
+// The program's command line: the options every mode shares (the threads,
+// help, the version and Qt's own, which QApplication takes for itself), then
+// those of its mode, read apart: the window's (windowoptions.h), --render's
+// (renderoptions.h), --movie's (movieoptions.h, joinoptions.h).
 #pragma once
 
-#include "movieoptions.h"
+#include "moviejob.h"
+#include "options.h"
 #include "render.h"
 #include "viewstate.h"
 
-#include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QStringList>
 
@@ -16,7 +17,6 @@
 class CommandLine {
 public:
     enum class Outcome { Run, Render, Movie, ShowHelp, ShowVersion, Error };
-    static constexpr int maxThreads = 256;
 
     CommandLine();
 
@@ -42,39 +42,25 @@ public:
     // After Error: what was wrong, in one line.
     QString errorText() const { return m_error; }
     QString helpText() const;
-    // "Quenthar " and the version, e.g. "Quenthar 1.00.5458".
+    // "Quenthar " and the version the build gives.
     static QString versionText();
-
-    // A whole number from first to last, with nothing else around it.
-    static std::optional<int> wholeNumber(const QString& text, int first, int last);
-    // A finite number above 0 and at most last, with nothing else around it.
-    static std::optional<double> positiveNumber(const QString& text, double last);
 
     // Prints what an outcome other than Run, Render and Movie asks for (help or the
     // version on stdout, an error on stderr) and returns the exit status: 0,
     // 1 if the help or the version could not be written, 2 after an error.
     int report(Outcome outcome) const;
-    // Prints "Quenthar: " and line on stderr, as one line.
-    static void printError(const QString& line);
 
     // The arguments of main() as strings; bytes that are not UTF-8 are kept,
     // as in file names (fileNameFromBytes).
     static QStringList arguments(int argc, char* argv[]);
 
 private:
-    Outcome fail(const QString& error, bool usage);
-    bool readSize(const QString& text);
+    OptionCheck readCommon(const QStringList& arguments);
+    Outcome readMode();
+    Outcome fail(const OptionError& error);
 
+    Options m_options;
     QCommandLineParser m_parser;
-    QCommandLineOption m_help;
-    QCommandLineOption m_version;
-    QCommandLineOption m_threadsOption;
-    QCommandLineOption m_viewOption;
-    QCommandLineOption m_renderOption;
-    QCommandLineOption m_sizeOption;
-    QCommandLineOption m_quietOption;
-    QCommandLineOption m_displayOption;
-    MovieOptions m_movieOptions;
     int m_threads = 1;
     std::optional<View> m_view;
     QString m_renderFile;

@@ -1,9 +1,9 @@
 #include "commandrun.h"
 
-#include "commandline.h"
 #include "enginebinding.h"
 #include "localfiles.h"
 #include "outsidetext.h"
+#include "printing.h"
 
 #include <cerrno>
 #include <csignal>
@@ -99,7 +99,7 @@ EngineFunction bindEngine(EngineBinding& binding)
 
 int failWith(const QString& line, int status)
 {
-    CommandLine::printError(line);
+    printErrorLine(line);
     return status;
 }
 

@@ -17,6 +17,20 @@ namespace {
 
 constexpr uint32_t black = 0;
 
+// Why the window draws no picture of a view, by the view's fault.
+QString cannotDrawText(ViewError fault)
+{
+    switch (fault) {
+    case ViewError::extentNotPositive:
+    case ViewError::extentTooSmall:
+        return QStringLiteral("Pogleda ni mogoče narisati: njegova širina ali višina je enaka nič "
+                              "ali premajhna.");
+    default:
+        return QStringLiteral("Pogleda ni mogoče narisati: njegov rob je zunaj obsega števil ali "
+                              "pa bi sosednje točke dobile enake koordinate.");
+    }
+}
+
 } // namespace
 
 void Form1::Form_Load()
@@ -48,19 +62,9 @@ void Form1::draw_Click()
 
     // A pass draws only a view that can be drawn as asked; the scales are
     // fixed for the whole pass.
-    switch (viewFault(m_view, picture::columns, picture::rows).kind) {
-    case ViewFault::Kind::none:
-        break;
-    case ViewFault::Kind::extentNotPositive:
-    case ViewFault::Kind::scaleOverflows:
-        abandonPass(QStringLiteral("Pogleda ni mogoče narisati: njegova širina ali višina je "
-                                   "enaka nič ali premajhna."));
-        return;
-    case ViewFault::Kind::edgeNotFinite:
-    case ViewFault::Kind::edgeOverflows:
-    case ViewFault::Kind::pixelsMerge:
-        abandonPass(QStringLiteral("Pogleda ni mogoče narisati: njegov rob je zunaj obsega "
-                                   "števil ali pa bi sosednje točke dobile enake koordinate."));
+    if (const ViewError fault = viewFault(m_view, picture::columns, picture::rows).kind;
+        fault != ViewError::none) {
+        abandonPass(cannotDrawText(fault));
         return;
     }
     const Scales scales = scalesOf(m_view, picture::columns, picture::rows);

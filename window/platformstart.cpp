@@ -1,6 +1,6 @@
 #include "platformstart.h"
 
-#include "commandline.h"
+#include "printing.h"
 
 #include <QByteArray>
 #include <QList>
@@ -101,7 +101,7 @@ QString explanation(const QString& fatal)
 void holdBack(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
     if (type == QtFatalMsg) {
-        CommandLine::printError(explanation(text));
+        printErrorLine(explanation(text));
         std::_Exit(1);
     }
     held->append({type, QByteArray(context.file), context.line, QByteArray(context.function),

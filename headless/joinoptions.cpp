@@ -1,0 +1,23 @@
+#include "joinoptions.h"
+
+#include "movieoptions.h"
+
+#include <QCommandLineParser>
+
+OptionCheck readJoin(const QCommandLineParser& parser, const Options& options, MovieJob& job)
+{
+    if (!job.video)
+        return usageError(QStringLiteral("--frames-from joins frames into a video: OUT must end "
+                                         "in .mp4, .mkv or .webm"));
+    if (parser.isSet(options.frameRange))
+        return usageError(QStringLiteral("--frame-range does not apply with --frames-from: the "
+                                         "frames are made already"));
+    job.framesFrom = parser.value(options.framesFrom);
+    if (job.framesFrom.isEmpty())
+        return usageError(QStringLiteral("--frames-from takes the folder of the frames"));
+    // The movie the frames must be, if given, as the one that made them.
+    job.viewsGiven = parser.isSet(options.to);
+    if (parser.isSet(options.from) && !job.viewsGiven)
+        return usageError(QStringLiteral("--from goes with --to"));
+    return job.viewsGiven ? readMovieViews(parser, options, job) : std::nullopt;
+}

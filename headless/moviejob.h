@@ -1,0 +1,41 @@
+// A zoom movie as the command line describes it: the views it goes from and
+// to, its size, rate and length, the frames to render, or the folder of
+// frames to join into a video.
+#pragma once
+
+#include "picturescan.h"
+#include "viewstate.h"
+
+#include <QString>
+
+struct MovieJob {
+    static constexpr int largestFrames = 1000000;
+    static constexpr double largestFps = 1000;
+
+    // A folder of frames, or a video file (video set).
+    QString out;
+    bool video = false;
+    View from;
+    View to;
+    int width = picture::columns;
+    int height = picture::rows;
+    double fps = 30;
+    int frames = 300;
+    // The frames to render, first to last.
+    int first = 0;
+    int last = 299;
+    // With a video: the folder of frames to join instead of rendering them,
+    // whether --frames or --seconds named how many it must hold, and whether
+    // --to (and --from) or --size named the movie they must be.
+    QString framesFrom;
+    bool framesGiven = false;
+    bool viewsGiven = false;
+    bool sizeGiven = false;
+    bool quiet = false;
+    // Only check the options and OUT, and print the movie's options in full.
+    bool check = false;
+
+    // The movie's options in full, one a line ("--to=0.2,-0.52,0.04,0.03"),
+    // views as numbers: what makes this very movie again.
+    QString optionLines() const;
+};
