@@ -277,11 +277,8 @@ JoinedFrames framesToJoin(const MovieJob& job)
     return joined;
 }
 
-// Checks, before any is joined, that the frames are there, readable up to
-// their pixels, of one size that a video takes, and of one movie: each of
-// the view on the path from the first frame's view to the last's, or on the
-// movie's path if it was given. Sets size.
-int checkJoin(const MovieJob& job, const JoinedFrames& joined, QSize& size)
+// Checks that every frame's name is there, before any is read.
+int checkNames(const MovieJob& job, const JoinedFrames& joined)
 {
     for (int frame = 0; frame < joined.frames; ++frame) {
         const QString name = frameFileName(frame, joined.frames);
@@ -291,6 +288,17 @@ int checkJoin(const MovieJob& job, const JoinedFrames& joined, QSize& size)
                                 .arg(joined.frames)
                                 .arg(joined.first, joined.last));
     }
+    return 0;
+}
+
+// Checks, before any is joined, that the frames are there, readable up to
+// their pixels, of one size that a video takes, and of one movie: each of
+// the view on the path from the first frame's view to the last's, or on the
+// movie's path if it was given. Sets size.
+int checkJoin(const MovieJob& job, const JoinedFrames& joined, QSize& size)
+{
+    if (const int status = checkNames(job, joined))
+        return status;
     View ends[2] = {job.from, job.to};
     for (int frame = 0; frame < joined.frames; ++frame) {
         if (stopFlag())

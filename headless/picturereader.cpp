@@ -237,6 +237,51 @@ Reader::Reader(Source& source) : m_source(source) {}
 
 Reader::~Reader() = default;
 
+// Reads a PNG's chunks up to its pixels, after its signature.
+Read Reader::beginPng()
+{
+    Read read;
+    m_png = std::make_unique<Png>();
+    Png& png = *m_png;
+    png.source = &m_source;
+    png.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &png, Png::onError, Png::onWarning);
+    if (png.png)
+        png.info = png_create_info_struct(png.png);
+    if (!png.info) {
+        m_png.reset();
+        return damaged("out of memory");
+    }
+    png_set_read_fn(png.png, &png, Png::onRead);
+    png_set_chunk_malloc_max(png.png, longestChunk);
+    png_set_chunk_cache_max(png.png, mostTexts);
+    png_set_benign_errors(png.png, 0);
+    // Every ancillary chunk but the texts is passed over unread.
+    static const png_byte textChunks[] = "tEXt\0zTXt\0iTXt";
+    png_set_keep_unknown_chunks(png.png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+    png_set_keep_unknown_chunks(png.png, PNG_HANDLE_CHUNK_AS_DEFAULT, textChunks, 3);
+    if (png.readInfo()) {
+        png_textp texts = nullptr;
+        const int count = png_get_text(png.png, png.info, &texts, nullptr);
+        for (int i = 0; i < count && read.fault == Fault::noView; ++i) {
+            if (std::strcmp(texts[i].key, viewKey) != 0)
+                continue;
+            const bool international = texts[i].compression >= PNG_ITXT_COMPRESSION_NONE;
+            read = viewText(
+                {texts[i].text, international ? texts[i].itxt_length : texts[i].text_length},
+                international ? Encoding::utf8 : Encoding::latin1);
+        }
+        read.width = int(png_get_image_width(png.png, png.info));
+        read.height = int(png_get_image_height(png.png, png.info));
+        // The rows' bytes: at most twice the raw rows, a filter byte each.
+        const std::size_t rows =
+            std::size_t(read.height) * (png_get_rowbytes(png.png, png.info) + 1);
+        m_source.setLimit(longestScan + 2 * rows + pixelSlack);
+    } else {
+        read = damaged(png.error);
+    }
+    return read;
+}
+
 Read Reader::begin()
 {
     unsigned char signature[sizeof pngSignature];
@@ -249,44 +294,7 @@ Read Reader::begin()
                std::memcmp(signature, pngSignature, sizeof signature) != 0) {
         read.fault = Fault::notPicture;
     } else {
-        m_png = std::make_unique<Png>();
-        Png& png = *m_png;
-        png.source = &m_source;
-        png.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &png, Png::onError, Png::onWarning);
-        if (png.png)
-            png.info = png_create_info_struct(png.png);
-        if (!png.info) {
-            m_png.reset();
-            return damaged("out of memory");
-        }
-        png_set_read_fn(png.png, &png, Png::onRead);
-        png_set_chunk_malloc_max(png.png, longestChunk);
-        png_set_chunk_cache_max(png.png, mostTexts);
-        png_set_benign_errors(png.png, 0);
-        // Every ancillary chunk but the texts is passed over unread.
-        static const png_byte textChunks[] = "tEXt\0zTXt\0iTXt";
-        png_set_keep_unknown_chunks(png.png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
-        png_set_keep_unknown_chunks(png.png, PNG_HANDLE_CHUNK_AS_DEFAULT, textChunks, 3);
-        if (png.readInfo()) {
-            png_textp texts = nullptr;
-            const int count = png_get_text(png.png, png.info, &texts, nullptr);
-            for (int i = 0; i < count && read.fault == Fault::noView; ++i) {
-                if (std::strcmp(texts[i].key, viewKey) != 0)
-                    continue;
-                const bool international = texts[i].compression >= PNG_ITXT_COMPRESSION_NONE;
-                read = viewText(
-                    {texts[i].text, international ? texts[i].itxt_length : texts[i].text_length},
-                    international ? Encoding::utf8 : Encoding::latin1);
-            }
-            read.width = int(png_get_image_width(png.png, png.info));
-            read.height = int(png_get_image_height(png.png, png.info));
-            // The rows' bytes: at most twice the raw rows, a filter byte each.
-            const std::size_t rows =
-                std::size_t(read.height) * (png_get_rowbytes(png.png, png.info) + 1);
-            m_source.setLimit(longestScan + 2 * rows + pixelSlack);
-        } else {
-            read = damaged(png.error);
-        }
+        read = beginPng();
     }
 
     // A read that failed or went too far explains the outcome.

@@ -139,6 +139,7 @@ public:
 
 private:
     struct Png;
+    Read beginPng();
 
     Source& m_source;
     std::unique_ptr<Png> m_png;

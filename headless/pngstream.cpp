@@ -1,7 +1,6 @@
 #include "pngstream.h"
 
 #include "bytesink.h"
-#include "pngerrors.h"
 
 #include <png.h>
 #include <zlib.h>
@@ -16,6 +15,18 @@ struct PngStream::Png {
 };
 
 namespace {
+
+// libpng's errors keep their first reason (a file's own may have come first)
+// in the QString given as its error pointer; warnings change nothing written.
+void keepPngError(png_structp png, png_const_charp message)
+{
+    auto* error = static_cast<QString*>(png_get_error_ptr(png));
+    if (error->isEmpty())
+        *error = QString::fromUtf8(message);
+    png_longjmp(png, 1);
+}
+
+void ignorePngWarning(png_structp, png_const_charp) {}
 
 // Fast compression: the pictures are large and made of long runs of one
 // colour, which run-length matches alone catch about as well as a full
