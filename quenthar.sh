@@ -65,8 +65,8 @@ wine_engine() {
     fi
 }
 
-# Two minutes of fuzzing: the engine, the view as text and the reading of a
-# saved picture's view; prints for each how many inputs it ran and the
+# Three minutes of fuzzing: the engine, the lane kernel against it, the view
+# as text and the reading of a saved picture's view; prints for each how many inputs it ran and the
 # coverage it reached.
 fuzz_engine() {
     local status=0

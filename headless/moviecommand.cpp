@@ -3,7 +3,6 @@
 #include "bytesink.h"
 #include "commandline.h"
 #include "commandrun.h"
-#include "enginebinding.h"
 #include "localfiles.h"
 #include "movieframes.h"
 #include "moviepath.h"
@@ -19,7 +18,6 @@
 
 #include <cerrno>
 #include <map>
-#include <memory>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,25 +34,16 @@ QString quoted(const QString& fileName)
     return QLatin1Char('\'') + shownText(fileName) + QLatin1Char('\'');
 }
 
-// The engine and the threads that every frame is rendered with.
+// The threads that every frame is rendered on.
 struct Renderer {
-    EngineBinding binding;
-    PassThreads threads;
-    std::unique_ptr<Render> render;
+    explicit Renderer(int threadCount) { threads.setThreads(threadCount); }
 
-    bool bind(int threadCount)
-    {
-        const EngineFunction engine = bindEngine(binding);
-        if (!engine)
-            return false;
-        threads.setThreads(threadCount);
-        render = std::make_unique<Render>(engine, threads);
-        return true;
-    }
+    PassThreads threads;
+    Render render{threads};
 
     int failed(Render::Outcome outcome, const QString& fileName, const QString& error)
     {
-        return renderEnd(outcome, *render, binding, fileName, error);
+        return renderEnd(outcome, fileName, error);
     }
 };
 
@@ -109,9 +98,7 @@ int renderFolder(const MovieJob& job, int threadCount)
     if (missing.isEmpty())
         return 0;
 
-    Renderer renderer;
-    if (!renderer.bind(threadCount))
-        return 1;
+    Renderer renderer(threadCount);
     if (const std::optional<QString> error = prepareFolder(job.out))
         return badInput(
             QStringLiteral("cannot write the frames into %1: %2").arg(quoted(job.out), *error));
@@ -121,7 +108,7 @@ int renderFolder(const MovieJob& job, int threadCount)
         const QString fileName = inFolder(job.out, frameFileName(missing[i], job.frames));
         QString error;
         const Render::Outcome outcome = writeFrame(
-            fileName, *renderer.render, frameJob(job, missing[i]),
+            fileName, renderer.render, frameJob(job, missing[i]),
             [&](int rows) { progress.update(int(i), double(rows) / job.height); }, &stopFlag(),
             &error);
         if (outcome != Render::Outcome::done) {
@@ -170,22 +157,20 @@ int finishVideo(VideoEncoder& encoder, const QString& fileName, MovieProgress& p
 
 int renderVideo(const MovieJob& job, int threadCount)
 {
-    Renderer renderer;
-    if (!renderer.bind(threadCount))
-        return 1;
+    Renderer renderer(threadCount);
     VideoEncoder encoder(job.out, job.width, job.height, job.fps);
     if (const int status = startVideo(encoder, job.out))
         return status;
     MovieProgress progress(job.quiet ? -1 : STDERR_FILENO, job.frames);
     for (int frame = 0; frame < job.frames; ++frame) {
         MemorySink png;
-        const Render::Outcome outcome = renderer.render->run(
+        const Render::Outcome outcome = renderer.render.run(
             frameJob(job, frame), png,
             [&](int rows) { progress.update(frame, double(rows) / job.height); }, &stopFlag());
         if (outcome != Render::Outcome::done) {
             encoder.cancel();
             progress.stop();
-            return renderer.failed(outcome, job.out, renderer.render->errorString());
+            return renderer.failed(outcome, job.out, renderer.render.errorString());
         }
         if (!encoder.addFrame(png.bytes(), frameFileName(frame, job.frames)))
             break;
@@ -267,7 +252,8 @@ int joinFrames(const MovieJob& job)
 int runMovie(int argc, char* argv[], const CommandLine& commandLine)
 {
     startCommand();
-    // For the program's folder, where the engine is looked for first.
+    // Qt's set-up of the process: its locale, by which file names are
+    // encoded, and the events of ffmpeg's process.
     const QCoreApplication app(argc, argv);
     const MovieJob& job = commandLine.movieJob();
     if (!job.framesFrom.isEmpty())
