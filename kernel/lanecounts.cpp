@@ -15,6 +15,7 @@
 
 #include "lanecounts.h"
 
+#include <bit>
 #include <limits>
 
 HWY_BEFORE_NAMESPACE();
@@ -82,13 +83,12 @@ private:
 };
 
 // What a vector's lanes hold, spelled out while lanes are handed new pixels:
-// the point, the test number, whether the lane's pixel has ended, and which
-// pixel of the run it is (-1: none, the lane idles once the run is out).
+// the point, the test number, and which pixel of the run it is (-1: none,
+// the lane idles once the run is out).
 struct LaneStore {
     HWY_ALIGN double x[maxLanes];
     HWY_ALIGN double y[maxLanes];
     HWY_ALIGN int64_t n[maxLanes];
-    HWY_ALIGN int64_t ended[maxLanes];
     int64_t pixel[maxLanes];
 };
 
@@ -120,10 +120,14 @@ HWY_NOINLINE void Refill(D d, V& x, V& y, VI& n, M ended, M escaped, LaneStore& 
     hn::Store(x, d, lanes.x);
     hn::Store(y, d, lanes.y);
     hn::Store(hn::Add(n, hn::VecFromMask(di, hn::RebindMask(di, escaped))), di, lanes.n);
-    hn::Store(hn::VecFromMask(di, hn::RebindMask(di, ended)), di, lanes.ended);
-    for (size_t lane = 0; lane < hn::Lanes(d); ++lane) {
-        if (!lanes.ended[lane])
-            continue;
+    // Bit i of byte i / 8 for lane i.
+    uint8_t endedBytes[(maxLanes + 7) / 8] = {};
+    hn::StoreMaskBits(d, ended, endedBytes);
+    uint64_t endedBits = 0;
+    for (size_t byte = 0; byte < sizeof endedBytes; ++byte)
+        endedBits |= uint64_t(endedBytes[byte]) << (8 * byte);
+    for (; endedBits != 0; endedBits &= endedBits - 1) {
+        const auto lane = size_t(std::countr_zero(endedBits));
         if (lanes.pixel[lane] >= 0) {
             counts[lanes.pixel[lane]] = int16_t(lanes.n[lane]);
             --active;
@@ -143,39 +147,45 @@ HWY_NOINLINE void Refill(D d, V& x, V& y, VI& n, M ended, M escaped, LaneStore& 
     n = hn::Load(di, lanes.n);
 }
 
-// The counts of the run's pixels on three vectors at once: their tests are
-// independent, so the processor overlaps them, and a vector whose lanes are
-// all still inside costs no more than its arithmetic.
+// The counts of the run's pixels on four vectors at once: their tests are
+// independent, so the processor overlaps them (each test waits for three
+// operations of the one before), and a vector whose lanes are all still
+// inside costs no more than its arithmetic.
 void CountRun(const PixelLattice& lattice, size_t begin, size_t end, int16_t* counts)
 {
     const D d;
     const DI di;
     Feed feed(lattice, begin, end);
     size_t active = 0;
-    LaneStore lanes0, lanes1, lanes2;
-    for (LaneStore* lanes : {&lanes0, &lanes1, &lanes2})
-        for (int64_t& pixel : lanes->pixel)
+    LaneStore lanes[4];
+    for (LaneStore& vector : lanes)
+        for (int64_t& pixel : vector.pixel)
             pixel = -1;
-    V x0 = hn::Zero(d), y0 = hn::Zero(d), x1 = x0, y1 = x0, x2 = x0, y2 = x0;
-    VI n0 = hn::Zero(di), n1 = n0, n2 = n0;
+    // Sizeless on some targets (SVE), vectors cannot be held in an array.
+    V x0 = hn::Zero(d), y0 = x0, x1 = x0, y1 = x0, x2 = x0, y2 = x0, x3 = x0, y3 = x0;
+    VI n0 = hn::Zero(di), n1 = n0, n2 = n0, n3 = n0;
     const M all = hn::FirstN(d, hn::Lanes(d));
     const M none = hn::FirstN(d, 0);
-    Refill(d, x0, y0, n0, all, none, lanes0, feed, counts, active);
-    Refill(d, x1, y1, n1, all, none, lanes1, feed, counts, active);
-    Refill(d, x2, y2, n2, all, none, lanes2, feed, counts, active);
+    Refill(d, x0, y0, n0, all, none, lanes[0], feed, counts, active);
+    Refill(d, x1, y1, n1, all, none, lanes[1], feed, counts, active);
+    Refill(d, x2, y2, n2, all, none, lanes[2], feed, counts, active);
+    Refill(d, x3, y3, n3, all, none, lanes[3], feed, counts, active);
     while (active > 0) {
-        M escaped0, escaped1, escaped2;
+        M escaped0, escaped1, escaped2, escaped3;
         const M ended0 = Test(d, x0, y0, n0, escaped0);
         const M ended1 = Test(d, x1, y1, n1, escaped1);
         const M ended2 = Test(d, x2, y2, n2, escaped2);
-        if (HWY_LIKELY(hn::AllFalse(d, hn::Or(hn::Or(ended0, ended1), ended2))))
+        const M ended3 = Test(d, x3, y3, n3, escaped3);
+        if (HWY_LIKELY(hn::AllFalse(d, hn::Or(hn::Or(ended0, ended1), hn::Or(ended2, ended3)))))
             continue;
         if (!hn::AllFalse(d, ended0))
-            Refill(d, x0, y0, n0, ended0, escaped0, lanes0, feed, counts, active);
+            Refill(d, x0, y0, n0, ended0, escaped0, lanes[0], feed, counts, active);
         if (!hn::AllFalse(d, ended1))
-            Refill(d, x1, y1, n1, ended1, escaped1, lanes1, feed, counts, active);
+            Refill(d, x1, y1, n1, ended1, escaped1, lanes[1], feed, counts, active);
         if (!hn::AllFalse(d, ended2))
-            Refill(d, x2, y2, n2, ended2, escaped2, lanes2, feed, counts, active);
+            Refill(d, x2, y2, n2, ended2, escaped2, lanes[2], feed, counts, active);
+        if (!hn::AllFalse(d, ended3))
+            Refill(d, x3, y3, n3, ended3, escaped3, lanes[3], feed, counts, active);
     }
 }
 
