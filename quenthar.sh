@@ -92,9 +92,10 @@ run)
 test)
     # Whether Wine can run here at all: the probe program is written into the
     # Windows build's folder, which the tests of that build use too.
+    enable_architecture arm64 libhwy-dev:arm64
     if i386_reason=$(tests/win32/i386-probe.sh build-win32); then
         i386=yes
-        enable_i386
+        enable_architecture i386 wine32
         install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${WINE_PACKAGES[@]}"
     else
         i386=no

@@ -15,6 +15,7 @@
 
 #include "lanecounts.h"
 
+#include <algorithm>
 #include <bit>
 #include <limits>
 
@@ -26,7 +27,6 @@ namespace hn = hwy::HWY_NAMESPACE;
 using D = hn::ScalableTag<double>;
 using DI = hn::RebindToSigned<D>;
 using V = hn::Vec<D>;
-using VI = hn::Vec<DI>;
 using M = hn::Mask<D>;
 
 constexpr double cReal = 0.54; // subtracted: c = -0.54 + 0.58i
@@ -35,6 +35,15 @@ constexpr double escapeBound = 4.0;
 constexpr int64_t testCap = 1024;
 // The most lanes of a vector of doubles on any target (SVE's longest).
 constexpr size_t maxLanes = HWY_MAX_BYTES / sizeof(double);
+
+// A lane's pixel: its point, the round of the loop that ran its first test,
+// and its place in the run (-1: none, the lane idles).
+struct Lane {
+    double x;
+    double y;
+    int64_t start;
+    int64_t pixel;
+};
 
 // The run's pixels in order, mapped as Engine maps them.
 class Feed {
@@ -46,12 +55,14 @@ public:
     {
     }
 
-    // The next pixel's starting point, false once the run is out.
-    bool next(double& x, double& y)
+    bool empty() const { return m_taken == m_size; }
+
+    // The next pixel, its first test in the round start; false once the run
+    // is out.
+    bool next(Lane& lane, int64_t start)
     {
-        if (m_taken == m_size)
+        if (empty())
             return false;
-        ++m_taken;
         if (m_rowIndex != m_mappedRow) {
             const auto row = int32_t(m_lattice.firstRow + m_rowIndex * m_lattice.step);
             m_y = static_cast<double>(row) / m_lattice.scaleY;
@@ -59,18 +70,17 @@ public:
             m_mappedRow = m_rowIndex;
         }
         const auto col = int32_t(m_lattice.firstCol + m_colIndex * m_lattice.step);
-        x = static_cast<double>(col) / m_lattice.scaleX;
-        x = x + m_lattice.left;
-        y = m_y;
+        lane.x = static_cast<double>(col) / m_lattice.scaleX;
+        lane.x = lane.x + m_lattice.left;
+        lane.y = m_y;
+        lane.start = start;
+        lane.pixel = int64_t(m_taken++);
         if (++m_colIndex == m_lattice.columns) {
             m_colIndex = 0;
             ++m_rowIndex;
         }
         return true;
     }
-
-    // The place in the run of the pixel that next() gave last.
-    size_t last() const { return m_taken - 1; }
 
 private:
     const PixelLattice& m_lattice;
@@ -82,110 +92,220 @@ private:
     double m_y = 0;
 };
 
-// What a vector's lanes hold, spelled out while lanes are handed new pixels:
-// the point, the test number, and which pixel of the run it is (-1: none,
-// the lane idles once the run is out).
+// The lanes still working when the run is out, whose next test would have
+// been in the round paused, handed on as they were: their first test moves
+// on by the rounds they waited.
+class InFlight {
+public:
+    explicit InFlight(int64_t paused) : m_paused(paused) {}
+
+    void add(const Lane& lane) { m_lanes[m_size++] = lane; }
+
+    bool next(Lane& lane, int64_t resumed)
+    {
+        if (m_taken == m_size)
+            return false;
+        lane = m_lanes[m_taken++];
+        lane.start += resumed - m_paused;
+        return true;
+    }
+
+private:
+    int64_t m_paused;
+    Lane m_lanes[4 * maxLanes];
+    size_t m_size = 0;
+    size_t m_taken = 0;
+};
+
+// An idle lane: NaN never escapes, and its last test never comes.
+constexpr Lane idle{std::numeric_limits<double>::quiet_NaN(),
+                    std::numeric_limits<double>::quiet_NaN(),
+                    std::numeric_limits<int64_t>::max() / 2, -1};
+
+// A vector's lanes spelled out while they are handed new pixels.
 struct LaneStore {
     HWY_ALIGN double x[maxLanes];
     HWY_ALIGN double y[maxLanes];
-    HWY_ALIGN int64_t n[maxLanes];
+    HWY_ALIGN int64_t start[maxLanes];
     int64_t pixel[maxLanes];
+
+    LaneStore()
+    {
+        for (size_t i = 0; i < maxLanes; ++i)
+            set(i, idle);
+    }
+    Lane lane(size_t i) const { return {x[i], y[i], start[i], pixel[i]}; }
+    void set(size_t i, const Lane& lane)
+    {
+        x[i] = lane.x;
+        y[i] = lane.y;
+        start[i] = lane.start;
+        pixel[i] = lane.pixel;
+    }
 };
 
-// An idle lane: NaN never escapes, and its test number never reaches the cap.
-constexpr int64_t idleTest = std::numeric_limits<int64_t>::min() / 2;
-
-// One test of every lane: n becomes the number of the next test. Returns the
-// lanes whose pixel ended, escaped sets the lanes that escaped.
-HWY_INLINE M Test(D d, V& x, V& y, VI& n, M& escaped)
+// The lanes of a mask, bit i for lane i.
+HWY_INLINE uint64_t Bits(D d, M mask)
 {
-    const DI di;
+    uint8_t bytes[(maxLanes + 7) / 8] = {}; // bit i of byte i / 8 for lane i
+    hn::StoreMaskBits(d, mask, bytes);
+    uint64_t bits = 0;
+    for (size_t byte = 0; byte < sizeof bytes; ++byte)
+        bits |= uint64_t(bytes[byte]) << (8 * byte);
+    return bits;
+}
+
+// One test of every lane. Returns the lanes that escaped.
+HWY_INLINE M Test(D d, V& x, V& y)
+{
     const V xx = hn::Mul(x, x);
     const V yy = hn::Mul(y, y);
-    escaped = hn::Gt(hn::Add(xx, yy), hn::Set(d, escapeBound));
+    const M escaped = hn::Gt(hn::Add(xx, yy), hn::Set(d, escapeBound));
     const V yx = hn::Mul(y, x);
     y = hn::Add(hn::Add(yx, yx), hn::Set(d, cImag));
     x = hn::Sub(hn::Sub(xx, yy), hn::Set(d, cReal));
-    n = hn::Add(n, hn::Set(di, 1));
-    return hn::Or(escaped, hn::RebindMask(d, hn::Gt(n, hn::Set(di, testCap))));
+    return escaped;
 }
 
-// Writes out the counts of the lanes whose pixel ended and gives them the
-// next pixels. A lane that escaped at test n counts n; one that stayed inside
-// for all the tests counts 1025, its n by now.
-HWY_NOINLINE void Refill(D d, V& x, V& y, VI& n, M ended, M escaped, LaneStore& lanes, Feed& feed,
-                         int16_t* counts, size_t& active)
+// The lanes whose test in round was their last one: 1024 rounds after their
+// first.
+HWY_INLINE M AtCap(D d, const LaneStore& lanes, int64_t round)
 {
     const DI di;
+    return hn::RebindMask(d, hn::Eq(hn::Load(di, lanes.start), hn::Set(di, round - (testCap - 1))));
+}
+
+// The round of the next last test among the lanes.
+HWY_INLINE int64_t NextCap(D d, const LaneStore* lanes, size_t vectors)
+{
+    int64_t first = idle.start;
+    for (size_t v = 0; v < vectors; ++v)
+        for (size_t i = 0; i < hn::Lanes(d); ++i)
+            first = std::min(first, lanes[v].start[i]);
+    return first + (testCap - 1);
+}
+
+// Writes out the counts of the lanes whose pixel ended in round and gives
+// them the next lanes from source, whose first test or next one is in the
+// next round. A lane that escaped at its n-th test counts n; one that stayed
+// inside for all 1024 tests counts 1025. nextCap becomes the round of a new
+// lane's last test if that comes first.
+template <class Source>
+HWY_INLINE void Refill(D d, V& x, V& y, M ended, M escaped, LaneStore& lanes, Source& source,
+                       int64_t round, int16_t* counts, size_t& active, int64_t& nextCap)
+{
     hn::Store(x, d, lanes.x);
     hn::Store(y, d, lanes.y);
-    hn::Store(hn::Add(n, hn::VecFromMask(di, hn::RebindMask(di, escaped))), di, lanes.n);
-    // Bit i of byte i / 8 for lane i.
-    uint8_t endedBytes[(maxLanes + 7) / 8] = {};
-    hn::StoreMaskBits(d, ended, endedBytes);
-    uint64_t endedBits = 0;
-    for (size_t byte = 0; byte < sizeof endedBytes; ++byte)
-        endedBits |= uint64_t(endedBytes[byte]) << (8 * byte);
-    for (; endedBits != 0; endedBits &= endedBits - 1) {
-        const auto lane = size_t(std::countr_zero(endedBits));
-        if (lanes.pixel[lane] >= 0) {
-            counts[lanes.pixel[lane]] = int16_t(lanes.n[lane]);
+    const uint64_t escapedBits = Bits(d, escaped);
+    for (uint64_t endedBits = Bits(d, ended); endedBits != 0; endedBits &= endedBits - 1) {
+        const auto i = size_t(std::countr_zero(endedBits));
+        if (lanes.pixel[i] >= 0) {
+            const bool escapedHere = (escapedBits >> i) & 1;
+            counts[lanes.pixel[i]] =
+                int16_t(escapedHere ? round - lanes.start[i] + 1 : testCap + 1);
             --active;
         }
-        if (feed.next(lanes.x[lane], lanes.y[lane])) {
-            lanes.n[lane] = 1;
-            lanes.pixel[lane] = int64_t(feed.last());
+        Lane lane;
+        if (source.next(lane, round + 1)) {
             ++active;
+            nextCap = std::min(nextCap, lane.start + (testCap - 1));
         } else {
-            lanes.x[lane] = lanes.y[lane] = std::numeric_limits<double>::quiet_NaN();
-            lanes.n[lane] = idleTest;
-            lanes.pixel[lane] = -1;
+            lane = idle;
         }
+        lanes.set(i, lane);
     }
     x = hn::Load(d, lanes.x);
     y = hn::Load(d, lanes.y);
-    n = hn::Load(di, lanes.n);
 }
 
 // The counts of the run's pixels on four vectors at once: their tests are
 // independent, so the processor overlaps them (each test waits for three
 // operations of the one before), and a vector whose lanes are all still
-// inside costs no more than its arithmetic.
+// inside costs no more than its arithmetic. A lane's test number is the
+// loop's round less the round of its first test, so that only the lanes'
+// escapes are looked at in each round, and the cap only in the rounds where
+// a lane reaches it. Once the run is out, the lanes still working go on in
+// two vectors, so that a few long orbits at the end do not keep four
+// vectors turning.
 void CountRun(const PixelLattice& lattice, size_t begin, size_t end, int16_t* counts)
 {
     const D d;
-    const DI di;
     Feed feed(lattice, begin, end);
     size_t active = 0;
+    int64_t round = 0;
+    int64_t nextCap = idle.start; // the round of the first last test to come
     LaneStore lanes[4];
-    for (LaneStore& vector : lanes)
-        for (int64_t& pixel : vector.pixel)
-            pixel = -1;
     // Sizeless on some targets (SVE), vectors cannot be held in an array.
     V x0 = hn::Zero(d), y0 = x0, x1 = x0, y1 = x0, x2 = x0, y2 = x0, x3 = x0, y3 = x0;
-    VI n0 = hn::Zero(di), n1 = n0, n2 = n0, n3 = n0;
     const M all = hn::FirstN(d, hn::Lanes(d));
     const M none = hn::FirstN(d, 0);
-    Refill(d, x0, y0, n0, all, none, lanes[0], feed, counts, active);
-    Refill(d, x1, y1, n1, all, none, lanes[1], feed, counts, active);
-    Refill(d, x2, y2, n2, all, none, lanes[2], feed, counts, active);
-    Refill(d, x3, y3, n3, all, none, lanes[3], feed, counts, active);
-    while (active > 0) {
-        M escaped0, escaped1, escaped2, escaped3;
-        const M ended0 = Test(d, x0, y0, n0, escaped0);
-        const M ended1 = Test(d, x1, y1, n1, escaped1);
-        const M ended2 = Test(d, x2, y2, n2, escaped2);
-        const M ended3 = Test(d, x3, y3, n3, escaped3);
-        if (HWY_LIKELY(hn::AllFalse(d, hn::Or(hn::Or(ended0, ended1), hn::Or(ended2, ended3)))))
+    Refill(d, x0, y0, all, none, lanes[0], feed, round - 1, counts, active, nextCap);
+    Refill(d, x1, y1, all, none, lanes[1], feed, round - 1, counts, active, nextCap);
+    Refill(d, x2, y2, all, none, lanes[2], feed, round - 1, counts, active, nextCap);
+    Refill(d, x3, y3, all, none, lanes[3], feed, round - 1, counts, active, nextCap);
+    for (; !feed.empty(); ++round) {
+        M ended0 = Test(d, x0, y0);
+        M ended1 = Test(d, x1, y1);
+        M ended2 = Test(d, x2, y2);
+        M ended3 = Test(d, x3, y3);
+        const bool cap = round == nextCap;
+        if (HWY_LIKELY(hn::AllFalse(d, hn::Or(hn::Or(ended0, ended1), hn::Or(ended2, ended3))) &&
+                       !cap))
             continue;
+        const M escaped0 = ended0, escaped1 = ended1, escaped2 = ended2, escaped3 = ended3;
+        if (cap) {
+            ended0 = hn::Or(ended0, AtCap(d, lanes[0], round));
+            ended1 = hn::Or(ended1, AtCap(d, lanes[1], round));
+            ended2 = hn::Or(ended2, AtCap(d, lanes[2], round));
+            ended3 = hn::Or(ended3, AtCap(d, lanes[3], round));
+        }
         if (!hn::AllFalse(d, ended0))
-            Refill(d, x0, y0, n0, ended0, escaped0, lanes[0], feed, counts, active);
+            Refill(d, x0, y0, ended0, escaped0, lanes[0], feed, round, counts, active, nextCap);
         if (!hn::AllFalse(d, ended1))
-            Refill(d, x1, y1, n1, ended1, escaped1, lanes[1], feed, counts, active);
+            Refill(d, x1, y1, ended1, escaped1, lanes[1], feed, round, counts, active, nextCap);
         if (!hn::AllFalse(d, ended2))
-            Refill(d, x2, y2, n2, ended2, escaped2, lanes[2], feed, counts, active);
+            Refill(d, x2, y2, ended2, escaped2, lanes[2], feed, round, counts, active, nextCap);
         if (!hn::AllFalse(d, ended3))
-            Refill(d, x3, y3, n3, ended3, escaped3, lanes[3], feed, counts, active);
+            Refill(d, x3, y3, ended3, escaped3, lanes[3], feed, round, counts, active, nextCap);
+        if (cap)
+            nextCap = NextCap(d, lanes, 4);
+    }
+
+    InFlight flight(round);
+    hn::Store(x0, d, lanes[0].x);
+    hn::Store(y0, d, lanes[0].y);
+    hn::Store(x1, d, lanes[1].x);
+    hn::Store(y1, d, lanes[1].y);
+    hn::Store(x2, d, lanes[2].x);
+    hn::Store(y2, d, lanes[2].y);
+    hn::Store(x3, d, lanes[3].x);
+    hn::Store(y3, d, lanes[3].y);
+    for (const LaneStore& vector : lanes)
+        for (size_t i = 0; i < hn::Lanes(d); ++i)
+            if (vector.pixel[i] >= 0)
+                flight.add(vector.lane(i));
+    active = 0;
+    nextCap = idle.start;
+    LaneStore drain[2];
+    Refill(d, x0, y0, all, none, drain[0], flight, round - 1, counts, active, nextCap);
+    Refill(d, x1, y1, all, none, drain[1], flight, round - 1, counts, active, nextCap);
+    for (; active > 0; ++round) {
+        M ended0 = Test(d, x0, y0);
+        M ended1 = Test(d, x1, y1);
+        const bool cap = round == nextCap;
+        if (HWY_LIKELY(hn::AllFalse(d, hn::Or(ended0, ended1)) && !cap))
+            continue;
+        const M escaped0 = ended0, escaped1 = ended1;
+        if (cap) {
+            ended0 = hn::Or(ended0, AtCap(d, drain[0], round));
+            ended1 = hn::Or(ended1, AtCap(d, drain[1], round));
+        }
+        if (!hn::AllFalse(d, ended0))
+            Refill(d, x0, y0, ended0, escaped0, drain[0], flight, round, counts, active, nextCap);
+        if (!hn::AllFalse(d, ended1))
+            Refill(d, x1, y1, ended1, escaped1, drain[1], flight, round, counts, active, nextCap);
+        if (cap)
+            nextCap = NextCap(d, drain, 2);
     }
 }
 
