@@ -118,8 +118,8 @@ void printSummary(std::map<std::string, benchmark::BenchmarkReporter::Run> media
     std::printf("engine, both views together: %.3f ns per iteration (%.3f of the chain) and "
                 "%.1f ns per call\n",
                 perIterationNs, perIterationNs / chainNs, perCallNs);
-    // The same for the kernel: what a pixel costs beside its iterations, in
-    // iterations, is the time left's pixelCost (headless/workestimate.cpp).
+    // The same for the kernel, whose cost per pixel beside its iterations
+    // includes the ends of its runs, where fewer lanes are busy.
     const double kernelIterationNs =
         (cpu("kernel/dense") - cpu("kernel/default")) * 1e9 / (sumDense - sumDefault);
     const double kernelPixelNs =

@@ -9,10 +9,10 @@ namespace {
 
 constexpr int sampleStride = 16;
 // What a pixel costs beside its iterations (handing it to a lane, mapping
-// it, its count written out, its colour), in iterations: the lanes run an
-// iteration in a fraction of a nanosecond, so about 60, by the benchmark
-// (its line "kernel, both views together").
-constexpr double pixelCost = 8;
+// it, its count written out, its colour and its share of the PNG stream), in
+// iterations, which the lanes run in a fraction of a nanosecond: about 20, by
+// the time-left benchmark.
+constexpr double pixelCost = 20;
 
 // The sampled pixels along an axis of size pixels: the middle of each stretch
 // of sampleStride, at least one.
