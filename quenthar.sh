@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up what is missing on a Debian machine, builds, and either starts the
-# viewer (run: the program and its engine alone) or builds everything and runs
-# the whole test suite (test).
+# viewer (run: the program, its engine and the manual page alone) or builds
+# everything and runs the whole test suite (test).
 set -euo pipefail
 
 caller=$PWD
@@ -79,12 +79,19 @@ fuzz_engine() {
 
 case "${1:-}" in
 run)
-    # Only what running needs: the program and its engine. Arguments after
-    # "run" go to the program; without a display it says so itself.
+    # Only what running needs, the program and its engine, and the manual
+    # page. Arguments after "run" go to the program; without a display it
+    # says so itself. The build is configured once (a changed CMake file
+    # reconfigures it by itself), and its output shows only when it has
+    # something to do: a dry run tells first.
     shift
     install_missing "${BUILD_PACKAGES[@]}"
-    cmake --preset default
-    cmake --build --preset default --target Quenthar
+    [ -f build/build.ninja ] || cmake --preset default
+    targets=(--target Quenthar quenthar_manpage)
+    if ! plan=$(cmake --build --preset default "${targets[@]}" -- -n 2>&1) ||
+        [ "$plan" != "ninja: no work to do." ]; then
+        cmake --build --preset default "${targets[@]}"
+    fi
     program=$PWD/build/bin/Quenthar
     cd "$caller"
     exec "$program" "$@"
@@ -108,8 +115,8 @@ test)
     stage "Windows engine under Wine" wine_engine
     # The same suite under AddressSanitizer and UndefinedBehaviorSanitizer.
     stage "sanitizers" suite asan
-    # The pass's threads under ThreadSanitizer: tst_threads and the monkey,
-    # built alone.
+    # The threads under ThreadSanitizer: the pass's (tst_threads, the monkey)
+    # and the render's writer, the movie's and the video's (tst_movie).
     stage "thread sanitizer" suite tsan
     stage "fuzzing" fuzz_engine
     echo "Stages:"

@@ -1,5 +1,6 @@
 #include "accessibility.h"
 #include "commandline.h"
+#include "commandrun.h"
 #include "form1.h"
 #include "identity.h"
 #include "moviecommand.h"
@@ -17,9 +18,9 @@ int main(int argc, char* argv[])
     CommandLine commandLine;
     const CommandLine::Outcome outcome = commandLine.parse(CommandLine::arguments(argc, argv));
     if (outcome == CommandLine::Outcome::Render)
-        return runRender(argc, argv, commandLine);
+        return runCommand([&] { return runRender(argc, argv, commandLine); });
     if (outcome == CommandLine::Outcome::Movie)
-        return runMovie(argc, argv, commandLine);
+        return runCommand([&] { return runMovie(argc, argv, commandLine); });
     if (outcome != CommandLine::Outcome::Run)
         return commandLine.report(outcome);
 

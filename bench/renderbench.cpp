@@ -55,7 +55,7 @@ public:
     bool run(benchmark::State& state, const RenderJob& job,
              const std::function<void(int rows)>& progress = {})
     {
-        if (m_open && m_render.run(job, m_sink, progress) == Render::Outcome::done)
+        if (m_open && m_render.run(job, {.png = &m_sink}, progress) == Render::Outcome::done)
             return true;
         state.SkipWithError(m_open ? "the render failed" : "/dev/null cannot be opened");
         return false;

@@ -34,11 +34,13 @@ QByteArray folderOf(const QByteArray& name)
 
 } // namespace
 
-AtomicFile::AtomicFile(const QString& fileName)
-    : m_fileName(fileName), m_target(fileNameToBytes(fileName))
+AtomicFile::AtomicFile(const QString& fileName, Links links)
+    : m_fileName(fileName), m_links(links), m_target(fileNameToBytes(fileName))
 {
     struct stat file {};
-    if (::stat(m_target.constData(), &file) != 0)
+    const int found = links == Links::follow ? ::stat(m_target.constData(), &file)
+                                             : ::lstat(m_target.constData(), &file);
+    if (found != 0)
         return; // a new file, or one open() will fail on
     struct stat standardOutput {};
     if (::fstat(STDOUT_FILENO, &standardOutput) == 0 && sameFile(file, standardOutput))
@@ -75,7 +77,8 @@ bool AtomicFile::open()
         return true;
     case Mode::direct:
         do
-            m_fd = ::open(m_target.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+            m_fd = ::open(m_target.constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC |
+                                                    (m_links == Links::keep ? O_NOFOLLOW : 0));
         while (m_fd < 0 && errno == EINTR);
         return m_fd >= 0 || fail(errno);
     case Mode::replace:
@@ -89,14 +92,16 @@ bool AtomicFile::openTemporary()
     // The temporary file goes beside the file the name finally leads to, so
     // that the rename replaces that file and leaves a symbolic link alone.
     struct stat link {};
-    if (::lstat(m_target.constData(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    if (m_links == Links::follow && ::lstat(m_target.constData(), &link) == 0 &&
+        S_ISLNK(link.st_mode)) {
         if (char* resolved = ::realpath(m_target.constData(), nullptr)) {
             m_target = resolved;
             std::free(resolved);
         }
     }
     struct stat earlier {};
-    const bool exists = ::stat(m_target.constData(), &earlier) == 0;
+    const bool exists = (m_links == Links::follow ? ::stat(m_target.constData(), &earlier)
+                                                  : ::lstat(m_target.constData(), &earlier)) == 0;
     if (exists && S_ISDIR(earlier.st_mode))
         return fail(EISDIR);
     // A file the user may not write is not replaced either.
@@ -104,8 +109,12 @@ bool AtomicFile::openTemporary()
         return fail(errno);
 
     const QByteArray folder = folderOf(m_target);
+    const QByteArray fullName = m_target.mid(m_target.lastIndexOf('/') + 1);
+    const long longestName = ::pathconf(folder.constData(), _PC_NAME_MAX);
+    if (fullName.size() > (longestName > 0 ? longestName : NAME_MAX))
+        return fail(ENAMETOOLONG);
     // Hidden, and short enough for a name of the longest length allowed.
-    const QByteArray name = m_target.mid(m_target.lastIndexOf('/') + 1).left(NAME_MAX - 16);
+    const QByteArray name = fullName.left(NAME_MAX - 16);
     for (int attempt = 0; attempt < temporaryTries; ++attempt) {
         const QByteArray temporary = folder + "/." + name + '.' +
                                      QByteArray::number(QRandomGenerator::global()->generate(), 36);

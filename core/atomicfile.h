@@ -9,10 +9,17 @@
 //
 // Failures carry the system's reason, e.g. "No space left on device". A
 // write blocked on a pipe or a FIFO is not given up: a signal meant to end it
-// must end the program (see writesInPlace()).
+// must end the program (see writesInPlace()). A name longer than its folder
+// allows is refused at open(), before any work.
+//
+// A symbolic link at the name is followed, and stays a link to the file
+// written; with Links::keep (a movie's frames, in a folder others may write
+// into) it is never followed: it counts as something that is not a regular
+// file, and the rename replaces whatever has the name by then.
 #pragma once
 
 #include "bytesink.h"
+#include "localfiles.h"
 
 #include <QByteArray>
 #include <QString>
@@ -20,7 +27,7 @@
 class AtomicFile : public ByteSink {
 public:
     // Decides how fileName will be written; opens nothing.
-    explicit AtomicFile(const QString& fileName);
+    explicit AtomicFile(const QString& fileName, Links links = Links::follow);
     // Discards what was not committed.
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
@@ -41,6 +48,9 @@ public:
     void discard();
 
     const QString& fileName() const { return m_fileName; }
+    // The temporary file's name while it is open, for a writer of its own
+    // (ffmpeg); commit() then finishes what that writer wrote.
+    QByteArray temporaryName() const { return m_temporary; }
     // After a call that returned false: why, as the system says it.
     QString errorString() const override;
 
@@ -54,6 +64,7 @@ private:
     bool finishReplace();
 
     QString m_fileName;
+    Links m_links;
     Mode m_mode = Mode::replace;
     int m_fd = -1;
     int m_error = 0;

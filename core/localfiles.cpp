@@ -25,10 +25,12 @@ QString systemError(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-FileKind fileKind(const QString& name)
+FileKind fileKind(const QString& name, Links links)
 {
+    const QByteArray path = fileNameToBytes(name);
     struct stat status {};
-    if (::stat(fileNameToBytes(name).constData(), &status) != 0)
+    if ((links == Links::follow ? ::stat(path.constData(), &status)
+                                : ::lstat(path.constData(), &status)) != 0)
         return FileKind::missing;
     if (S_ISDIR(status.st_mode))
         return FileKind::folder;

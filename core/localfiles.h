@@ -10,8 +10,11 @@
 #include <optional>
 
 enum class FileKind { missing, folder, regular, other };
-// What name leads to, links followed.
-FileKind fileKind(const QString& name);
+// Whether a symbolic link at a name is followed, or taken as what it is:
+// something that is not a regular file.
+enum class Links { follow, keep };
+// What name leads to.
+FileKind fileKind(const QString& name, Links links = Links::follow);
 
 // name inside folder.
 QString inFolder(const QString& folder, const QString& name);

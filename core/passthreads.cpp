@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <system_error>
 
 namespace {
 
@@ -50,11 +51,16 @@ void PassThreads::forEachBlock(size_t size, const std::function<void(size_t, siz
         }
     };
 
-    // Work of one block is not worth a helper.
-    const int seats = size > smallestBlock ? m_threads - 1 : 0;
-    if (seats > 0) {
+    // Work of one block is not worth a helper. Where the system starts no
+    // more threads, the work goes on with those there are.
+    int seats = size > smallestBlock ? m_threads - 1 : 0;
+    try {
         while (m_helpers.size() < size_t(seats))
             m_helpers.emplace_back([this](std::stop_token stop) { help(stop); });
+    } catch (const std::system_error&) {
+        seats = int(m_helpers.size());
+    }
+    if (seats > 0) {
         m_takeBlocks = &takeBlocks;
         // Helpers awake take their places at once; those asleep are woken.
         bool wake = false;

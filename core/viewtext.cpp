@@ -10,19 +10,19 @@ namespace {
 
 const char* const fieldNames[] = {"left edge", "top edge", "width", "height"};
 
-std::string shortest(double value)
+} // namespace
+
+std::string formatNumber(double value)
 {
     char buffer[32];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
     return std::string(buffer, result.ptr);
 }
 
-} // namespace
-
 std::string formatView(const View& view)
 {
-    return shortest(view.viewLeft) + ',' + shortest(view.viewTop) + ',' + shortest(view.viewWidth) +
-           ',' + shortest(view.viewHeight);
+    return formatNumber(view.viewLeft) + ',' + formatNumber(view.viewTop) + ',' +
+           formatNumber(view.viewWidth) + ',' + formatNumber(view.viewHeight);
 }
 
 std::string ViewParse::reason() const
@@ -52,7 +52,7 @@ std::string ViewParse::reason() const
     case ViewError::belowPrecision:
         return "the " + field + " " + quoted + " is too small beside the " +
                fieldNames[this->field - 2] + " " +
-               shortest(this->field == 2 ? view.viewLeft : view.viewTop) + " to be drawn on " +
+               formatNumber(this->field == 2 ? view.viewLeft : view.viewTop) + " to be drawn on " +
                size + ": neighbouring pixels would get the same coordinates";
     }
     return {};
@@ -122,9 +122,9 @@ ViewParse parseView(std::string_view text, int columns, int rows)
 
 std::vector<PictureText> pictureTexts(const View& view, bool finished)
 {
-    const std::string numbers = "left " + shortest(view.viewLeft) + ", top " +
-                                shortest(view.viewTop) + ", width " + shortest(view.viewWidth) +
-                                ", height " + shortest(view.viewHeight);
+    const std::string numbers =
+        "left " + formatNumber(view.viewLeft) + ", top " + formatNumber(view.viewTop) + ", width " +
+        formatNumber(view.viewWidth) + ", height " + formatNumber(view.viewHeight);
     std::string title = "Julia set of z^2 + c, c = -0.54 + 0.58i";
     std::string description = "The Julia set of z -> z^2 + c for c = -0.54 + 0.58i over the view " +
                               numbers +

@@ -9,8 +9,9 @@
 #include <string_view>
 #include <vector>
 
-// "LEFT,TOP,WIDTH,HEIGHT", each the shortest decimal that reads back as the
-// same double.
+// The shortest decimal that reads back as the same double.
+std::string formatNumber(double value);
+// "LEFT,TOP,WIDTH,HEIGHT", each as formatNumber writes it.
 std::string formatView(const View& view);
 
 // What is wrong with a view given as text.

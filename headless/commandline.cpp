@@ -179,9 +179,9 @@ QString CommandLine::helpText() const
                                 "       Quenthar --movie OUT [--from A] --to B [--size WxH] "
                                 "[--fps F]\n"
                                 "                [--seconds S | --frames N] "
-                                "[--frame-range I-J]\n"
+                                "[--frame-range I-J] [--check]\n"
                                 "       Quenthar --movie VIDEO --frames-from DIR [--frames N] "
-                                "[--fps F]"));
+                                "[--fps F] [--check]"));
     return help +
            QStringLiteral("\nExamples:\n"
                           "  Quenthar --view -0.75,-0.5,0.5,0.375\n"
@@ -325,6 +325,7 @@ CommandLine::Outcome CommandLine::parse(const QStringList& arguments)
             return fail(QStringLiteral("a movie takes its views with --from and --to"), true);
         m_movieJob.width = m_renderJob.width;
         m_movieJob.height = m_renderJob.height;
+        m_movieJob.sizeGiven = m_parser.isSet(m_sizeOption);
         m_movieJob.quiet = m_quiet;
         if (const auto error = m_movieOptions.read(m_parser, m_movieJob))
             return fail(error->text, error->usage);

@@ -1,10 +1,14 @@
 #include "commandrun.h"
 
 #include "commandline.h"
+#include "localfiles.h"
 #include "outsidetext.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <new>
+#include <system_error>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -70,6 +74,17 @@ void endByStopSignal()
     std::signal(stopSignal, SIG_DFL);
     std::raise(stopSignal);
     std::_Exit(1);
+}
+
+int runCommand(const std::function<int()>& command)
+{
+    try {
+        return command();
+    } catch (const std::bad_alloc&) {
+        return failWith(systemError(ENOMEM));
+    } catch (const std::system_error& error) {
+        return failWith(QString::fromLocal8Bit(error.what()));
+    }
 }
 
 int failWith(const QString& line, int status)

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 
 // Keeps the standard streams open (a closed one would be the descriptor of
 // the next file opened, and a message meant for it would land there), and
@@ -25,6 +26,11 @@ const std::atomic<bool>& stopFlag();
 // shown on stderr first.
 void setEndAtOnce(bool atOnce);
 void setProgressShown(bool shown);
+
+// Runs command, a command without a window, and returns its status; what the
+// system could not give it (memory, a thread) ends it in one line and status
+// 1, its temporary files and children gone on the way out.
+int runCommand(const std::function<int()>& command);
 
 // Ends the program as the stop signal would have ended it.
 [[noreturn]] void endByStopSignal();

@@ -2,13 +2,23 @@
 
 #include "atomicfile.h"
 #include "localfiles.h"
-#include "pngreader.h"
+#include "outsidetext.h"
+#include "picturereader.h"
 #include "viewtext.h"
 
-#include <QFile>
 #include <QRegularExpression>
 
+#include <cerrno>
 #include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+// A frame read back looks at the stop flag this often.
+constexpr int rowsBetweenStops = 64;
+
+} // namespace
 
 int frameDigits(int frames)
 {
@@ -29,47 +39,102 @@ std::optional<FrameNumber> frameNumber(const QString& fileName)
     return FrameNumber{match.captured(1).toInt(), int(match.capturedLength(1))};
 }
 
-FrameCheck checkFrame(const QString& fileName, QSize size, const View& view)
+FrameReader::FrameReader(const QString& fileName)
+{
+    picture::Read read;
+    m_fd = picture::openPicture(fileNameToBytes(fileName).constData(), false, read);
+    if (m_fd < 0) {
+        const bool absent = read.fault == picture::Fault::unreadable && read.error == ENOENT;
+        m_kind = absent                                     ? Kind::missing
+                 : read.fault == picture::Fault::unreadable ? Kind::damaged
+                                                            : Kind::notFile;
+        m_reason = systemError(read.error);
+        return;
+    }
+    m_source = std::make_unique<picture::FileSource>(m_fd);
+    m_reader = std::make_unique<picture::Reader>(*m_source);
+    read = m_reader->begin();
+    if (read.width == 0) {
+        m_kind = Kind::damaged;
+        m_reason = read.fault == picture::Fault::unreadable ? systemError(read.error)
+                   : read.fault == picture::Fault::notPicture
+                       ? QStringLiteral("it is not a PNG picture")
+                       : QString::fromStdString(read.detail);
+        return;
+    }
+    m_kind = Kind::picture;
+    m_size = QSize(read.width, read.height);
+    if (read.fault == picture::Fault::none)
+        m_view = read.view;
+}
+
+FrameReader::~FrameReader()
+{
+    m_reader.reset();
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool FrameReader::readRows(uint8_t* rgb, int rows)
+{
+    for (int row = 0; row < rows; ++row, rgb += size_t(m_size.width()) * 3)
+        if (!m_reader || !m_reader->readRow(rgb)) {
+            m_reason = m_reader ? QString::fromStdString(m_reader->error()) : m_reason;
+            return false;
+        }
+    return true;
+}
+
+bool FrameReader::finish()
+{
+    if (m_reader && m_reader->finish())
+        return true;
+    m_reason = m_reader ? QString::fromStdString(m_reader->error()) : m_reason;
+    return false;
+}
+
+FrameCheck checkFrame(const QString& fileName, QSize size, const View& view,
+                      const std::atomic<bool>* stop)
 {
     FrameCheck check;
-    switch (fileKind(fileName)) {
-    case FileKind::missing:
+    FrameReader frame(fileName);
+    check.reason = frame.reason();
+    switch (frame.kind()) {
+    case FrameReader::Kind::missing:
         return check;
-    case FileKind::regular:
-        break;
-    case FileKind::folder:
-    case FileKind::other:
+    case FrameReader::Kind::notFile:
         check.state = FrameCheck::State::notFile;
         return check;
-    }
-    check.state = FrameCheck::State::stale;
-    QFile file;
-    if (const std::optional<QString> error = openRegularFile(file, fileName)) {
-        check.reason = *error;
+    case FrameReader::Kind::damaged:
+        check.state = FrameCheck::State::stale;
         return check;
+    case FrameReader::Kind::picture:
+        break;
     }
-    PngReader reader(file);
-    if (!reader.begin()) {
-        check.reason = reader.errorString();
-        return check;
-    }
-    check.size = QSize(reader.width(), reader.height());
+    check.size = frame.size();
     if (check.size != size) {
         check.state = FrameCheck::State::otherSize;
         return check;
     }
-    if (reader.view() != formatView(view)) {
-        check.reason = QStringLiteral("another view");
+    if (frame.view() != formatView(view)) {
+        check.state = FrameCheck::State::otherView;
+        check.view = QString::fromStdString(frame.view());
         return check;
     }
-    std::vector<uint8_t> row(size_t(reader.width()) * 3);
-    for (int y = 0; y < reader.height(); ++y)
-        if (!reader.readRow(row.data())) {
-            check.reason = reader.errorString();
+    check.state = FrameCheck::State::stale;
+    std::vector<uint8_t> row(size_t(size.width()) * 3);
+    for (int y = 0; y < size.height(); ++y) {
+        if (y % rowsBetweenStops == 0 && stop && stop->load()) {
+            check.state = FrameCheck::State::stopped;
             return check;
         }
-    if (!reader.finish()) {
-        check.reason = reader.errorString();
+        if (!frame.readRows(row.data(), 1)) {
+            check.reason = frame.reason();
+            return check;
+        }
+    }
+    if (!frame.finish()) {
+        check.reason = frame.reason();
         return check;
     }
     check.state = FrameCheck::State::whole;
@@ -80,12 +145,16 @@ Render::Outcome writeFrame(const QString& fileName, Render& render, const Render
                            const std::function<void(int rows)>& progress,
                            const std::atomic<bool>* stop, QString* error)
 {
-    AtomicFile file(fileName);
+    AtomicFile file(fileName, Links::keep);
+    if (file.writesInPlace()) {
+        *error = QStringLiteral("it is not a regular file");
+        return Render::Outcome::writeFailed;
+    }
     if (!file.open()) {
         *error = file.errorString();
         return Render::Outcome::writeFailed;
     }
-    const Render::Outcome outcome = render.run(job, file, progress, stop);
+    const Render::Outcome outcome = render.run(job, {.png = &file}, progress, stop);
     if (outcome == Render::Outcome::writeFailed)
         *error = render.errorString();
     if (outcome != Render::Outcome::done) {

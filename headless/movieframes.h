@@ -2,6 +2,7 @@
 // of this movie, and writing one.
 #pragma once
 
+#include "picturereader.h"
 #include "render.h"
 #include "viewstate.h"
 
@@ -10,6 +11,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 
 // "frame-0042.png": frame numbered with as many digits as the movie's last
@@ -24,6 +26,45 @@ struct FrameNumber {
 std::optional<FrameNumber> frameNumber(const QString& fileName);
 int frameDigits(int frames);
 
+// A frame opened for reading, never through a symbolic link, and read up to
+// its pixels; then its rows, one at a time, as 8-bit RGB.
+class FrameReader {
+public:
+    enum class Kind {
+        missing,
+        // A folder, a FIFO, a device or a symbolic link.
+        notFile,
+        // Not readable, or not a PNG picture up to its pixels: reason() says
+        // why.
+        damaged,
+        picture,
+    };
+
+    explicit FrameReader(const QString& fileName);
+    ~FrameReader();
+    FrameReader(const FrameReader&) = delete;
+    FrameReader& operator=(const FrameReader&) = delete;
+
+    Kind kind() const { return m_kind; }
+    QSize size() const { return m_size; }
+    // The View text, exactly; empty if there is none.
+    const std::string& view() const { return m_view; }
+    // Reads the next rows into rgb, size().width() * 3 bytes each.
+    bool readRows(uint8_t* rgb, int rows);
+    // Reads what follows the last row.
+    bool finish();
+    const QString& reason() const { return m_reason; }
+
+private:
+    int m_fd = -1;
+    std::unique_ptr<picture::FileSource> m_source;
+    std::unique_ptr<picture::Reader> m_reader;
+    Kind m_kind = Kind::missing;
+    QSize m_size;
+    std::string m_view;
+    QString m_reason;
+};
+
 // What a file in the folder is to the movie.
 struct FrameCheck {
     enum class State {
@@ -31,23 +72,34 @@ struct FrameCheck {
         // A picture of the movie's size and of the frame's view, read whole:
         // it is kept.
         whole,
-        // Of another size: it belongs to another movie.
-        otherSize,
-        // Not a regular file (a folder, a FIFO, a device): not the movie's
-        // to replace.
+        // Not a regular file (a folder, a FIFO, a device, a symbolic link):
+        // not the movie's to replace.
         notFile,
-        // Anything else: it is rendered again.
+        // A picture of another size, or of another view or of none: another
+        // movie's, or not a movie's, and left alone.
+        otherSize,
+        otherView,
+        // A frame of this movie, or something that is not a picture, that
+        // does not read whole: it is rendered again.
         stale,
+        // The stop flag was raised while it was read.
+        stopped,
     };
     State state = State::missing;
     QSize size;
+    // The view it holds, as its text has it (otherView).
+    QString view;
     QString reason;
 };
-FrameCheck checkFrame(const QString& fileName, QSize size, const View& view);
+// Checks the frame fileName of a movie of size whose view is view, reading
+// every row unless stop is raised.
+FrameCheck checkFrame(const QString& fileName, QSize size, const View& view,
+                      const std::atomic<bool>* stop);
 
 // Writes the frame as --render writes its picture: job through render, into
-// a temporary file beside fileName that takes its name only when complete.
-// The outcome is render's, or writeFailed with error set.
+// a temporary file beside fileName that takes its name only when complete,
+// never through a symbolic link. The outcome is render's, or writeFailed
+// with error set.
 Render::Outcome writeFrame(const QString& fileName, Render& render, const RenderJob& job,
                            const std::function<void(int rows)>& progress,
                            const std::atomic<bool>* stop, QString* error);

@@ -79,20 +79,43 @@ MovieOptions::MovieOptions()
                    QStringLiteral("I-J")),
       m_framesFrom(QStringLiteral("frames-from"),
                    QStringLiteral("With --movie and a video: joins the frames in the folder DIR, "
-                                  "made by --movie, instead of rendering them."),
-                   QStringLiteral("DIR"))
+                                  "made by --movie, instead of rendering them; with --to, "
+                                  "--frames or --size, they must be that movie's."),
+                   QStringLiteral("DIR")),
+      m_check(QStringLiteral("check"),
+              QStringLiteral("With --movie: checks the options and OUT, draws nothing, and "
+                             "prints the movie's options in full, one a line, views as "
+                             "numbers."))
 {
+}
+
+QString MovieJob::optionLines() const
+{
+    QString lines;
+    const auto line = [&lines](const char* name, const QString& value) {
+        lines += QStringLiteral("--%1=%2\n").arg(QLatin1String(name), value);
+    };
+    if (framesFrom.isEmpty() || viewsGiven) {
+        line("from", QString::fromStdString(formatView(from)));
+        line("to", QString::fromStdString(formatView(to)));
+    }
+    if (framesFrom.isEmpty() || sizeGiven)
+        line("size", QStringLiteral("%1x%2").arg(width).arg(height));
+    line("fps", QString::fromStdString(formatNumber(fps)));
+    if (framesFrom.isEmpty() || framesGiven)
+        line("frames", QString::number(frames));
+    return lines;
 }
 
 QList<QCommandLineOption> MovieOptions::options() const
 {
-    return {m_movie, m_from, m_to, m_fps, m_seconds, m_frames, m_frameRange, m_framesFrom};
+    return {m_movie, m_from, m_to, m_fps, m_seconds, m_frames, m_frameRange, m_framesFrom, m_check};
 }
 
 QString MovieOptions::firstSet(const QCommandLineParser& parser) const
 {
     for (const QCommandLineOption* option :
-         {&m_from, &m_to, &m_fps, &m_seconds, &m_frames, &m_frameRange, &m_framesFrom})
+         {&m_from, &m_to, &m_fps, &m_seconds, &m_frames, &m_frameRange, &m_framesFrom, &m_check})
         if (parser.isSet(*option))
             return optionName(*option);
     return {};
@@ -122,8 +145,9 @@ std::optional<MovieOptions::Error> MovieOptions::read(const QCommandLineParser& 
     const QString framesText = QStringLiteral("a movie has 2 to %1 frames, its first and its last "
                                               "among them")
                                    .arg(MovieJob::largestFrames);
-    job.framesGiven = parser.isSet(m_frames);
-    if (job.framesGiven) {
+    job.framesGiven = parser.isSet(m_frames) || parser.isSet(m_seconds);
+    job.check = parser.isSet(m_check);
+    if (parser.isSet(m_frames)) {
         const std::optional<int> frames =
             CommandLine::wholeNumber(parser.value(m_frames), 2, MovieJob::largestFrames);
         if (!frames)
@@ -149,28 +173,35 @@ std::optional<MovieOptions::Error> MovieOptions::read(const QCommandLineParser& 
                              .arg(framesText));
         job.frames = int(frames);
     }
+    // A video is encoded as 4:2:0, whose colours cover two pixels each way,
+    // and its codec takes frames up to a size.
+    if (job.video && (job.width % 2 != 0 || job.height % 2 != 0))
+        return usage(QStringLiteral("a video's width and height must be even, not %1x%2")
+                         .arg(job.width)
+                         .arg(job.height));
+    if (job.video)
+        if (const std::optional<QString> refusal =
+                VideoEncoder::sizeRefusal(job.out, job.width, job.height))
+            return usage(*refusal);
 
     if (parser.isSet(m_framesFrom)) {
         if (!job.video)
             return usage(QStringLiteral("--frames-from joins frames into a video: OUT must end "
                                         "in .mp4, .mkv or .webm"));
-        for (const QCommandLineOption* option : {&m_from, &m_to, &m_seconds, &m_frameRange})
-            if (parser.isSet(*option))
-                return usage(QStringLiteral("%1 does not apply with --frames-from: the frames "
-                                            "are made already")
-                                 .arg(optionName(*option)));
+        if (parser.isSet(m_frameRange))
+            return usage(QStringLiteral("--frame-range does not apply with --frames-from: the "
+                                        "frames are made already"));
         job.framesFrom = parser.value(m_framesFrom);
         if (job.framesFrom.isEmpty())
             return usage(QStringLiteral("--frames-from takes the folder of the frames"));
-        return std::nullopt;
+        // The movie the frames must be, if given, as the one that made them.
+        job.viewsGiven = parser.isSet(m_to);
+        if (parser.isSet(m_from) && !job.viewsGiven)
+            return usage(QStringLiteral("--from goes with --to"));
+        return job.viewsGiven ? readViews(parser, job) : std::nullopt;
     }
     if (!parser.isSet(m_to))
         return usage(QStringLiteral("--movie needs the last frame's view: --to"));
-    // A video is encoded as 4:2:0, whose colours cover two pixels each way.
-    if (job.video && (job.width % 2 != 0 || job.height % 2 != 0))
-        return usage(QStringLiteral("a video's width and height must be even, not %1x%2")
-                         .arg(job.width)
-                         .arg(job.height));
 
     job.first = 0;
     job.last = job.frames - 1;
@@ -192,13 +223,7 @@ std::optional<MovieOptions::Error> MovieOptions::read(const QCommandLineParser& 
         job.first = *first;
         job.last = *last;
     }
-
-    if (parser.isSet(m_from))
-        if (const auto error =
-                readView(optionName(m_from), parser.value(m_from), job.width, job.height, job.from))
-            return error;
-    if (const auto error =
-            readView(optionName(m_to), parser.value(m_to), job.width, job.height, job.to))
+    if (const auto error = readViews(parser, job))
         return error;
     // Each frame's view is written into its picture and must read back as
     // one that can be drawn at this size, as A and B do.
@@ -212,4 +237,14 @@ std::optional<MovieOptions::Error> MovieOptions::read(const QCommandLineParser& 
                     .arg(QString::fromStdString(text), QString::fromStdString(parse.reason()))};
     }
     return std::nullopt;
+}
+
+std::optional<MovieOptions::Error> MovieOptions::readViews(const QCommandLineParser& parser,
+                                                           MovieJob& job) const
+{
+    if (parser.isSet(m_from))
+        if (const auto error =
+                readView(optionName(m_from), parser.value(m_from), job.width, job.height, job.from))
+            return error;
+    return readView(optionName(m_to), parser.value(m_to), job.width, job.height, job.to);
 }

@@ -28,10 +28,19 @@ struct MovieJob {
     int first = 0;
     int last = 299;
     // With a video: the folder of frames to join instead of rendering them,
-    // and whether --frames named how many it must hold.
+    // whether --frames or --seconds named how many it must hold, and whether
+    // --to (and --from) or --size named the movie they must be.
     QString framesFrom;
     bool framesGiven = false;
+    bool viewsGiven = false;
+    bool sizeGiven = false;
     bool quiet = false;
+    // Only check the options and OUT, and print the movie's options in full.
+    bool check = false;
+
+    // The movie's options in full, one a line ("--to=0.2,-0.52,0.04,0.03"),
+    // views as numbers: what makes this very movie again.
+    QString optionLines() const;
 };
 
 class MovieOptions {
@@ -54,6 +63,8 @@ public:
     std::optional<Error> read(const QCommandLineParser& parser, MovieJob& job) const;
 
 private:
+    std::optional<Error> readViews(const QCommandLineParser& parser, MovieJob& job) const;
+
     QCommandLineOption m_movie;
     QCommandLineOption m_from;
     QCommandLineOption m_to;
@@ -62,4 +73,5 @@ private:
     QCommandLineOption m_frames;
     QCommandLineOption m_frameRange;
     QCommandLineOption m_framesFrom;
+    QCommandLineOption m_check;
 };

@@ -2,7 +2,6 @@
 
 #include "localfiles.h"
 #include "outsidetext.h"
-#include "picturetext.h"
 
 #include <cerrno>
 
@@ -20,27 +19,28 @@ QString PictureView::shownFileName() const
 
 QString PictureView::reason() const
 {
+    using picture::Fault;
     const QString name = QStringLiteral("'%1'").arg(shownFileName());
-    switch (failure) {
-    case Failure::none:
+    switch (fault) {
+    case Fault::none:
         break;
-    case Failure::unreadable:
+    case Fault::unreadable:
         return QStringLiteral("cannot read %1: %2").arg(name, shownText(detail));
-    case Failure::folder:
+    case Fault::folder:
         return QStringLiteral("cannot read %1: it is a folder").arg(name);
-    case Failure::notRegularFile:
+    case Fault::notRegularFile:
         return QStringLiteral("cannot read %1: it is not a regular file").arg(name);
-    case Failure::notImage:
+    case Fault::notPicture:
         return QStringLiteral("%1 is not a PNG or JPEG image").arg(name);
-    case Failure::damaged:
+    case Fault::damaged:
         return QStringLiteral("%1 cannot be read as a picture: %2").arg(name, shownText(detail));
-    case Failure::noView:
+    case Fault::noView:
         return QStringLiteral("%1 holds no view: it is not a picture saved by Quenthar").arg(name);
-    case Failure::viewTooLong:
+    case Fault::viewTooLong:
         return QStringLiteral("the view of %1 is too long to be a view: %2 bytes")
             .arg(name)
             .arg(textLength);
-    case Failure::badView: {
+    case Fault::badView: {
         // The field at fault is quoted as the rest of the text is.
         ViewParse shown = parse;
         if (parse.field >= 0)
@@ -53,44 +53,49 @@ QString PictureView::reason() const
     return {};
 }
 
-PictureView readPictureView(const QString& fileName, int columns, int rows)
+PictureView pictureView(const QString& fileName, const picture::Read& read, int columns, int rows)
 {
-    using picturetext::Outcome;
+    using picture::Fault;
     PictureView result;
     result.fileName = fileName;
-    const auto fail = [&result](PictureView::Failure failure, const QString& detail = {}) {
-        result.failure = failure;
-        result.detail = detail;
+    result.fault = read.fault;
+    switch (read.fault) {
+    case Fault::unreadable:
+        result.detail = systemError(read.error);
         return result;
-    };
-    const QByteArray path = fileNameToBytes(fileName);
-    if (path.contains('\0'))
-        return fail(PictureView::Failure::unreadable, systemError(EINVAL));
-    const picturetext::Result read = picturetext::readViewText(path.constData());
-    switch (read.outcome) {
-    case Outcome::found:
-        break;
-    case Outcome::unreadable:
-        return fail(PictureView::Failure::unreadable, systemError(read.error));
-    case Outcome::folder:
-        return fail(PictureView::Failure::folder);
-    case Outcome::notRegularFile:
-        return fail(PictureView::Failure::notRegularFile);
-    case Outcome::notPicture:
-        return fail(PictureView::Failure::notImage);
-    case Outcome::damaged:
-        return fail(PictureView::Failure::damaged, QString::fromStdString(read.detail));
-    case Outcome::noView:
-        return fail(PictureView::Failure::noView);
-    case Outcome::tooLong:
+    case Fault::damaged:
+        result.detail = QString::fromStdString(read.detail);
+        return result;
+    case Fault::viewTooLong:
         result.textLength = qsizetype(read.length);
-        return fail(PictureView::Failure::viewTooLong);
+        return result;
+    case Fault::none:
+    case Fault::badView:
+        break;
+    default:
+        return result;
     }
-    result.parse = parseView(read.text, columns, rows);
-    if (!result.parse.ok())
-        return fail(PictureView::Failure::badView, read.encoding == picturetext::Encoding::latin1
-                                                       ? QString::fromLatin1(read.text)
-                                                       : fileNameFromBytes(read.text));
-    result.view = result.parse.view;
+    result.parse = parseView(read.view, columns, rows);
+    if (result.parse.ok()) {
+        result.fault = Fault::none;
+        result.view = result.parse.view;
+    } else {
+        result.fault = Fault::badView;
+        result.detail = read.encoding == picture::Encoding::latin1 ? QString::fromLatin1(read.view)
+                                                                   : fileNameFromBytes(read.view);
+    }
     return result;
+}
+
+PictureView readPictureView(const QString& fileName, int columns, int rows)
+{
+    const QByteArray path = fileNameToBytes(fileName);
+    picture::Read read;
+    if (path.contains('\0')) {
+        read.fault = picture::Fault::unreadable;
+        read.error = EINVAL;
+    } else {
+        read = picture::readViewText(path.constData());
+    }
+    return pictureView(fileName, read, columns, rows);
 }

@@ -2,6 +2,7 @@
 // picture's text entries without decoding its pixels.
 #pragma once
 
+#include "picturereader.h"
 #include "picturescan.h"
 #include "viewstate.h"
 #include "viewtext.h"
@@ -10,35 +11,16 @@
 
 // The view read from a picture, or why there is none.
 struct PictureView {
-    enum class Failure {
-        none,
-        // The file cannot be opened or read: detail holds the reason.
-        unreadable,
-        folder,
-        // A FIFO, a device or a socket, which is refused unread.
-        notRegularFile,
-        // Neither a PNG nor a JPEG picture.
-        notImage,
-        // A PNG or JPEG picture that breaks off or goes wrong before its
-        // pixels: detail says how.
-        damaged,
-        // The picture has no view entry.
-        noView,
-        // The view entry is far longer than a view: textLength bytes.
-        viewTooLong,
-        // The view entry, in detail, does not read as a view that can be
-        // drawn: parse says why.
-        badView,
-    };
-
-    Failure failure = Failure::none;
+    picture::Fault fault = picture::Fault::none;
     QString fileName;
     View view;
+    // The system's reason (unreadable), how the picture is damaged, or the
+    // view text that cannot be drawn (badView).
     QString detail;
     qsizetype textLength = 0;
     ViewParse parse;
 
-    bool ok() const { return failure == Failure::none; }
+    bool ok() const { return fault == picture::Fault::none; }
     // The file's name as messages quote it: escaped, on one line.
     QString shownFileName() const;
     // What is wrong, as one English line naming the file, e.g. "'a.png' is
@@ -52,3 +34,5 @@ struct PictureView {
 // and a FIFO or a device is never opened. Needs no application object.
 PictureView readPictureView(const QString& fileName, int columns = picture::columns,
                             int rows = picture::rows);
+// The same for what a picture's reader read before its pixels.
+PictureView pictureView(const QString& fileName, const picture::Read& read, int columns, int rows);

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <future>
+#include <optional>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -34,7 +36,7 @@ std::vector<uint32_t> rampPalette()
 
 Render::Render(PassThreads& threads) : m_threads(threads) {}
 
-Render::Outcome Render::run(const RenderJob& job, ByteSink& file,
+Render::Outcome Render::run(const RenderJob& job, Outputs outputs,
                             const std::function<void(int rows)>& progress,
                             const std::atomic<bool>* stop)
 {
@@ -50,11 +52,26 @@ Render::Outcome Render::run(const RenderJob& job, ByteSink& file,
     // The counts of the band being worked out, turned into its levels.
     std::vector<int16_t> counts(size_t(bandRows) * size_t(width));
 
-    PngStream png(file);
-    if (!png.begin(width, height, rampPalette(), pictureTexts(job.view))) {
-        m_error = png.errorString();
-        return Outcome::writeFailed;
+    std::optional<PngStream> png;
+    if (outputs.png) {
+        png.emplace(*outputs.png);
+        if (!png->begin(width, height, rampPalette(), pictureTexts(job.view))) {
+            m_error = png->errorString();
+            return Outcome::writeFailed;
+        }
     }
+    // Writes a band to the outputs; false, with m_error set, if one failed.
+    const auto writeBand = [&](const uint8_t* pixels, int rows) {
+        if (png && !png->writeRows(pixels, rows)) {
+            m_error = png->errorString();
+            return false;
+        }
+        if (outputs.levels && !outputs.levels->writeLevels(pixels, width, rows)) {
+            m_error = outputs.levels->errorString();
+            return false;
+        }
+        return true;
+    };
 
     const Scales scales = scalesOf(job.view, width, height);
     PixelLattice lattice{scales.x, scales.y, job.view.viewLeft, job.view.viewTop, width};
@@ -81,9 +98,17 @@ Render::Outcome Render::run(const RenderJob& job, ByteSink& file,
             outcome = Outcome::writeFailed;
             break;
         }
-        writing = std::async(std::launch::async, [&png, pixels, rows = rowsOf(band)] {
-            return png.writeRows(pixels, rows);
-        });
+        // Where no thread can be started, the band is written here.
+        try {
+            writing = std::async(std::launch::async, [&writeBand, pixels, rows = rowsOf(band)] {
+                return writeBand(pixels, rows);
+            });
+        } catch (const std::system_error&) {
+            if (!writeBand(pixels, rowsOf(band))) {
+                outcome = Outcome::writeFailed;
+                break;
+            }
+        }
         // The rows worked out, which the time their work took goes with.
         if (progress)
             progress(std::min(height, (band + 1) * bandRows));
@@ -91,10 +116,13 @@ Render::Outcome Render::run(const RenderJob& job, ByteSink& file,
     // The last band's write ends before its buffer and the stream go.
     if (!written() && outcome == Outcome::done)
         outcome = Outcome::writeFailed;
-    if (outcome == Outcome::done && !png.finish())
+    if (outcome == Outcome::done && png && !png->finish()) {
+        m_error = png->errorString();
         outcome = Outcome::writeFailed;
-    if (outcome == Outcome::writeFailed)
-        m_error = png.errorString();
+    }
+    // A write given up for the stop is the stop's.
+    if (outcome == Outcome::writeFailed && stop && stop->load(std::memory_order_relaxed))
+        outcome = Outcome::stopped;
     if (outcome == Outcome::done && progress)
         progress(height);
     return outcome;

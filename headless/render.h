@@ -11,9 +11,20 @@
 #include <QString>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 
 class ByteSink;
+
+// Where a render's pixels go beside or instead of a PNG: each band's rows of
+// palette indices (the ramp's levels), in order, on the render's writer.
+class LevelSink {
+public:
+    virtual ~LevelSink() = default;
+    // False on failure; errorString() then says why.
+    virtual bool writeLevels(const uint8_t* levels, int width, int rows) = 0;
+    virtual QString errorString() const = 0;
+};
 
 struct RenderJob {
     View view;
@@ -27,7 +38,7 @@ public:
         done,
         // The stop flag was raised.
         stopped,
-        // A write to the file failed: errorString() says why.
+        // A write to an output failed: errorString() says why.
         writeFailed,
     };
 
@@ -38,12 +49,19 @@ public:
     // loaded), and is coloured as a pass colours it.
     explicit Render(PassThreads& threads);
 
-    // Writes the picture of job as a PNG with the text entries of a saved
-    // picture to file, which must be open; committing it is the caller's.
-    // After each band, progress (if set) is called with the number of rows
-    // worked out so far, on the calling thread. A raised stop flag ends the
-    // render within a block of pixels.
-    Outcome run(const RenderJob& job, ByteSink& file,
+    // Where the picture goes: a PNG with the text entries of a saved
+    // picture into png, which must be open (committing it is the caller's),
+    // and the levels into levels; either may be left out.
+    struct Outputs {
+        ByteSink* png = nullptr;
+        LevelSink* levels = nullptr;
+    };
+
+    // Draws the picture of job into outputs. After each band, progress (if
+    // set) is called with the number of rows worked out so far, on the
+    // calling thread. A raised stop flag ends the render within a block of
+    // pixels.
+    Outcome run(const RenderJob& job, Outputs outputs,
                 const std::function<void(int rows)>& progress = {},
                 const std::atomic<bool>* stop = nullptr);
 

@@ -35,7 +35,7 @@ int runRender(int argc, char* argv[], const CommandLine& commandLine)
         if (progress.shown() && !stopFlag())
             progress.setWork(WorkEstimate::sample(job, threads));
         outcome = render.run(
-            job, file, [&](int rows) { progress.update(rows); }, &stopFlag());
+            job, {.png = &file}, [&](int rows) { progress.update(rows); }, &stopFlag());
         const bool written = outcome == Render::Outcome::done && file.commit();
         if (written)
             progress.finish(job.height);

@@ -1,74 +1,69 @@
-// A video made by ffmpeg from PNG frames: each frame is decoded on a thread
-// of the encoder's and piped into ffmpeg as raw RGB, while the next one is
-// made. ffmpeg writes a temporary file beside the video, which takes the
-// video's name only when ffmpeg has finished it.
+// A video made by ffmpeg from rows of pixels piped into it as raw RGB: the
+// levels of a render as it makes them, or the rows of frames read back. The
+// video is written as --render writes a picture: to a temporary file beside
+// it that takes its name only when ffmpeg has finished it and it holds
+// something, so that an earlier video stays as it was until then.
 #pragma once
 
-#include <QByteArray>
+#include "atomicfile.h"
+#include "childprocess.h"
+#include "render.h"
+
 #include <QString>
 
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <thread>
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <vector>
 
-#include <sys/types.h>
-
-class VideoEncoder {
+class VideoEncoder : public LevelSink {
 public:
     // Whether fileName names a video: it ends in .mp4, .mkv or .webm.
     static bool isVideo(const QString& fileName);
     // ffmpeg's path on PATH, or empty.
     static QString findFfmpeg();
+    // Why fileName's codec cannot take frames of width x height pixels (both
+    // even), or nothing.
+    static std::optional<QString> sizeRefusal(const QString& fileName, int width, int height);
 
-    // A video of width x height pixels (both even) at fps frames a second.
-    VideoEncoder(QString fileName, int width, int height, double fps);
-    // Cancels a video that was not finished.
-    ~VideoEncoder();
+    // A video of width x height pixels at fps frames a second; a raised stop
+    // ends every wait on ffmpeg within a tenth of a second.
+    VideoEncoder(const QString& fileName, int width, int height, double fps,
+                 const std::atomic<bool>* stop);
     VideoEncoder(const VideoEncoder&) = delete;
     VideoEncoder& operator=(const VideoEncoder&) = delete;
 
-    // Creates the temporary file beside the video: false if the folder takes
-    // no file.
-    bool createFile();
-    // Starts ffmpeg, found at program, writing into the temporary file.
+    // Opens the video's temporary file: why it cannot be written, or nothing.
+    std::optional<QString> open();
+    // Starts ffmpeg, found at program, writing the temporary file.
     bool start(const QString& program);
-    // Hands on the next frame, a PNG of the video's size named name, once
-    // fewer than two wait; false once the encoder has failed.
-    bool addFrame(QByteArray png, const QString& name);
-    // Waits for every frame to be encoded and for ffmpeg to end, and gives
-    // the file the video's name. False if anything failed.
+    // Hands on rows of RGB pixels, width * 3 bytes each, from the top.
+    bool writeRows(const uint8_t* rgb, int rows);
+    // The same from a render's levels.
+    bool writeLevels(const uint8_t* levels, int width, int rows) override;
+    // Waits for ffmpeg to end, and gives the file the video's name if ffmpeg
+    // succeeded and wrote something. False if anything failed or the stop
+    // was raised (stopped() then).
     bool finish();
+    bool stopped() const { return m_stop && m_stop->load(); }
     // Stops ffmpeg and removes the temporary file.
     void cancel();
 
     // After a call that returned false: why, in one line.
-    const QString& errorString() const { return m_error; }
+    QString errorString() const override { return m_error; }
 
 private:
-    struct Frame {
-        QByteArray png;
-        QString name;
-    };
-    void feed();
-    bool pipeFrame(const Frame& frame);
     bool fail(const QString& error);
-    bool endFfmpeg();
 
-    QString m_fileName;
-    QString m_temporary;
+    AtomicFile m_file;
     int m_width;
     int m_height;
     double m_fps;
-    pid_t m_ffmpeg = -1;
-    int m_input = -1;
-    FILE* m_ffmpegErrors = nullptr;
-    std::thread m_feeder;
-
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<Frame> m_frames;
-    bool m_closed = false;
-    bool m_failed = false;
+    const std::atomic<bool>* m_stop;
+    ChildProcess m_ffmpeg;
+    bool m_started = false;
+    std::array<uint8_t, 3 * 256> m_rgbOfLevel;
+    std::vector<uint8_t> m_rgb;
     QString m_error;
 };

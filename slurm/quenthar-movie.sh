@@ -6,22 +6,25 @@
 # again after a failure or a cancel: the frames already there are kept.
 #
 # Usage: quenthar-movie.sh [--tasks K] [--cpus C] [--wait] FRAMES VIDEO
-#            --frames N [--from A] --to B [--size WxH] [--fps F]
+#            [--from A] --to B [--size WxH] [--fps F] [--seconds S | --frames N]
 #
 #   FRAMES     the folder of the frames, on a file system every node shares
 #   VIDEO      the video to make, ending in .mp4, .mkv or .webm
-#   --tasks K  the array's tasks, each rendering N / K frames (default 4)
+#   --tasks K  the array's tasks, each rendering its share of the frames
+#              (default 4, at most one a frame)
 #   --cpus C   the cores of each task, rendering on as many threads (default 1)
 #   --wait     waits until the video is made, and fails if it is not
-#   the rest   Quenthar's options of the movie, --frames among them
+#   the rest   Quenthar's options of the movie
 #
-# Quenthar is the program on PATH, or the one that QUENTHAR names. sbatch
-# takes its other settings from the environment, e.g. SBATCH_PARTITION,
-# SBATCH_ACCOUNT or SBATCH_TIMELIMIT.
+# Quenthar checks the movie's options before anything is submitted (--movie
+# ... --check), and every task and the join get them in full as it prints
+# them, views as numbers. Quenthar is the program on PATH, or the one that
+# QUENTHAR names. sbatch takes its other settings from the environment, e.g.
+# SBATCH_PARTITION, SBATCH_ACCOUNT or SBATCH_TIMELIMIT.
 set -euo pipefail
 
 usage() {
-    sed -n '2,/^set /s/^# \{0,1\}//p' "$0" >&2
+    sed -n '2,/^set /s/^# \{0,1\}//p' "$0" | sed '$d' >&2
     exit 2
 }
 
@@ -39,21 +42,17 @@ render-slice)
     task=${SLURM_ARRAY_TASK_ID:?not run as a task of a Slurm array}
     first=$((task * frames / tasks))
     last=$(((task + 1) * frames / tasks - 1))
-    if [ "$first" -gt "$last" ]; then
-        echo "task $task of $tasks: no frames"
-        exit 0
-    fi
     echo "task $task of $tasks: frames $first-$last on $(hostname)"
-    exec "$program" --movie "$folder" --frames "$frames" --frame-range "$first-$last" \
+    exec "$program" --movie "$folder" --frame-range "$first-$last" \
         --threads "${SLURM_CPUS_PER_TASK:-1}" --quiet "$@"
     ;;
 join)
     # The last job: every frame into the video.
     shift
-    program=$1 folder=$2 video=$3 frames=$4
-    shift 4
-    echo "joining $frames frames into $video"
-    exec "$program" --movie "$video" --frames-from "$folder" --frames "$frames" --quiet "$@"
+    program=$1 folder=$2 video=$3
+    shift 3
+    echo "joining the frames of $folder into $video"
+    exec "$program" --movie "$video" --frames-from "$folder" --quiet "$@"
     ;;
 esac
 
@@ -71,36 +70,38 @@ done
 folder=$(realpath -m -- "$1")
 video=$(realpath -m -- "$2")
 shift 2
-[[ $tasks =~ ^[1-9][0-9]*$ ]] || fail "--tasks takes a whole number above 0, not '$tasks'"
-[[ $cpus =~ ^[1-9][0-9]*$ ]] || fail "--cpus takes a whole number above 0, not '$cpus'"
-
-# The movie's options go to every task, but --frames, which the tasks take
-# apart to find their slices, and --fps, which only the video needs.
-frames= fps=()
-options=()
-while [ $# -gt 0 ]; do
-    case $1 in
-    --frames) frames=${2:-}; shift 2 || usage ;;
-    --frames=*) frames=${1#--frames=}; shift ;;
-    --fps) fps=(--fps "${2:-}"); shift 2 || usage ;;
-    --fps=*) fps=("$1"); shift ;;
-    --quiet) shift ;; # the tasks are quiet anyway
-    --seconds* | --frame-range* | --frames-from* | --movie* | --threads*)
-        fail "${1%%=*} is set by this script: give the movie's length as --frames N" ;;
-    *) options+=("$1"); shift ;;
-    esac
+# Decimal, and short enough for the shell's arithmetic.
+[[ $tasks =~ ^[0-9]{1,7}$ ]] && [ $((10#$tasks)) -ge 1 ] ||
+    fail "--tasks takes a whole number from 1 to the movie's frames, not '$tasks'"
+[[ $cpus =~ ^[0-9]{1,4}$ ]] && [ $((10#$cpus)) -ge 1 ] ||
+    fail "--cpus takes a whole number from 1 to 9999, not '$cpus'"
+tasks=$((10#$tasks)) cpus=$((10#$cpus))
+for option in "$@"; do
+    if [[ $option =~ ^--?(movie|frames-from|frame-range|threads|quiet|check)(=|$) ]]; then
+        fail "${option%%=*} is set by this script"
+    fi
 done
-[[ $frames =~ ^[0-9]+$ ]] || fail "give the movie's length as --frames N"
 
 program=$(command -v "${QUENTHAR:-Quenthar}") || fail "Quenthar is not on PATH: set QUENTHAR to the program"
 script=$(realpath -- "$0")
 
+# The movie as Quenthar reads it, and the join it will make of the frames:
+# refused here, before anything runs, if either would be.
+movie=$("$program" --movie "$folder" --check "$@") || exit 2
+mapfile -t movie <<<"$movie"
+"$program" --movie "$video" --frames-from "$folder" --check "${movie[@]}" >/dev/null || exit 2
+frames=
+for option in "${movie[@]}"; do
+    case $option in --frames=*) frames=${option#--frames=} ;; esac
+done
+[ "$tasks" -le "$frames" ] || fail "--tasks takes a whole number from 1 to the movie's $frames frames, not $tasks"
+
 mkdir -p -- "$folder"
 array=$(sbatch --parsable --job-name=quenthar-movie --array="0-$((tasks - 1))" \
     --cpus-per-task="$cpus" "$script" render-slice "$tasks" "$frames" "$program" "$folder" \
-    "${options[@]}")
+    "${movie[@]}")
 array=${array%%;*}
 echo "rendering: job $array, $tasks tasks into $folder"
 echo "joining: a job after job $array into $video"
 sbatch --parsable "${wait[@]}" --job-name=quenthar-movie-join --dependency="afterok:$array" \
-    --kill-on-invalid-dep=yes "$script" join "$program" "$folder" "$video" "$frames" "${fps[@]}"
+    --kill-on-invalid-dep=yes "$script" join "$program" "$folder" "$video" "${movie[@]}"

@@ -60,9 +60,11 @@ inline void start(QProcess& process, const QString& program, const QStringList& 
     QVERIFY(process.waitForStarted());
 }
 
-inline Outcome run(const QStringList& arguments, const QString& program = quenthar())
+inline Outcome run(const QStringList& arguments, const QString& program = quenthar(),
+                   const QProcessEnvironment& environment = noDisplay())
 {
     QProcess process;
+    process.setProcessEnvironment(environment);
     start(process, program, arguments);
     return finish(process);
 }
@@ -83,17 +85,26 @@ inline bool refusedWith(const Outcome& outcome, const QString& line)
            outcome.err.contains(line.toUtf8());
 }
 
+// Whether a program's peak memory is its own: a sanitizer's shadow memory
+// comes on top.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+inline constexpr bool memoryMeasured = false;
+#else
+inline constexpr bool memoryMeasured = true;
+#endif
+
 // The program's run and its peak resident memory in KiB, as GNU time
 // measures it: getrusage would count the suite's own, which a child's peak
 // starts from.
-inline Outcome runMeasured(const QStringList& arguments, long& peakKiB)
+inline Outcome runMeasured(const QStringList& arguments, long& peakKiB,
+                           const QProcessEnvironment& environment = noDisplay())
 {
     QTemporaryFile peak;
     if (!peak.open())
         return {};
     const Outcome outcome =
         run(QStringList{"-q", "-f", "%M", "-o", peak.fileName(), quenthar()} + arguments,
-            QStringLiteral("/usr/bin/time"));
+            QStringLiteral("/usr/bin/time"), environment);
     peakKiB = peak.readAll().trimmed().toLong();
     return outcome;
 }

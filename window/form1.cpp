@@ -1,9 +1,10 @@
 // The window, its controls and the procedures that belong to the window alone:
-// the About box, Exit and closing.
+// the About box, the keys' box, Exit and closing.
 #include "form1.h"
 
 #include "accessibility.h"
 #include "fittedtext.h"
+#include "keytable.h"
 #include "picturebox.h"
 #include "pictureframe.h"
 #include "picturescan.h"
@@ -12,6 +13,7 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -27,6 +29,7 @@ const QString Form1::secondCornerText = QStringLiteral(
     "Kliknite še enkrat za povečanje ali pritisnite desno tipko na miški za prekinitev.");
 const QString Form1::aboutText =
     QStringLiteral("Verzija 1.0.054058\r\nUstvaril Brellow\r\nhttps://www.brellow.example/");
+const QString Form1::keysTitle = QStringLiteral("Tipke in miška");
 
 namespace {
 
@@ -39,11 +42,18 @@ QRect twipRect(int left, int top, int width, int height)
     return {left / twips, top / twips, width / twips, height / twips};
 }
 
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, QRect geometry)
+// A button, its tooltip saying what it does and where the keys are told (a
+// screen reader reads it as the button's description).
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& text, QRect geometry,
+                        const QString& does)
 {
     auto* button = new CaptionButton(text, parent);
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(geometry);
+    button->setToolTip(
+        QStringLiteral("%1\n%2: %3")
+            .arg(does, Form1::keysTitle,
+                 QKeySequence(QKeySequence::HelpContents).toString(QKeySequence::NativeText)));
     button->setAutoDefault(false);
     button->setDefault(false);
     return button;
@@ -85,7 +95,8 @@ void Form1::createControls()
     auto* border = new PictureFrame(pb, this);
     border->stackUnder(pb);
 
-    draw = makeButton(this, "draw", QStringLiteral("Začni risati"), twipRect(120, 7560, 1815, 615));
+    draw = makeButton(this, "draw", QStringLiteral("Začni risati"), twipRect(120, 7560, 1815, 615),
+                      QStringLiteral("Nariše pogled; slika se med risanjem postopoma izostri."));
 
     backupPic = new PictureBox(this);
     backupPic->setObjectName(QStringLiteral("backupPic"));
@@ -93,9 +104,11 @@ void Form1::createControls()
     backupPic->setFocusPolicy(Qt::NoFocus);
     backupPic->hide();
 
-    restart = makeButton(this, "restart", QStringLiteral("Nazaj na začetek"),
-                         twipRect(2040, 7560, 1815, 615));
-    sstop = makeButton(this, "sstop", QStringLiteral("Ustavi"), twipRect(3960, 7560, 1815, 615));
+    restart =
+        makeButton(this, "restart", QStringLiteral("Nazaj na začetek"),
+                   twipRect(2040, 7560, 1815, 615), QStringLiteral("Spet nariše začetni pogled."));
+    sstop = makeButton(this, "sstop", QStringLiteral("Ustavi"), twipRect(3960, 7560, 1815, 615),
+                       QStringLiteral("Ustavi risanje; kar je narisano, ostane."));
     sstop->setEnabled(false);
 
     Label1 = new StatusLabel(startText, this);
@@ -108,9 +121,11 @@ void Form1::createControls()
     Label1->setFocusPolicy(Qt::NoFocus);
 
     Command1 = makeButton(this, "Command1", QStringLiteral("O programu..."),
-                          twipRect(6000, 7560, 1815, 615));
+                          twipRect(6000, 7560, 1815, 615),
+                          QStringLiteral("Pokaže verzijo programa in kdo ga je ustvaril."));
     Command2 =
-        makeButton(this, "Command2", QStringLiteral("Izhod"), twipRect(7920, 7560, 1815, 615));
+        makeButton(this, "Command2", QStringLiteral("Izhod"), twipRect(7920, 7560, 1815, 615),
+                   QStringLiteral("Takoj konča program, tudi med risanjem."));
 
     auto* Line1 = new QFrame(this);
     Line1->setObjectName(QStringLiteral("Line1"));
@@ -142,6 +157,43 @@ void Form1::Command1_Click()
                     QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
     box.exec();
+}
+
+namespace {
+
+// The table of keys as the box shows it: a row for each key, under its
+// group's heading, one line each, so that the box is as wide as its longest.
+QString keysText()
+{
+    const auto html = [](const char* text) { return QString::fromUtf8(text).toHtmlEscaped(); };
+    QString text = QStringLiteral("<table cellspacing=\"0\" cellpadding=\"2\">");
+    for (const keytable::Group& group : keytable::groups) {
+        text += QStringLiteral("<tr><td colspan=\"2\" style=\"padding-top: 8px\"><b>%1</b></td>"
+                               "</tr>")
+                    .arg(html(group.sloveneHeading));
+        for (const keytable::Key& key : group.keys)
+            text += QStringLiteral("<tr><td style=\"white-space: pre; padding-right: 12px\">%1</td>"
+                                   "<td style=\"white-space: pre\">%2</td></tr>")
+                        .arg(html(key.slovene), html(key.sloveneText));
+    }
+    return text + QStringLiteral("</table>");
+}
+
+} // namespace
+
+void Form1::showKeys()
+{
+    if (!m_keysBox) {
+        m_keysBox =
+            new QMessageBox(QMessageBox::Information, keysTitle, keysText(), QMessageBox::Ok, this);
+        m_keysBox->setAttribute(Qt::WA_DeleteOnClose);
+        m_keysBox->setTextFormat(Qt::RichText);
+    }
+    // Window-modal and not run in an event loop of its own, so that a pass
+    // that shows it goes on drawing.
+    m_keysBox->open();
+    m_keysBox->raise();
+    m_keysBox->activateWindow();
 }
 
 // An error, in the window's one error box: plain text, since what it quotes

@@ -2,19 +2,21 @@
 //
 // Form1 is written in four files, by the part of the window each holds:
 //   form1.cpp        the window, its controls and their wiring, and the
-//                    procedures of the window alone: About, Exit, closing;
+//                    procedures of the window alone: About, the keys' box,
+//                    Exit, closing;
 //   drawing.cpp      start-up, the drawing pass, stop and restart;
 //   zoom.cpp         the zoom selection: corners, rubber band, cancel;
 //   viewactions.cpp  the window's commands, each a QAction with its standard
 //                    key, and the wheel and the extra mouse buttons: save,
-//                    copy, back, forward, zoom steps, open; and showing a view
-//                    given from outside.
+//                    copy, back, forward, zoom steps, open, the keys' box; and
+//                    showing a view given from outside.
 // The arithmetic they use lives in core/: the picture's size and the scan
 // order, the scales and the zoom's view, the colours, the pass's threads, the
 // view as text and the list of views. A saved picture's view is read back by
 // headless/pictureview.h. Here beside the window: the picture file and the
 // clipboard and their dialogs (picturefile.h), the refusal of a picture
-// whose view cannot be opened (pictureopen.h).
+// whose view cannot be opened (pictureopen.h), the table of keys that the
+// keys' box and the manual page list (keytable.h).
 #pragma once
 
 #include "enginebinding.h"
@@ -31,6 +33,7 @@
 
 class QAction;
 class QLabel;
+class QMessageBox;
 class QPushButton;
 class PictureBox;
 
@@ -61,6 +64,8 @@ public:
     static const QString selectText;
     static const QString secondCornerText;
     static const QString aboutText;
+    // The title of the box of F1, which lists the keys and the mouse's actions.
+    static const QString keysTitle;
     // What the user is told when a selection is refused.
     static const QString pointTooFarText;
     static QString refusalText(Zoom::Outcome outcome);
@@ -109,6 +114,11 @@ public slots:
     // be drawn is shown in a message box, and nothing changes. Returns
     // whether the view was shown.
     bool openPictureFile(const QString& fileName);
+    // Shows the keys and the mouse's actions in a box, at any time. The box
+    // does not block: a pass goes on drawing behind it, and a first corner
+    // stays placed. While it is open, the window takes no input; a second
+    // call brings the same box to the front.
+    void showKeys();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -162,6 +172,7 @@ private:
     QAction* forwardAction = nullptr;
     QAction* zoomInAction = nullptr;
     QAction* zoomOutAction = nullptr;
+    QPointer<QMessageBox> m_keysBox;
     // The wheel's rotation towards the next notch, in eighths of a degree.
     int m_wheel = 0;
 

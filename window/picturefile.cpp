@@ -18,6 +18,9 @@ namespace picturefile {
 
 namespace {
 
+// The folder of the file last chosen in a dialog; empty before the first.
+QString lastFolder;
+
 QImage withTexts(const QImage& image, const View& view, bool finished)
 {
     QImage picture = image;
@@ -30,6 +33,8 @@ QImage withTexts(const QImage& image, const View& view, bool finished)
 
 QString startFolder()
 {
+    if (!lastFolder.isEmpty() && QFileInfo(lastFolder).isDir())
+        return lastFolder;
     const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
     if (!pictures.isEmpty() && QFileInfo(pictures).isDir())
         return pictures;
@@ -48,14 +53,16 @@ QString proposedName(const QString& folder)
 
 namespace {
 
-// The desktop's dialog for a picture to save or open, in the pictures
-// folder, PNG first.
+// The desktop's dialog for a picture to save (PNG first) or open (PNG or
+// JPEG, the pictures that hold a view), in startFolder().
 QString askPicture(QWidget* parent, const QString& title, QFileDialog::AcceptMode mode)
 {
     QFileDialog dialog(parent, title);
     dialog.setAcceptMode(mode);
-    dialog.setNameFilters(
-        {QStringLiteral("Slike PNG (*.png)"), QStringLiteral("Vse datoteke (*)")});
+    dialog.setNameFilters({mode == QFileDialog::AcceptSave
+                               ? QStringLiteral("Slike PNG (*.png)")
+                               : QStringLiteral("Slike (*.png *.jpg *.jpeg)"),
+                           QStringLiteral("Vse datoteke (*)")});
     const QString folder = startFolder();
     dialog.setDirectory(folder);
     if (mode == QFileDialog::AcceptSave) {
@@ -67,7 +74,9 @@ QString askPicture(QWidget* parent, const QString& title, QFileDialog::AcceptMod
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    return dialog.selectedFiles().constFirst();
+    const QString chosen = dialog.selectedFiles().constFirst();
+    lastFolder = QFileInfo(chosen).absolutePath();
+    return chosen;
 }
 
 } // namespace

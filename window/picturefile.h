@@ -11,7 +11,9 @@ class QWidget;
 
 namespace picturefile {
 
-// The folder a save starts in: the user's pictures folder, or else home.
+// The folder the save and open dialogs start in: the folder of the file last
+// chosen in either while the program runs, if it is still there; else the
+// user's pictures folder, or else home. Nothing of it is kept in settings.
 QString startFolder();
 
 // A short file name that no file in folder has yet: "quenthar-1.png",
@@ -23,8 +25,8 @@ QString proposedName(const QString& folder);
 // ".png". Empty if the user cancels.
 QString askSaveName(QWidget* parent);
 
-// Asks for a picture to open in the desktop's open dialog, starting in
-// startFolder(). Empty if the user cancels.
+// Asks for a picture to open, PNG or JPEG, in the desktop's open dialog,
+// starting in startFolder(). Empty if the user cancels.
 QString askOpenName(QWidget* parent);
 
 // Writes image to fileName in the format its suffix names (PNG without a

@@ -10,32 +10,32 @@ namespace pictureopen {
 QString refusalText(const PictureView& picture)
 {
     QString why;
-    switch (picture.failure) {
-    case PictureView::Failure::none:
+    switch (picture.fault) {
+    case picture::Fault::none:
         return {};
-    case PictureView::Failure::unreadable:
+    case picture::Fault::unreadable:
         why = QStringLiteral("datoteke ni mogoče prebrati: %1").arg(shownText(picture.detail));
         break;
-    case PictureView::Failure::folder:
+    case picture::Fault::folder:
         why = QStringLiteral("datoteke ni mogoče prebrati: to je mapa.");
         break;
-    case PictureView::Failure::notRegularFile:
+    case picture::Fault::notRegularFile:
         why = QStringLiteral("datoteke ni mogoče prebrati: to ni navadna datoteka.");
         break;
-    case PictureView::Failure::notImage:
+    case picture::Fault::notPicture:
         why = QStringLiteral("datoteka ni slika PNG ali JPEG.");
         break;
-    case PictureView::Failure::damaged:
+    case picture::Fault::damaged:
         why = QStringLiteral("slike ni mogoče prebrati: %1").arg(shownText(picture.detail));
         break;
-    case PictureView::Failure::noView:
+    case picture::Fault::noView:
         why = QStringLiteral("v sliki ni zapisanega pogleda; to ni slika, ki jo je shranil "
                              "Quenthar.");
         break;
-    case PictureView::Failure::viewTooLong:
+    case picture::Fault::viewTooLong:
         why = QStringLiteral("zapisani pogled je predolg, da bi bil pogled.");
         break;
-    case PictureView::Failure::badView:
+    case picture::Fault::badView:
         why = QStringLiteral("zapisanega pogleda »%1« ni mogoče narisati.")
                   .arg(shownText(picture.detail));
         break;

@@ -1,6 +1,7 @@
 // The window's commands: save and copy the picture that stands, step back and
 // forward through the views drawn, zoom by steps with the keys and the wheel,
-// open a saved picture's view; and showing a view given from outside.
+// open a saved picture's view, show the keys; and showing a view given from
+// outside.
 #include "form1.h"
 
 #include "outsidetext.h"
@@ -33,6 +34,8 @@ void Form1::createCommands()
     forwardAction = command(QKeySequence::Forward, &Form1::forwardView);
     zoomInAction = command(QKeySequence::ZoomIn, [this] { zoomByKey(true); });
     zoomOutAction = command(QKeySequence::ZoomOut, [this] { zoomByKey(false); });
+    // Always enabled: the box of the keys may show at any time.
+    command(QKeySequence::HelpContents, &Form1::showKeys);
     connect(pb, &PictureBox::wheelTurned, this, &Form1::wheelTurned);
     connect(pb, &PictureBox::historyButtonReleased, this, [this](bool forward) {
         if (forward ? forwardAction->isEnabled() : backAction->isEnabled())

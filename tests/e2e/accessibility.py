@@ -24,6 +24,8 @@ START_TEXT = ("Kliknite gumb \"Začni risati\" in po risanju izberite območje z
               "približanje.")
 SELECT_TEXT = "Kliknite enkrat, prestavite miško in kliknite še enkrat za izbiro."
 BUTTONS = ("Začni risati", "Nazaj na začetek", "Ustavi", "O programu...", "Izhod")
+KEYS_TITLE = "Tipke in miška"
+KEYS_HINT = f"{KEYS_TITLE}: F1"
 DEFAULT_VIEW = "levo −1,5, zgoraj −1,5, širina 3, višina 3"
 # A zoom from the keyboard cursor's start, the centre, to pixel (480, 360),
 # three quarters of the way across and down.
@@ -125,10 +127,13 @@ def run_accessible(suite, app):
 
     buttons = {b.name: b for b in descendants(window, pyatspi.ROLE_PUSH_BUTTON)}
     check(sorted(buttons) == sorted(BUTTONS), f"buttons {sorted(buttons)}")
+    # Each button's description, its tooltip, tells where the keys are.
+    untold = [b.name for b in buttons.values() if not b.description.endswith(KEYS_HINT)]
+    check(not untold, f"buttons not telling of {KEYS_HINT!r}: {untold}")
     status = descendants(window, pyatspi.ROLE_STATUS_BAR)
     check(len(status) == 1 and status[0].name == START_TEXT,
           f"status line: {[s.name for s in status]}")
-    suite.step("the five buttons and the status line")
+    suite.step("the five buttons, described, and the status line")
 
     # A pass announces its start and its end; the end is heard with its text.
     announcements.clear()
@@ -158,13 +163,18 @@ def run_accessible(suite, app):
     check(button_names(about) == ["V redu"], f"the About box's buttons: {button_names(about)}")
     press(push_buttons(about)[0])
     app.wait(lambda: not top_level(application, "O programu"), SHORT, "the About box closed")
+    app.keys("F1")
+    keys = app.wait(lambda: top_level(application, KEYS_TITLE), SHORT, "the box of the keys")
+    check(button_names(keys) == ["V redu"], f"the keys' box's buttons: {button_names(keys)}")
+    press(push_buttons(keys)[0])
+    app.wait(lambda: not top_level(application, KEYS_TITLE), SHORT, "the keys' box closed")
     app.keys("ctrl+s")
     dialog = app.wait(lambda: top_level(application, "Shrani sliko"), SHORT, "the save dialog")
     names = button_names(dialog)
     check({"Shrani", "Prekliči"} <= set(names), f"the save dialog's buttons: {names}")
     press(next(b for b in push_buttons(dialog) if b.name == "Prekliči"))
     app.wait(lambda: not top_level(application, "Shrani sliko"), SHORT, "the save dialog closed")
-    suite.step("the About box and the save dialog in Slovene")
+    suite.step("the About box, the keys' box and the save dialog in Slovene")
 
     press(buttons["Izhod"])
     check((status := app.exit_status("Izhod")) == 0, f"exit status {status} after Izhod")

@@ -1,11 +1,12 @@
-// Feeds arbitrary bytes to the reader of a saved picture's view text, as a
-// file gives them, and the text found to parseView, as readPictureView does.
+// Feeds arbitrary bytes to the reader of a saved picture or a frame, as a
+// file gives them: the text found to parseView, as readPictureView does, and
+// a PNG's rows to its end, as a movie reads its frames back.
 // Each PNG chunk's checksum is made right first, so that changed bytes reach
 // the texts instead of stopping at a checksum. The reader must end on every
 // input without a fault, a leak or a large allocation (the run's
 // -malloc_limit_mb), and keep its promises: a text found is at most
 // longestView bytes, a refused one longer; memory has no file's refusals.
-#include "picturetext.h"
+#include "picturereader.h"
 #include "viewtext.h"
 
 #include <zlib.h>
@@ -51,26 +52,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     std::vector<unsigned char> bytes(data, data + size);
     fixChecksums(bytes);
-    picturetext::MemorySource source(bytes.data(), bytes.size());
-    const picturetext::Result result = picturetext::readViewText(source);
-    switch (result.outcome) {
-    case picturetext::Outcome::found:
-        check(result.text.size() <= picturetext::longestView, "found a text too long");
-        parseView(result.text);
+    picture::MemorySource source(bytes.data(), bytes.size());
+    picture::Reader reader(source);
+    const picture::Read result = reader.begin();
+    switch (result.fault) {
+    case picture::Fault::none:
+        check(result.view.size() <= picture::longestView, "found a text too long");
+        parseView(result.view);
         break;
-    case picturetext::Outcome::tooLong:
-        check(result.length > picturetext::longestView, "refused a text short enough");
+    case picture::Fault::viewTooLong:
+        check(result.length > picture::longestView, "refused a text short enough");
         break;
-    case picturetext::Outcome::damaged:
+    case picture::Fault::damaged:
         check(!result.detail.empty(), "says nothing of the damage");
         break;
-    case picturetext::Outcome::notPicture:
-    case picturetext::Outcome::noView:
+    case picture::Fault::notPicture:
+    case picture::Fault::noView:
         break;
-    case picturetext::Outcome::unreadable:
-    case picturetext::Outcome::folder:
-    case picturetext::Outcome::notRegularFile:
-        check(false, "refused memory as a file");
+    case picture::Fault::unreadable:
+    case picture::Fault::folder:
+    case picture::Fault::notRegularFile:
+    case picture::Fault::badView:
+        check(false, "refused memory as a file, or judged a view");
+    }
+    // A PNG's rows, read to its end in bounded time and memory.
+    if (result.width > 0 && result.width <= 1 << 16) {
+        std::vector<uint8_t> row(size_t(result.width) * 3);
+        bool read = true;
+        for (int y = 0; y < result.height && read; ++y)
+            read = reader.readRow(row.data());
+        if (read)
+            reader.finish();
     }
     return 0;
 }

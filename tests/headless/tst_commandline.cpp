@@ -61,7 +61,7 @@ private slots:
         row("seconds and frames",
             {"--movie", "out", "--to", "1,2,3,4", "--seconds", "2", "--frames", "60"},
             Outcome::Error);
-        row("join with a view", {"--movie", "a.mp4", "--frames-from", "f", "--to", "1,2,3,4"},
+        row("join a range", {"--movie", "a.mp4", "--frames-from", "f", "--frame-range", "0-1"},
             Outcome::Error);
         for (const char* size :
              {"0x480", "640x-1", "16385x1", "640", "640x", "x480", "ax4", "640x480x2", "6e2x480"})

@@ -1,6 +1,7 @@
 // --movie: the path between two views, frames equal to --render's, resuming
 // and slicing a movie, the video made by ffmpeg and its failures, and bad
 // input, all run from outside as a user runs them.
+#include "hostilepictures.h"
 #include "moviepath.h"
 #include "program.h"
 #include "viewtext.h"
@@ -8,6 +9,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -18,6 +20,7 @@
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <csignal>
@@ -172,7 +175,7 @@ private slots:
 
     // Slices rendered apart make the same frames as the whole; a second run
     // keeps the whole frames of the movie and renders the rest: missing, cut
-    // short, or of another view. An interrupt leaves only whole frames.
+    // short, or not a picture at all. An interrupt leaves only whole frames.
     void resumeAndSlices()
     {
         QTemporaryDir folder;
@@ -186,7 +189,7 @@ private slots:
         const auto path = [&](int frame) { return QDir(sliced).filePath(frameName(frame)); };
         QVERIFY(QFile::remove(path(3)));
         writeFile(path(7), contents(path(7)).chopped(20));
-        QVERIFY(QFile::remove(path(9)) && QFile::copy(path(8), path(9)));
+        writeFile(path(9), "not a picture");
         QMap<int, ino_t> inodes;
         for (int frame = 0; frame < frames; ++frame)
             inodes[frame] = inode(path(frame));
@@ -278,53 +281,244 @@ private slots:
                  QStringList({"joined-" + name, name}));
     }
 
-    // Without ffmpeg, with an ffmpeg that fails, and when interrupted, a
-    // video is not made: one line, and an earlier video as it was, with no
-    // temporary file left.
-    void videoFailures()
+    // Whatever ffmpeg does (missing, failing, writing nothing, flooding its
+    // stderr, hanging until a signal comes), a video is not made: one line
+    // saying why, or the end by the signal within a second or two, in a few
+    // MiB; an earlier video stays as it was and no temporary file is left.
+    void hostileFfmpegs_data()
     {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<bool>("join");
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("missing") << QByteArray() << false << 0 << "ffmpeg is not on PATH";
+        QTest::newRow("failing") << QByteArray("head -c 1000 >/dev/null; echo 'Unknown encoder' "
+                                               ">&2; echo 'fake ffmpeg: no such codec' >&2; exit 3")
+                                 << false << 0
+                                 << "ffmpeg failed (status 3): fake ffmpeg: no such codec";
+        QTest::newRow("writing nothing")
+            << QByteArray("cat >/dev/null") << true << 0 << "ffmpeg wrote nothing";
+        QTest::newRow("flooding stderr")
+            << QByteArray("cat >/dev/null; yes noise | head -c 300000000 >&2; echo 'its reason' "
+                          ">&2; exit 3")
+            << true << 0 << "ffmpeg failed (status 3): its reason";
+        for (const int signal : {SIGINT, SIGTERM})
+            QTest::addRow("hanging, signal %d", signal)
+                << QByteArray("exec sleep 100000") << true << signal << QString();
+        // The real one, while it encodes a longer movie.
+        QTest::newRow("ffmpeg, SIGINT")
+            << QByteArray("exec ffmpeg \"$@\"") << false << SIGINT << QString();
+    }
+    void hostileFfmpegs()
+    {
+        QFETCH(QByteArray, script);
+        QFETCH(bool, join);
+        QFETCH(int, signal);
+        QFETCH(QString, line);
         QTemporaryDir folder;
-        const QString video = folder.filePath(QStringLiteral("zoom.mp4"));
-        const QByteArray earlier = "an earlier video";
-        writeFile(video, earlier);
-        const QString bin = folder.filePath(QStringLiteral("bin"));
-        QVERIFY(QDir().mkdir(bin));
-        const auto runWithPath = [&](const QString& path, const QStringList& arguments) {
+        const QDir dir(folder.path());
+        QCOMPARE(run(movie(dir.filePath(QStringLiteral("frames")))).status, 0);
+        const QString video = dir.filePath(QStringLiteral("zoom.mp4"));
+        writeFile(video, "an earlier video");
+        QVERIFY(dir.mkdir(QStringLiteral("bin")));
+        if (!script.isEmpty()) {
+            const QString fake = dir.filePath(QStringLiteral("bin/ffmpeg"));
+            writeFile(fake, "#!/bin/sh\n" + script + '\n');
+            QVERIFY(QFile::setPermissions(fake, QFile::ReadOwner | QFile::ExeOwner));
+        }
+        QProcessEnvironment environment = noDisplay();
+        environment.insert(QStringLiteral("PATH"),
+                           dir.filePath(QStringLiteral("bin")) +
+                               (script.isEmpty() ? QString() : QStringLiteral(":/usr/bin:/bin")));
+        if (script.startsWith("exec /usr/bin/ffmpeg") &&
+            QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
+            QSKIP("ffmpeg is not installed");
+        const QStringList arguments =
+            join ? QStringList{"--movie", video, "--frames-from", dir.filePath("frames")}
+            : signal
+                ? QStringList{"--movie", video, "--to", "0.21,-0.51,0.01,0.01", "--frames", "100"}
+                : movie(video);
+        const auto before = tree(folder.path());
+        if (signal != 0) {
             QProcess process;
-            QProcessEnvironment environment = noDisplay();
-            environment.insert(QStringLiteral("PATH"), path);
             process.setProcessEnvironment(environment);
             start(process, quenthar(), arguments);
-            return finish(process);
-        };
-        Outcome outcome = runWithPath(bin, movie(video));
-        QCOMPARE(outcome.status, 1);
-        QVERIFY2(outcome.oneLine() && outcome.err.contains("ffmpeg is not on PATH"),
-                 outcome.err.constData());
-
-        const QString fake = QDir(bin).filePath(QStringLiteral("ffmpeg"));
-        writeFile(fake, "#!/bin/sh\nhead -c 1000 >/dev/null\necho 'Unknown encoder' >&2\n"
-                        "echo 'fake ffmpeg: no such codec' >&2\nexit 3\n");
-        QVERIFY(QFile::setPermissions(fake, QFile::ReadOwner | QFile::ExeOwner));
-        outcome = runWithPath(bin + QStringLiteral(":/usr/bin:/bin"), movie(video));
-        QCOMPARE(outcome.status, 1);
-        QVERIFY2(outcome.oneLine() &&
-                     outcome.err.contains("ffmpeg failed (status 3): fake ffmpeg: no such codec"),
-                 outcome.err.constData());
-
-        if (!QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty()) {
-            QProcess process;
-            start(process, quenthar(),
-                  {"--movie", video, "--to", "0.21,-0.51,0.01,0.01", "--size", "640x480",
-                   "--frames", "100"});
             QTest::qWait(1000);
-            ::kill(pid_t(process.processId()), SIGINT);
+            ::kill(pid_t(process.processId()), signal);
+            QElapsedTimer timer;
+            timer.start();
             QVERIFY(finish(process).crashed);
+            QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+        } else {
+            long peakKiB = 0;
+            const Outcome outcome = runMeasured(arguments, peakKiB, environment);
+            QCOMPARE(outcome.status, 1);
+            QVERIFY2(outcome.oneLine() && outcome.err.contains(line.toUtf8()),
+                     outcome.err.constData());
+            QVERIFY2(!memoryMeasured || peakKiB < 100 << 10, qPrintable(QString::number(peakKiB)));
         }
-        QCOMPARE(tree(folder.path()),
-                 (QMap<QString, QByteArray>{{"bin", digest({})},
-                                            {"bin/ffmpeg", digest(contents(fake))},
-                                            {"zoom.mp4", digest(earlier)}}));
+        QCOMPARE(tree(folder.path()), before);
+    }
+
+    // Frames that are not this movie's are left alone, each refused in one
+    // line: a symbolic link in a frame's place (its target is not written),
+    // another movie's frame, a join of two movies' frames, and leftovers of a
+    // movie of another count, told apart by their names. A frame padded to a
+    // gigabyte is joined in a few MiB.
+    void hostileFrames()
+    {
+        QTemporaryDir folder;
+        const QString bin = folder.filePath(QStringLiteral("bin"));
+        QVERIFY(QDir().mkdir(bin));
+        // An ffmpeg that writes a video of its own.
+        const QString fake = bin + QStringLiteral("/ffmpeg");
+        writeFile(fake, "#!/bin/sh\nfor a; do out=$a; done\ncat >/dev/null\n"
+                        "echo video >\"${out#file:}\"\n");
+        QVERIFY(QFile::setPermissions(fake, QFile::ReadOwner | QFile::ExeOwner));
+        const Outcome outcome = runShell(folder.path(), R"sh(
+            PATH=$PWD/bin:$PATH
+            m() { out=$1; shift; "$0" --movie "$out" --size 64x48 --frames 12 --quiet "$@"; }
+            join() { "$0" --movie "$1.mp4" --frames-from "$@" --quiet; echo "$1 $?"; }
+            m movie --to "$1" && m other --to -1,-1,0.5,0.5 || exit
+            mkdir link; echo thesis >thesis.txt; ln -s ../thesis.txt link/frame-05.png
+            m link --to "$1"; echo "link $? $(cat thesis.txt)"
+            m movie --to -1,-1,0.5,0.5 --frame-range 3-5; echo "another $?"
+            cp -r movie mixed; cp other/frame-04.png mixed; join mixed
+            cp -r movie left; for i in 0 1 2 3 4 5 6 7 8 9; do cp other/frame-00.png left/frame-$i.png; done
+            join left; join left --frames 12
+            cp -r movie padded; truncate -s 1G padded/frame-06.png
+            /usr/bin/time -f %M -o peak "$0" --movie padded.mp4 --frames-from padded; echo "padded $? $(cat peak)"
+        )sh",
+                                         {viewText(dense)});
+        const QList<QByteArray> lines = outcome.out.split('\n');
+        QCOMPARE(lines.mid(0, 5),
+                 (QByteArrayList{"link 2 thesis", "another 2", "mixed 2", "left 2", "left 0"}));
+        const QByteArrayList padded = lines.value(5).split(' ');
+        QCOMPARE(padded.mid(0, 2), (QByteArrayList{"padded", "0"}));
+        QVERIFY2(!memoryMeasured || padded.value(2).toLong() < 100 << 10, lines[5].constData());
+        for (const char* line :
+             {"'link/frame-05.png' is not a regular file",
+              "'movie/frame-03.png' is not this "
+              "movie's frame 3",
+              "'mixed/frame-04.png' is not a frame of the movie from -1.5,-1.5,3,3 to",
+              "'left' holds the frames of 2 movies, frame-0.png to frame-9.png and frame-00.png "
+              "to frame-11.png: give --frames"})
+            QVERIFY2(outcome.err.contains(line), outcome.err.constData());
+    }
+
+    // A frame whose texts would take gigabytes to read (990 zTXt chunks of
+    // 7.9 MB each, 7.6 MB of file) is read no further than its first: the
+    // movie draws it again, the join refuses it, both at once.
+    void pngBombFrame()
+    {
+        QTemporaryDir folder;
+        const QString frames = folder.filePath(QStringLiteral("frames"));
+        QCOMPARE(run(movie(frames)).status, 0);
+        const QString first = QDir(frames).filePath(frameName(0));
+        const QByteArray whole = contents(first);
+        QByteArray text(7900000, 'a');
+        uLongf size = compressBound(uLong(text.size()));
+        QByteArray packed(qsizetype(size), '\0');
+        QCOMPARE(compress2(reinterpret_cast<Bytef*>(packed.data()), &size,
+                           reinterpret_cast<const Bytef*>(text.constData()), uLong(text.size()), 9),
+                 Z_OK);
+        const QByteArray bomb =
+            hostile::chunk("zTXt", QByteArray("Comment\0\0", 9) + packed.left(qsizetype(size)));
+        // After the signature and the header.
+        writeFile(first, whole.left(33) + bomb.repeated(990) + whole.mid(33));
+        QElapsedTimer timer;
+        timer.start();
+        const Outcome joined =
+            run({"--movie", folder.filePath(QStringLiteral("zoom.mp4")), "--frames-from", frames});
+        QVERIFY2(refusedWith(joined, "cannot read the frame"), joined.err.constData());
+        QCOMPARE(run(movie(frames)).status, 0);
+        QCOMPARE(contents(first), whole);
+        QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+    }
+
+    // A video takes the place of a file as --render does, and only where
+    // --render would: a read-only file and a FIFO are refused, a private file
+    // stays private, and a symbolic link stays a link to the video. Run as
+    // nobody where the suite runs as root, to whom no file is read-only.
+    void videoTargets()
+    {
+        QTemporaryDir folder;
+        QVERIFY(QFile::setPermissions(folder.path(), QFile::Permissions(0x7777)));
+        const QString bin = folder.filePath(QStringLiteral("bin"));
+        QVERIFY(QDir().mkdir(bin));
+        const QString fake = bin + QStringLiteral("/ffmpeg");
+        writeFile(fake, "#!/bin/sh\nfor a; do out=$a; done\ncat >/dev/null\n"
+                        "echo video >\"${out#file:}\"\n");
+        QVERIFY(QFile::setPermissions(fake, QFile::Permissions(0x7555)));
+        const char* script = R"sh(
+            cd "$1" && PATH=$PWD/bin:$PATH || exit
+            v() { "$0" --movie "$1" --to "$3" --size 64x48 --frames 12 --quiet; echo "$1 $?"; }
+            echo old >ro.mp4; chmod 0444 ro.mp4; v ro.mp4 "$@"
+            echo old >priv.mp4; chmod 0600 priv.mp4; v priv.mp4 "$@"; stat -c %a priv.mp4
+            echo old >target.mp4; ln -s target.mp4 link.mp4; v link.mp4 "$@"
+            [ -L link.mp4 ] && cat target.mp4
+            mkfifo ff.mp4; v ff.mp4 "$@"
+            ls -A | grep '^\.')sh";
+        const QStringList arguments = {"-c", QString::fromLatin1(script), quenthar(), folder.path(),
+                                       viewText(dense)};
+        const Outcome outcome = ::geteuid() == 0
+                                    ? run(QStringList{"-u", "nobody", "--", "/bin/sh"} + arguments,
+                                          QStringLiteral("runuser"))
+                                    : run(arguments, QStringLiteral("/bin/sh"));
+        QVERIFY2(outcome.out == "ro.mp4 2\npriv.mp4 0\n600\nlink.mp4 0\nvideo\nff.mp4 2\n",
+                 outcome.out + outcome.err);
+        QVERIFY2(outcome.err.contains("cannot write 'ro.mp4': Permission denied") &&
+                     outcome.err.contains("cannot write 'ff.mp4': it is not a regular file"),
+                 outcome.err.constData());
+    }
+
+    // Where the system gives no more threads or memory, a command goes on
+    // with the threads it has, or ends in one line with status 1: never an
+    // abort, never a temporary file left.
+    void scarceSystem()
+    {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+        QSKIP("a sanitizer's own memory does not fit under a limit");
+#endif
+        QTemporaryDir folder;
+        const Outcome outcome = runShell(folder.path(), R"sh(
+            (ulimit -v 2000000; "$0" --render threads.png --threads 256); echo "$?"
+            "$0" --movie frames --to "$1" --size 64x48 --frames 12 --quiet || exit
+            for out in movie zoom.mp4; do
+                (ulimit -v 100000; "$0" --movie $out --to "$1" --size 64x48 --frames 12 --threads 64)
+                echo "$?"
+            done
+            (ulimit -v 100000; "$0" --movie joined.mp4 --frames-from frames --threads 64); echo "$?"
+            ls -A | grep '^\.'
+        )sh",
+                                         {viewText(dense)});
+        const QByteArrayList statuses = outcome.out.trimmed().split('\n');
+        QCOMPARE(statuses.size(), 4);
+        QCOMPARE(statuses[0], "0");
+        const qsizetype failed = statuses.count("1");
+        QCOMPARE(failed + statuses.count("0"), 4);
+        QCOMPARE(outcome.err.count('\n'), failed);
+        QCOMPARE(outcome.err.count("Quenthar: "), failed);
+    }
+
+    // With /tmp read-only, a video is made all the same: nothing of it goes
+    // there.
+    void videoWithoutTmp()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
+            QSKIP("ffmpeg is not installed");
+        QTemporaryDir folder(QDir::home().filePath(QStringLiteral("movie-XXXXXX")));
+        const QString frames = folder.filePath(QStringLiteral("frames"));
+        QCOMPARE(run(movie(frames)).status, 0);
+        const Outcome outcome =
+            run({"-m", "sh", "-c", "mount -t tmpfs -o ro tmpfs /tmp || exit 77; exec \"$@\"", "sh",
+                 quenthar(), "--movie", folder.filePath(QStringLiteral("zoom.webm")),
+                 "--frames-from", frames},
+                QStringLiteral("unshare"));
+        if (outcome.status == 77 || outcome.err.contains("unshare failed"))
+            QSKIP("no mount namespace of its own can be made here");
+        QCOMPARE(outcome.err, QByteArray());
+        QCOMPARE(outcome.status, 0);
     }
 
     // Each is refused in one line with status 2, and nothing is written.
@@ -366,6 +560,12 @@ private slots:
             "must be even, not 63x48");
         row("video range", {"--movie", "out.mp4", "--to", to, "--frame-range", "0-1"},
             "--frame-range renders frames into a folder");
+        row("video name too long", {"--movie", QString(252, 'v') + ".mp4", "--to", to},
+            "File name too long");
+        row("H.264 too large", {"--movie", "out.mkv", "--to", to, "--size", "16384x16384"},
+            "an H.264 video's frames hold at most 139,264 blocks");
+        row("VP9 too large", {"--movie", "out.webm", "--to", to, "--size", "8192x8192"},
+            "a VP9 video's frames hold at most 35,651,584 pixels");
         row("join a gap", {"--movie", "out.mp4", "--frames-from", "gap"},
             "'gap' lacks the frame frame-1.png of 3");
         row("join nothing", {"--movie", "out.mp4", "--frames-from", "gap/none", "--frames", "2"},

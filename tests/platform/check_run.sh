@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Usage: check_run.sh SOURCE_DIR
 # "./quenthar.sh run" in a fresh copy of the project builds only what running
-# needs, the program and its engine, and hands its arguments to the program.
+# needs, the program and its engine, and the manual page, and hands its
+# arguments to the program; started again, it prints nothing of its own.
 # Prints how long the build took.
 set -uo pipefail
 source "$(dirname "$0")/../checks.sh"
@@ -23,6 +24,10 @@ check "it ends with the program's status 0" test "$status" -eq 0
 check "the program prints its version" grep -qx 'Quenthar [0-9.]*' <<<"$(tail -n 1 <<<"$output")"
 check "the program and the engine are built" \
     test -x "$copy/build/bin/Quenthar" -a -f "$copy/build/bin/libengine.so"
-check "no test suite, benchmark or manual page is built" \
-    test -z "$(find "$copy/build" \( -name 'tst_*' -o -name 'quenthar_bench' -o -name 'Quenthar.1' \) -type f)"
+check "the manual page is built" grep -q '^\.TH "Quenthar" "1"' "$copy/build/packaging/Quenthar.1"
+check "no test suite or benchmark is built" \
+    test -z "$(find "$copy/build" \( -name 'tst_*' -o -name 'quenthar_bench' \) -type f)"
+again=$(cd "$copy" && env -u DISPLAY -u WAYLAND_DISPLAY ./quenthar.sh run --version 2>&1)
+only_version() { [[ $1 =~ ^Quenthar\ [0-9.]+$ ]]; }
+check "started again, it prints the version and nothing else" only_version "$again"
 finish

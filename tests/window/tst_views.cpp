@@ -308,7 +308,7 @@ private slots:
             QCOMPARE(saved.convertToFormat(QImage::Format_RGB32), w.backupPic()->image());
         const PictureView opened = readPictureView(path);
         if (format == "bmp") {
-            QCOMPARE(opened.failure, PictureView::Failure::notImage);
+            QCOMPARE(opened.fault, picture::Fault::notPicture);
         } else {
             QVERIFY2(opened.ok(), qPrintable(opened.reason()));
             QVERIFY(sameBits(opened.view, view));
@@ -489,9 +489,10 @@ private slots:
                     dialog->selectFile(saved);
                     static_cast<QDialog*>(dialog)->accept();
                 });
+                const QString start = QDir(picturefile::startFolder()).absolutePath();
                 w.key(QKeySequence::Open);
                 QCOMPARE(dialogs.opened, 1);
-                QCOMPARE(folder, QDir(picturefile::startFolder()).absolutePath());
+                QCOMPARE(folder, start);
             }
             QVERIFY(sameBits(w.form->view(), view));
             QCOMPARE(w.mode(), 0);
@@ -501,6 +502,36 @@ private slots:
             QVERIFY(sameBits(w.form->view(), View{}));
             QCOMPARE(w.form->history().size(), size_t(2));
         }
+    }
+
+    // The save and open dialogs start in the folder of the file last chosen
+    // in either, and in the pictures folder again once that folder is gone.
+    // The open dialog offers the pictures that hold a view, PNG and JPEG.
+    void dialogsStartInTheFolderLastChosen()
+    {
+        QTemporaryDir first, second;
+        const QString opened = second.filePath(QStringLiteral("opened.png"));
+        Drawn w;
+        QVERIFY(w.form->savePictureAs(opened));
+        QStringList chosen{first.filePath(QStringLiteral("saved.png")), opened,
+                           second.filePath(QStringLiteral("saved.png"))};
+        QStringList started, openFilters;
+        FileDialogs dialogs([&](QFileDialog* dialog) {
+            started << dialog->directory().absolutePath();
+            if (dialog->acceptMode() == QFileDialog::AcceptOpen)
+                openFilters = dialog->nameFilters();
+            dialog->selectFile(chosen.takeFirst());
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        for (const auto key : {QKeySequence::Save, QKeySequence::Open, QKeySequence::Save})
+            w.key(key);
+        QCOMPARE(dialogs.opened, 3);
+        QCOMPARE(started.mid(1), (QStringList{first.path(), second.path()}));
+        QCOMPARE(openFilters, (QStringList{QStringLiteral("Slike (*.png *.jpg *.jpeg)"),
+                                           QStringLiteral("Vse datoteke (*)")}));
+        QVERIFY(second.remove());
+        QCOMPARE(picturefile::startFolder(),
+                 QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
     }
 
     // A file with no view that can be drawn is refused at once in a message

@@ -1,8 +1,11 @@
-// The window as it opens, its keyboard order and the About box.
+// The window as it opens, its keyboard order, the About box and the box of
+// the keys.
 #include "identity.h"
+#include "keytable.h"
 #include "probe.h"
 #include "slovene.h"
 
+#include <QFile>
 #include <QFileDialog>
 #include <QFrame>
 #include <QIcon>
@@ -162,6 +165,76 @@ private slots:
         QCOMPARE(w.mode(), -1);
     }
 
+    // F1 shows every key and mouse action of the table with what it does, in
+    // a box that leaves the window as it was.
+    void keysBoxListsTheTable()
+    {
+        Driven w;
+        w.key(QKeySequence::HelpContents);
+        auto* box = keysBox();
+        QVERIFY(box);
+        QCOMPARE(box->windowTitle(), QStringLiteral("Tipke in miška"));
+        const QString text = box->text();
+        const auto html = [](const char* text) { return QString::fromUtf8(text).toHtmlEscaped(); };
+        for (const keytable::Group& group : keytable::groups) {
+            QVERIFY2(text.contains(html(group.sloveneHeading)), group.sloveneHeading);
+            for (const keytable::Key& key : group.keys) {
+                QVERIFY2(text.contains(html(key.slovene)), key.slovene);
+                QVERIFY2(text.contains(html(key.sloveneText)), key.sloveneText);
+            }
+        }
+        box->accept();
+        QCOMPARE(w.mode(), -1);
+        QCOMPARE(w.label(), startText);
+    }
+
+    // The box opened during a pass does not hold it up: the pass draws on to
+    // its end behind it. With a first corner placed, the corner stays.
+    void keysBoxLeavesPassAndCornerAlone()
+    {
+        Driven w;
+        w.form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.form.get()));
+        bool shownDuringPass = false;
+        whenEventsRun([&] {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+            shownDuringPass = keysBox() && w.mode() == -2;
+        });
+        w.form->draw_Click();
+        QVERIFY(shownDuringPass);
+        QCOMPARE(w.probe.calls(), 307200);
+        QCOMPARE(w.mode(), 0);
+        keysBox()->accept();
+
+        w.release(1, 3000, 3000);
+        w.key(QKeySequence::HelpContents);
+        QVERIFY(keysBox());
+        keysBox()->accept();
+        QCOMPARE(w.mode(), 1);
+        QCOMPARE(w.label(), secondCornerText);
+        w.probe.reset();
+        w.release(1, 6000, 6000);
+        QCOMPARE(w.probe.calls(), 307200);
+    }
+
+    // The manual page's KEYS section, written at build time, names every key
+    // of the table.
+    void manualPageListsEveryKey()
+    {
+        QFile page(QStringLiteral(QUENTHAR_MANUAL_PAGE));
+        QVERIFY2(page.open(QIODevice::ReadOnly), qPrintable(page.fileName()));
+        const QString keys = QString::fromUtf8(page.readAll())
+                                 .section(QStringLiteral("\n.SH KEYS\n"), 1)
+                                 .section(QStringLiteral("\n.SH "), 0, 0);
+        QVERIFY(!keys.isEmpty());
+        for (const keytable::Group& group : keytable::groups)
+            for (const keytable::Key& key : group.keys)
+                for (const QString& name :
+                     QString::fromUtf8(key.english).split(QStringLiteral(", ")))
+                    QVERIFY2(keys.contains(QStringLiteral("\\fB%1\\fR").arg(name)),
+                             qPrintable(name));
+    }
+
     // Qt's own boxes and dialogs speak Slovene, their buttons too.
     void qtDialogsSpeakSlovene()
     {
@@ -184,6 +257,14 @@ private slots:
                 buttons << button->text();
         buttons.sort();
         QCOMPARE(buttons, (QStringList{QStringLiteral("&Shrani"), QStringLiteral("Prekliči")}));
+    }
+
+private:
+    // The box of F1, while it is open.
+    static QMessageBox* keysBox()
+    {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        return box && box->windowTitle() == Form1::keysTitle ? box : nullptr;
     }
 };
 

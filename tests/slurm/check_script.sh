@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# The Slurm script before it submits, with an sbatch that records what it is
+# given: the movie's options, as Quenthar reads them, reach the tasks and the
+# join alike; numbers are decimal; and what Quenthar or the join would refuse
+# is refused before anything is submitted.
+set -u
+program=$(realpath -- "$1") script=$(realpath -- "$2")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/bin"
+printf '#!/bin/sh\nprintf "%%s\\n" "$@" >>"$SBATCH_LOG"\necho 7\n' >"$work/bin/sbatch"
+chmod +x "$work/bin/sbatch"
+export PATH=$work/bin:$PATH QUENTHAR=$program SBATCH_LOG=$work/log
+cd "$work"
+failed=0
+to=(--to 0.2,-0.52,0.04,0.03)
+
+# submits LINES... -- ARGUMENTS: submitted, sbatch given each line (a
+# regular expression) as often as its count says, as "2:--fps=60".
+submits() {
+    local expected=()
+    while [ "$1" != -- ]; do expected+=("$1"); shift; done
+    shift
+    rm -f log
+    if ! "$script" "$@" >/dev/null 2>err; then
+        echo "refused: $*: $(cat err)"
+        failed=1
+        return
+    fi
+    for line in "${expected[@]}"; do
+        local count=${line%%:*} pattern=${line#*:}
+        if [ "$(grep -cxE -- "$pattern" log)" != "$count" ]; then
+            echo "after: $*: sbatch did not get $count x '$pattern':"
+            cat log
+            failed=1
+        fi
+    done
+}
+
+# refuses TEXT ARGUMENTS: refused with a line holding TEXT, nothing submitted.
+refuses() {
+    local text=$1
+    shift
+    rm -f log
+    if "$script" "$@" >/dev/null 2>err || [ -e log ] || ! grep -qF -- "$text" err; then
+        echo "not refused before submitting, with '$text': $*: $(cat err)"
+        failed=1
+    fi
+}
+
+submits 2:--fps=60 2:--frames=10 1:--array=0-3 2:--size=64x48 -- \
+    frames v.mp4 "${to[@]}" -fps 60 --frames 010 --size 64x48
+submits 2:--frames=8 1:--array=0-7 -- --tasks 08 frames v.webm "${to[@]}" --frames 08 --size 64x48
+submits '2:--frames=40' '2:--from=-1.5,-1.5,3,3' -- frames v.mkv "${to[@]}" --seconds 2 --fps 20
+refuses "--tasks takes a whole number" --tasks 99999999999999999999 frames v.mp4 "${to[@]}"
+refuses "--tasks takes a whole number from 1 to the movie's 12 frames" --tasks 13 \
+    frames v.mp4 "${to[@]}" --frames 12
+refuses "unknown option '--sise'" frames v.mp4 "${to[@]}" --sise 640x360
+refuses "must be even" frames v.mp4 "${to[@]}" --size 63x48
+refuses "2 to 1000000 frames" frames v.mp4 "${to[@]}" --frames 0
+refuses "OUT must end in .mp4, .mkv or .webm" frames v.avi "${to[@]}"
+refuses "--threads is set by this script" frames v.mp4 "${to[@]}" --threads 4
+exit $failed
