@@ -65,9 +65,9 @@ wine_engine() {
     fi
 }
 
-# Two minutes of fuzzing: the engine, the view as text and the reading of a
-# saved picture's view; prints for each how many inputs it ran and the
-# coverage it reached.
+# Three minutes of fuzzing: the engine, the lane kernel against it, the view
+# as text and the reading of a saved picture's view; prints for each how many
+# inputs it ran and the coverage it reached.
 fuzz_engine() {
     local status=0
     suite fuzz || status=$?
@@ -97,11 +97,13 @@ run)
     exec "$program" "$@"
     ;;
 test)
+    # Highway for arm64, for the lane kernel's check under qemu.
+    enable_architecture arm64 libhwy-dev:arm64
     # Whether Wine can run here at all: the probe program is written into the
     # Windows build's folder, which the tests of that build use too.
     if i386_reason=$(tests/win32/i386-probe.sh build-win32); then
         i386=yes
-        enable_i386
+        enable_architecture i386 wine32
         install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${WINE_PACKAGES[@]}"
     else
         i386=no

@@ -1,12 +1,17 @@
-// The engine over one view in the scan order of a pass, and the hardware's
-// latency bound of its dependency chain.
+// The engine over one view in the scan order of a pass, the lane kernel over
+// the same pixels, and the hardware's latency bound of the engine's
+// dependency chain.
 #include "bench.h"
+#include "lanecounts.h"
 #include "viewmath.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <string>
+#include <vector>
 
 namespace bench {
 
@@ -29,6 +34,23 @@ void engineBenchmark(benchmark::State& state, const NamedView& view)
 {
     for (auto _ : state)
         benchmark::DoNotOptimize(engineScan(view.view));
+}
+
+// The kernel over the view's pixels in runs of 256, the largest blocks that a
+// render's threads take.
+void kernelBenchmark(benchmark::State& state, const NamedView& view)
+{
+    const Scales scales = scalesOf(view.view, picture::columns, picture::rows);
+    const PixelLattice lattice{scales.x, scales.y, view.view.viewLeft, view.view.viewTop,
+                               picture::columns};
+    std::vector<int16_t> counts(picture::pixels);
+    for (auto _ : state) {
+        for (size_t begin = 0; begin < counts.size(); begin += 256)
+            laneCounts(lattice, begin, std::min(counts.size(), begin + 256), counts.data() + begin);
+        benchmark::DoNotOptimize(counts.data());
+    }
+    if (std::accumulate(counts.begin(), counts.end(), int64_t(0)) != countSums[view.name])
+        state.SkipWithError("the kernel's counts are not the engine's");
 }
 
 // With the program's c every orbit escapes sooner or later (even the slowest
@@ -55,6 +77,12 @@ void registerEngineBenchmarks()
         benchmark::RegisterBenchmark((std::string("engine/") + view->name).c_str(), engineBenchmark,
                                      *view)
             ->Iterations(view == &denseView ? 1 : 2)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    for (const NamedView* view : views)
+        benchmark::RegisterBenchmark((std::string("kernel/") + view->name).c_str(), kernelBenchmark,
+                                     *view)
+            ->Iterations(view == &denseView ? 2 : 8)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
     benchmark::RegisterBenchmark("chain", chainBenchmark)

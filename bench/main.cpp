@@ -5,6 +5,7 @@
 #include "bench.h"
 #include "enginebinding.h"
 #include "form1.h"
+#include "lanecounts.h"
 
 #include <benchmark/benchmark.h>
 
@@ -37,7 +38,7 @@ public:
     std::map<std::string, Run> medians;
 };
 
-// The engine, the chain and the pass on one thread are timed by the CPU time
+// The engine, the kernel, the chain and the pass on one thread are timed by the CPU time
 // of the measuring thread: other work on the machine stretches their
 // wall-clock times (shown alongside) but hardly the CPU time of a
 // single-threaded loop. A pass on all cores can only be timed by the wall
@@ -76,6 +77,10 @@ void printSummary(std::map<std::string, benchmark::BenchmarkReporter::Run> media
                     "iteration, %.3g calls/s\n",
                     view->name, engine * 1e3, wall("engine/" + name) * 1e3, sum / picture::pixels,
                     engine * 1e9 / sum, picture::pixels / engine);
+        const double kernel = cpu("kernel/" + name);
+        std::printf("kernel %s on %s: %.2f ms per view (%.2f), %.3g iterations/s per core\n",
+                    view->name, laneTarget(), kernel * 1e3, wall("kernel/" + name) * 1e3,
+                    kernel > 0 ? sum / kernel : 0.0);
         std::printf("pass %s on 1 thread: %.2f ms (%.2f), %.2f ms beyond the engine\n", view->name,
                     pass1 * 1e3, wall("pass/" + name + "/threads:1") * 1e3, (pass1 - engine) * 1e3);
         std::printf("pass %s on %d threads: %.2f ms wall-clock (%.2f ms CPU of all threads), "
@@ -113,12 +118,25 @@ void printSummary(std::map<std::string, benchmark::BenchmarkReporter::Run> media
     std::printf("engine, both views together: %.3f ns per iteration (%.3f of the chain) and "
                 "%.1f ns per call\n",
                 perIterationNs, perIterationNs / chainNs, perCallNs);
+    // The same for the kernel, whose cost per pixel beside its iterations
+    // includes the ends of its runs, where fewer lanes are busy.
+    const double kernelIterationNs =
+        (cpu("kernel/dense") - cpu("kernel/default")) * 1e9 / (sumDense - sumDefault);
+    const double kernelPixelNs =
+        (cpu("kernel/default") * 1e9 - kernelIterationNs * sumDefault) / picture::pixels;
+    std::printf("kernel, both views together: %.3f ns per iteration and %.1f ns per pixel (%.0f "
+                "iterations)\n",
+                kernelIterationNs, kernelPixelNs,
+                kernelIterationNs > 0 ? kernelPixelNs / kernelIterationNs : 0.0);
 
     const auto ratio = [](const char* name, double a, double b) {
         std::printf("ratio %s: %.3f\n", name, a > 0 && b > 0 ? a / b : 0.0);
     };
     ratio("engine/chain default", cpu("engine/default") * 1e9 / sumDefault, chainNs);
     ratio("engine/chain", cpu("engine/dense") * 1e9 / sumDense, chainNs);
+    // The lane kernel against the engine, both on one thread.
+    ratio("kernel/engine default", cpu("kernel/default"), cpu("engine/default"));
+    ratio("kernel/engine dense", cpu("kernel/dense"), cpu("engine/dense"));
     ratio("pass1/engine default", cpu("pass/default/threads:1"), cpu("engine/default"));
     ratio("pass1/engine dense", cpu("pass/dense/threads:1"), cpu("engine/dense"));
     // The pass on all cores against the engine on one thread, both by the
@@ -216,7 +234,7 @@ int main(int argc, char** argv)
     if (benchmark::GetBenchmarkFilter() != ".") {
         benchmark::RunSpecifiedBenchmarks(&reporter);
     } else {
-        benchmark::RunSpecifiedBenchmarks(&reporter, "^(engine|chain|pass|render|movie)/");
+        benchmark::RunSpecifiedBenchmarks(&reporter, "^(engine|kernel|chain|pass|render|movie)/");
         benchmark::RunSpecifiedBenchmarks(&reporter, "^(rubber_band|startup|peak|timeleft)/");
     }
     // Other work on the machine stretches the wall-clock times, of a pass on

@@ -63,7 +63,7 @@ public:
 
 private:
     PassThreads m_threads;
-    Render m_render{engine, m_threads};
+    Render m_render{m_threads};
     AtomicFile m_sink{QStringLiteral("/dev/null")};
     bool m_open = false;
 };
@@ -89,7 +89,7 @@ void timeLeftBenchmark(benchmark::State& state, const NamedView& view, int width
     const RenderJob job{view.view, width, height};
     for (auto _ : state) {
         const Clock::time_point start = Clock::now();
-        const WorkEstimate work = WorkEstimate::sample(engine, job, render.threads());
+        const WorkEstimate work = WorkEstimate::sample(job, render.threads());
         const Clock::time_point begin = Clock::now();
         std::vector<std::pair<double, double>> shown; // elapsed, time left shown
         const auto progress = [&](int rows) {

@@ -1,6 +1,5 @@
 #include "commandrun.h"
 
-#include "enginebinding.h"
 #include "localfiles.h"
 #include "outsidetext.h"
 #include "printing.h"
@@ -88,15 +87,6 @@ int runCommand(const std::function<int()>& command)
     }
 }
 
-EngineFunction bindEngine(EngineBinding& binding)
-{
-    const EngineFunction engine = binding.resolve();
-    if (!engine)
-        failWith(QStringLiteral("cannot load the function Engine of %1: %2")
-                     .arg(binding.fileName(), binding.errorString()));
-    return engine;
-}
-
 int failWith(const QString& line, int status)
 {
     printErrorLine(line);
@@ -109,20 +99,13 @@ int cannotWrite(const QString& fileName, const QString& reason, int status)
                     status);
 }
 
-int renderEnd(Render::Outcome outcome, const Render& render, const EngineBinding& binding,
-              const QString& fileName, const QString& writeError, bool inPlace)
+int renderEnd(Render::Outcome outcome, const QString& fileName, const QString& writeError)
 {
     switch (outcome) {
     case Render::Outcome::done:
         return 0;
     case Render::Outcome::stopped:
         endByStopSignal();
-    case Render::Outcome::badCount:
-        return failWith(QStringLiteral("%1 returned an invalid count (%2); '%3' %4")
-                            .arg(binding.fileName())
-                            .arg(render.badCount())
-                            .arg(shownText(fileName), inPlace ? QStringLiteral("is incomplete")
-                                                              : QStringLiteral("was not written")));
     case Render::Outcome::writeFailed:
         return cannotWrite(fileName, writeError);
     }

@@ -1,17 +1,14 @@
 // What the commands that run without a window (--render, --movie) share: the
-// standard streams kept open, the stop signals caught, the engine bound, and
-// the end by the signal that stopped them.
+// standard streams kept open, the stop signals caught, and the end by the
+// signal that stopped them.
 #pragma once
 
-#include "engine.h"
 #include "render.h"
 
 #include <QString>
 
 #include <atomic>
 #include <functional>
-
-class EngineBinding;
 
 // Keeps the standard streams open (a closed one would be the descriptor of
 // the next file opened, and a message meant for it would land there), and
@@ -38,9 +35,6 @@ int runCommand(const std::function<int()>& command);
 // Ends the program as the stop signal would have ended it.
 [[noreturn]] void endByStopSignal();
 
-// The engine's function, or nullptr after one line on stderr saying why not.
-EngineFunction bindEngine(EngineBinding& binding);
-
 // Prints "Quenthar: " and line on stderr and returns status.
 int failWith(const QString& line, int status = 1);
 
@@ -49,6 +43,5 @@ int cannotWrite(const QString& fileName, const QString& reason, int status = 1);
 
 // The status of a render into fileName that ended with outcome, after the
 // line that says why; a stop signal ends the program. writeError is why a
-// write failed; inPlace says that what went before a fault is out already.
-int renderEnd(Render::Outcome outcome, const Render& render, const EngineBinding& binding,
-              const QString& fileName, const QString& writeError, bool inPlace = false);
+// write failed.
+int renderEnd(Render::Outcome outcome, const QString& fileName, const QString& writeError);

@@ -2,7 +2,6 @@
 
 #include "commandline.h"
 #include "commandrun.h"
-#include "enginebinding.h"
 #include "localfiles.h"
 #include "movieframes.h"
 #include "moviepath.h"
@@ -18,7 +17,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <map>
-#include <memory>
 #include <set>
 
 #include <sys/stat.h>
@@ -41,25 +39,16 @@ QString viewText(const std::string& view)
     return shownText(QString::fromStdString(view));
 }
 
-// The engine and the threads that every frame is rendered with.
+// The threads that every frame is rendered on.
 struct Renderer {
-    EngineBinding binding;
-    PassThreads threads;
-    std::unique_ptr<Render> render;
+    explicit Renderer(int threadCount) { threads.setThreads(threadCount); }
 
-    bool bind(int threadCount)
-    {
-        const EngineFunction engine = bindEngine(binding);
-        if (!engine)
-            return false;
-        threads.setThreads(threadCount);
-        render = std::make_unique<Render>(engine, threads);
-        return true;
-    }
+    PassThreads threads;
+    Render render{threads};
 
     int failed(Render::Outcome outcome, const QString& fileName, const QString& error)
     {
-        return renderEnd(outcome, *render, binding, fileName, error);
+        return renderEnd(outcome, fileName, error);
     }
 };
 
@@ -134,9 +123,7 @@ int renderFolder(const MovieJob& job, int threadCount)
     if (missing.isEmpty())
         return 0;
 
-    Renderer renderer;
-    if (!renderer.bind(threadCount))
-        return 1;
+    Renderer renderer(threadCount);
     if (const std::optional<QString> error = prepareFolder(job.out))
         return badInput(
             QStringLiteral("cannot write the frames into %1: %2").arg(quoted(job.out), *error));
@@ -146,7 +133,7 @@ int renderFolder(const MovieJob& job, int threadCount)
         const QString fileName = inFolder(job.out, frameFileName(missing[i], job.frames));
         QString error;
         const Render::Outcome outcome = writeFrame(
-            fileName, *renderer.render, frameJob(job, missing[i]),
+            fileName, renderer.render, frameJob(job, missing[i]),
             [&](int rows) { progress.update(int(i), double(rows) / job.height); }, &stopFlag(),
             &error);
         if (outcome != Render::Outcome::done) {
@@ -193,15 +180,13 @@ int finishVideo(VideoEncoder& encoder, const QString& fileName, MovieProgress& p
 
 int renderVideo(const MovieJob& job, int threadCount)
 {
-    Renderer renderer;
-    if (!renderer.bind(threadCount))
-        return 1;
+    Renderer renderer(threadCount);
     VideoEncoder encoder(job.out, job.width, job.height, job.fps, &stopFlag());
     if (const int status = startVideo(encoder, job.out))
         return status;
     MovieProgress progress(job.quiet ? -1 : STDERR_FILENO, job.frames);
     for (int frame = 0; frame < job.frames; ++frame) {
-        const Render::Outcome outcome = renderer.render->run(
+        const Render::Outcome outcome = renderer.render.run(
             frameJob(job, frame), {.levels = &encoder},
             [&](int rows) { progress.update(frame, double(rows) / job.height); }, &stopFlag());
         // A write that failed is ffmpeg's to explain.
@@ -210,7 +195,7 @@ int renderVideo(const MovieJob& job, int threadCount)
         if (outcome != Render::Outcome::done) {
             encoder.cancel();
             progress.stop();
-            return renderer.failed(outcome, job.out, renderer.render->errorString());
+            return renderer.failed(outcome, job.out, renderer.render.errorString());
         }
     }
     return finishVideo(encoder, job.out, progress);
@@ -428,7 +413,8 @@ int checkMovie(const MovieJob& job)
 int runMovie(int argc, char* argv[], const CommandLine& commandLine)
 {
     startCommand();
-    // For the program's folder, where the engine is looked for first.
+    // Qt's set-up of the process: its locale, by which file names are
+    // encoded, and the events of ffmpeg's process.
     const QCoreApplication app(argc, argv);
     const MovieJob& job = commandLine.movieJob();
     if (job.check)

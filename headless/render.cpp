@@ -2,6 +2,7 @@
 
 #include "bytesink.h"
 #include "colourramp.h"
+#include "lanecounts.h"
 #include "pngstream.h"
 #include "viewmath.h"
 #include "viewtext.h"
@@ -33,15 +34,12 @@ std::vector<uint32_t> rampPalette()
 
 } // namespace
 
-Render::Render(EngineFunction engine, PassThreads& threads) : m_engine(engine), m_threads(threads)
-{
-}
+Render::Render(PassThreads& threads) : m_threads(threads) {}
 
 Render::Outcome Render::run(const RenderJob& job, Outputs outputs,
                             const std::function<void(int rows)>& progress,
                             const std::atomic<bool>* stop)
 {
-    m_badCount = 0;
     m_error.clear();
     const int width = job.width;
     const int height = job.height;
@@ -51,6 +49,8 @@ Render::Outcome Render::run(const RenderJob& job, Outputs outputs,
     std::vector<uint8_t> buffers[bandBuffers];
     for (std::vector<uint8_t>& buffer : buffers)
         buffer.resize(size_t(bandRows) * size_t(width));
+    // The counts of the band being worked out, turned into its levels.
+    std::vector<int16_t> counts(size_t(bandRows) * size_t(width));
 
     std::optional<PngStream> png;
     if (outputs.png) {
@@ -74,10 +74,7 @@ Render::Outcome Render::run(const RenderJob& job, Outputs outputs,
     };
 
     const Scales scales = scalesOf(job.view, width, height);
-    const double left = job.view.viewLeft;
-    const double top = job.view.viewTop;
-    const EngineFunction engine = m_engine;
-    std::atomic<bool> badCount{false};
+    PixelLattice lattice{scales.x, scales.y, job.view.viewLeft, job.view.viewTop, width};
     Outcome outcome = Outcome::done;
     // Each band is compressed and written on a thread of its own while the
     // next one is worked out, into the other buffer.
@@ -85,30 +82,14 @@ Render::Outcome Render::run(const RenderJob& job, Outputs outputs,
     const auto written = [&writing] { return !writing.valid() || writing.get(); };
     for (int band = 0; band < bands; ++band) {
         uint8_t* pixels = buffers[band % bandBuffers].data();
-        const int firstRow = band * bandRows;
+        lattice.firstRow = band * bandRows;
         m_threads.forEachBlock(size_t(rowsOf(band)) * size_t(width), [&](size_t begin, size_t end) {
             if (stop && stop->load(std::memory_order_relaxed))
                 return;
-            int col = int(begin % size_t(width));
-            int row = firstRow + int(begin / size_t(width));
-            for (size_t i = begin; i < end; ++i) {
-                const int32_t count = engine(col, row, scales.x, scales.y, left, top);
-                if (!isCount(count)) [[unlikely]] {
-                    if (!badCount.exchange(true))
-                        m_badCount = count;
-                    return;
-                }
-                pixels[i] = levelOf(int16_t(count));
-                if (++col == width) {
-                    col = 0;
-                    ++row;
-                }
-            }
+            laneCounts(lattice, begin, end, counts.data() + begin);
+            for (size_t i = begin; i < end; ++i)
+                pixels[i] = levelOf(counts[i]);
         });
-        if (badCount) {
-            outcome = Outcome::badCount;
-            break;
-        }
         if (stop && stop->load(std::memory_order_relaxed)) {
             outcome = Outcome::stopped;
             break;

@@ -4,7 +4,6 @@
 // so that memory does not grow with the picture's height.
 #pragma once
 
-#include "engine.h"
 #include "passthreads.h"
 #include "picturescan.h"
 #include "viewstate.h"
@@ -39,17 +38,16 @@ public:
         done,
         // The stop flag was raised.
         stopped,
-        // The engine returned a count outside 16 bits: badCount() holds it.
-        badCount,
         // A write to an output failed: errorString() says why.
         writeFailed,
     };
 
     static constexpr int largestSide = 16384;
 
-    // Each pixel is one call of engine with the arguments a pass of the same
-    // size passes, coloured as a pass colours it.
-    Render(EngineFunction engine, PassThreads& threads);
+    // Each pixel gets Engine's count with the arguments a pass of the same
+    // size passes, worked out by the lane kernel (no engine library is
+    // loaded), and is coloured as a pass colours it.
+    explicit Render(PassThreads& threads);
 
     // Where the picture goes: a PNG with the text entries of a saved
     // picture into png, which must be open (committing it is the caller's),
@@ -67,12 +65,9 @@ public:
                 const std::function<void(int rows)>& progress = {},
                 const std::atomic<bool>* stop = nullptr);
 
-    int32_t badCount() const { return m_badCount; }
     const QString& errorString() const { return m_error; }
 
 private:
-    EngineFunction m_engine;
     PassThreads& m_threads;
-    int32_t m_badCount = 0;
     QString m_error;
 };

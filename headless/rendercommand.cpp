@@ -3,7 +3,6 @@
 #include "atomicfile.h"
 #include "commandline.h"
 #include "commandrun.h"
-#include "enginebinding.h"
 #include "passthreads.h"
 #include "progressline.h"
 #include "render.h"
@@ -16,18 +15,13 @@
 int runRender(int argc, char* argv[], const CommandLine& commandLine)
 {
     startCommand();
-    // For the program's folder, where the engine is looked for first.
+    // Qt's set-up of the process: its locale, by which file names are encoded.
     const QCoreApplication app(argc, argv);
-
-    EngineBinding binding;
-    const EngineFunction engine = bindEngine(binding);
-    if (!engine)
-        return 1;
 
     const RenderJob& job = commandLine.renderJob();
     PassThreads threads;
     threads.setThreads(commandLine.threads());
-    Render render(engine, threads);
+    Render render(threads);
     AtomicFile file(commandLine.renderFile());
     // Before the check below: a signal that came before has been seen there.
     setEndAtOnce(file.writesInPlace());
@@ -39,7 +33,7 @@ int runRender(int argc, char* argv[], const CommandLine& commandLine)
         setProgressShown(progress.shown());
         // Only a line that is shown needs the time left, and so the estimate.
         if (progress.shown() && !stopFlag())
-            progress.setWork(WorkEstimate::sample(engine, job, threads));
+            progress.setWork(WorkEstimate::sample(job, threads));
         outcome = render.run(
             job, {.png = &file}, [&](int rows) { progress.update(rows); }, &stopFlag());
         const bool written = outcome == Render::Outcome::done && file.commit();
@@ -52,6 +46,5 @@ int runRender(int argc, char* argv[], const CommandLine& commandLine)
             return cannotWrite(file.fileName(), file.errorString());
     }
     file.discard();
-    return renderEnd(outcome, render, binding, file.fileName(), render.errorString(),
-                     file.writesInPlace());
+    return renderEnd(outcome, file.fileName(), render.errorString());
 }

@@ -4,7 +4,6 @@
 // rows left.
 #pragma once
 
-#include "engine.h"
 #include "passthreads.h"
 #include "render.h"
 
@@ -14,8 +13,8 @@
 class WorkEstimate {
 public:
     // Works out one pixel in about every 256 (one in every 16th column of
-    // every 16th row) with engine, on threads.
-    static WorkEstimate sample(EngineFunction engine, const RenderJob& job, PassThreads& threads);
+    // every 16th row) with the lane kernel, on threads.
+    static WorkEstimate sample(const RenderJob& job, PassThreads& threads);
 
     // The share of the whole work in the first rows rows, 0 to 1.
     double share(int rows) const;

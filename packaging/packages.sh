@@ -3,9 +3,11 @@
 
 # Packages needed to build and run the viewer (scdoc makes the manual page;
 # qt6-wayland is Qt's platform plugin for Wayland sessions; libpng-dev writes
-# the pictures of --render; qt6-translations-l10n holds Qt's own Slovene).
+# the pictures of --render; libhwy-dev is Highway, on which the lane kernel
+# of --render and --movie runs; qt6-translations-l10n holds Qt's own
+# Slovene).
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libegl-dev fonts-dejavu-core
-    scdoc qt6-wayland libpng-dev qt6-translations-l10n)
+    scdoc qt6-wayland libpng-dev libhwy-dev qt6-translations-l10n)
 # Further packages that the test suite needs: the end-to-end suite runs the
 # program in a virtual X server, drives it with xdotool and reads its
 # clipboard with xclip, and runs it once more on Wayland in weston, nested in
@@ -19,12 +21,15 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libegl-d
 # with the accessibility bus and Python's client of it to check the window as
 # a screen reader sees it; GNU time to measure the program's own peak memory;
 # ffmpeg to make a movie's video and ffprobe to count its frames; Slurm and
-# munge for the private one-node cluster that renders a movie as an array job.
+# munge for the private one-node cluster that renders a movie as an array job;
+# the cross compiler for arm64, Highway for arm64 (an arm64 package) and
+# qemu to run the engine and the lane kernel built for arm64.
 TEST_PACKAGES=(python3 xvfb xdotool xclip weston fonts-noto-core fonts-cantarell libbenchmark-dev
     desktop-file-utils appstream man-db
     g++-mingw-w64-i686-win32 clang libclang-rt-14-dev
     dbus at-spi2-core python3-pyatspi time
-    ffmpeg slurm-wlm munge)
+    ffmpeg slurm-wlm munge
+    g++-aarch64-linux-gnu libhwy-dev:arm64 qemu-user)
 # Wine (32-bit, an i386 package) runs engine.dll's test program, only where
 # the kernel executes 32-bit programs.
 WINE_PACKAGES=(wine wine32)
@@ -59,10 +64,11 @@ install_missing() {
     fi
 }
 
-# wine32 comes from Debian's i386 architecture.
-enable_i386() {
-    if ! dpkg --print-foreign-architectures | grep -qx i386; then
-        echo "Adding the i386 architecture for wine32"
-        as_root dpkg --add-architecture i386
+# wine32 comes from Debian's i386 architecture, Highway for arm64 from its
+# arm64 one.
+enable_architecture() {
+    if ! dpkg --print-foreign-architectures | grep -qx "$1"; then
+        echo "Adding the $1 architecture for $2"
+        as_root dpkg --add-architecture "$1"
     fi
 }

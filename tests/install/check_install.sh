@@ -89,8 +89,7 @@ check "an unknown option is refused in one line on stderr, with status 2" \
     test "$status" -eq 2 -a ! -s "$scratch/out" \
     -a "$(cat "$scratch/err")" = "Quenthar: unknown option '--no-such-option' (try 'Quenthar --help')"
 
-# A render needs no display either, and loads the installed engine through
-# the RUNPATH.
+# A render needs no display either, nor the engine.
 status=$(run_status "$scratch/out" "$scratch/err" "${no_display[@]}" "$program" \
     --render "$scratch/render.png" --size 320x200 --view -1,-1,2,2)
 check "--render writes a PNG of the given size with no display, quietly, with status 0" \

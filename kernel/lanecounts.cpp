@@ -1,0 +1,372 @@
+// The lane kernel, compiled once for each instruction set that Highway
+// targets (foreach_target.h includes this file again for each), and the
+// choice among them when the program runs.
+//
+// Each lane runs Engine's loop on one pixel: per test the products x * x and
+// y * y, their sum compared with 4, the product y * x, then y = (yx + yx) +
+// 0.58 and x = (xx - yy) - 0.54, each one binary64 operation rounded on its
+// own. Only Mul, Add, Sub and Div are used, never MulAdd, and the library is
+// built without contraction, so that no target fuses a product into a sum.
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "lanecounts.cpp"
+#include <hwy/foreach_target.h> // IWYU pragma: keep
+
+#include <hwy/highway.h>
+
+#include "lanecounts.h"
+
+#include <algorithm>
+#include <bit>
+#include <limits>
+
+HWY_BEFORE_NAMESPACE();
+namespace lanekernel {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+using D = hn::ScalableTag<double>;
+using DI = hn::RebindToSigned<D>;
+using V = hn::Vec<D>;
+using M = hn::Mask<D>;
+
+constexpr double cReal = 0.54; // subtracted: c = -0.54 + 0.58i
+constexpr double cImag = 0.58;
+constexpr double escapeBound = 4.0;
+constexpr int64_t testCap = 1024;
+// The most lanes of a vector of doubles on any target (SVE's longest).
+constexpr size_t maxLanes = HWY_MAX_BYTES / sizeof(double);
+
+// A lane's pixel: its point, the round of the loop that ran its first test,
+// and its place in the run (-1: none, the lane idles).
+struct Lane {
+    double x;
+    double y;
+    int64_t start;
+    int64_t pixel;
+};
+
+// The run's pixels in order, mapped as Engine maps them.
+class Feed {
+public:
+    Feed(const PixelLattice& lattice, size_t begin, size_t end)
+        : m_lattice(lattice), m_size(end - begin),
+          m_colIndex(int64_t(begin % size_t(lattice.columns))),
+          m_rowIndex(int64_t(begin / size_t(lattice.columns)))
+    {
+    }
+
+    bool empty() const { return m_taken == m_size; }
+
+    // The next pixel, its first test in the round start; false once the run
+    // is out.
+    bool next(Lane& lane, int64_t start)
+    {
+        if (empty())
+            return false;
+        if (m_rowIndex != m_mappedRow) {
+            const auto row = int32_t(m_lattice.firstRow + m_rowIndex * m_lattice.step);
+            m_y = static_cast<double>(row) / m_lattice.scaleY;
+            m_y = m_y + m_lattice.top;
+            m_mappedRow = m_rowIndex;
+        }
+        const auto col = int32_t(m_lattice.firstCol + m_colIndex * m_lattice.step);
+        lane.x = static_cast<double>(col) / m_lattice.scaleX;
+        lane.x = lane.x + m_lattice.left;
+        lane.y = m_y;
+        lane.start = start;
+        lane.pixel = int64_t(m_taken++);
+        if (++m_colIndex == m_lattice.columns) {
+            m_colIndex = 0;
+            ++m_rowIndex;
+        }
+        return true;
+    }
+
+private:
+    const PixelLattice& m_lattice;
+    size_t m_size;
+    size_t m_taken = 0;
+    int64_t m_colIndex;
+    int64_t m_rowIndex;
+    int64_t m_mappedRow = -1;
+    double m_y = 0;
+};
+
+// The lanes still working when the run is out, whose next test would have
+// been in the round paused, handed on as they were: their first test moves
+// on by the rounds they waited.
+class InFlight {
+public:
+    explicit InFlight(int64_t paused) : m_paused(paused) {}
+
+    void add(const Lane& lane) { m_lanes[m_size++] = lane; }
+
+    bool next(Lane& lane, int64_t resumed)
+    {
+        if (m_taken == m_size)
+            return false;
+        lane = m_lanes[m_taken++];
+        lane.start += resumed - m_paused;
+        return true;
+    }
+
+private:
+    int64_t m_paused;
+    Lane m_lanes[4 * maxLanes];
+    size_t m_size = 0;
+    size_t m_taken = 0;
+};
+
+// An idle lane: NaN never escapes, and its last test never comes.
+constexpr Lane idle{std::numeric_limits<double>::quiet_NaN(),
+                    std::numeric_limits<double>::quiet_NaN(),
+                    std::numeric_limits<int64_t>::max() / 2, -1};
+
+// A vector's lanes spelled out while they are handed new pixels.
+struct LaneStore {
+    HWY_ALIGN double x[maxLanes];
+    HWY_ALIGN double y[maxLanes];
+    HWY_ALIGN int64_t start[maxLanes];
+    int64_t pixel[maxLanes];
+
+    LaneStore()
+    {
+        for (size_t i = 0; i < maxLanes; ++i)
+            set(i, idle);
+    }
+    Lane lane(size_t i) const { return {x[i], y[i], start[i], pixel[i]}; }
+    void set(size_t i, const Lane& lane)
+    {
+        x[i] = lane.x;
+        y[i] = lane.y;
+        start[i] = lane.start;
+        pixel[i] = lane.pixel;
+    }
+};
+
+// The lanes of a mask, bit i for lane i.
+HWY_INLINE uint64_t Bits(D d, M mask)
+{
+    uint8_t bytes[(maxLanes + 7) / 8] = {}; // bit i of byte i / 8 for lane i
+    hn::StoreMaskBits(d, mask, bytes);
+    uint64_t bits = 0;
+    for (size_t byte = 0; byte < sizeof bytes; ++byte)
+        bits |= uint64_t(bytes[byte]) << (8 * byte);
+    return bits;
+}
+
+// One test of every lane. Returns the lanes that escaped.
+HWY_INLINE M Test(D d, V& x, V& y)
+{
+    const V xx = hn::Mul(x, x);
+    const V yy = hn::Mul(y, y);
+    const M escaped = hn::Gt(hn::Add(xx, yy), hn::Set(d, escapeBound));
+    const V yx = hn::Mul(y, x);
+    y = hn::Add(hn::Add(yx, yx), hn::Set(d, cImag));
+    x = hn::Sub(hn::Sub(xx, yy), hn::Set(d, cReal));
+    return escaped;
+}
+
+// The lanes whose test in round was their last one: 1024 rounds after their
+// first.
+HWY_INLINE M AtCap(D d, const LaneStore& lanes, int64_t round)
+{
+    const DI di;
+    return hn::RebindMask(d, hn::Eq(hn::Load(di, lanes.start), hn::Set(di, round - (testCap - 1))));
+}
+
+// The round of the next last test among the lanes.
+HWY_INLINE int64_t NextCap(D d, const LaneStore* lanes, size_t vectors)
+{
+    int64_t first = idle.start;
+    for (size_t v = 0; v < vectors; ++v)
+        for (size_t i = 0; i < hn::Lanes(d); ++i)
+            first = std::min(first, lanes[v].start[i]);
+    return first + (testCap - 1);
+}
+
+// Writes out the counts of the lanes whose pixel ended in round and gives
+// them the next lanes from source, whose first test or next one is in the
+// next round. A lane that escaped at its n-th test counts n; one that stayed
+// inside for all 1024 tests counts 1025. nextCap becomes the round of a new
+// lane's last test if that comes first.
+template <class Source>
+HWY_INLINE void Refill(D d, V& x, V& y, M ended, M escaped, LaneStore& lanes, Source& source,
+                       int64_t round, int16_t* counts, size_t& active, int64_t& nextCap)
+{
+    hn::Store(x, d, lanes.x);
+    hn::Store(y, d, lanes.y);
+    const uint64_t escapedBits = Bits(d, escaped);
+    for (uint64_t endedBits = Bits(d, ended); endedBits != 0; endedBits &= endedBits - 1) {
+        const auto i = size_t(std::countr_zero(endedBits));
+        if (lanes.pixel[i] >= 0) {
+            const bool escapedHere = (escapedBits >> i) & 1;
+            counts[lanes.pixel[i]] =
+                int16_t(escapedHere ? round - lanes.start[i] + 1 : testCap + 1);
+            --active;
+        }
+        Lane lane;
+        if (source.next(lane, round + 1)) {
+            ++active;
+            nextCap = std::min(nextCap, lane.start + (testCap - 1));
+        } else {
+            lane = idle;
+        }
+        lanes.set(i, lane);
+    }
+    x = hn::Load(d, lanes.x);
+    y = hn::Load(d, lanes.y);
+}
+
+// The counts of the run's pixels on four vectors at once: their tests are
+// independent, so the processor overlaps them (each test waits for three
+// operations of the one before), and a vector whose lanes are all still
+// inside costs no more than its arithmetic. A lane's test number is the
+// loop's round less the round of its first test, so that only the lanes'
+// escapes are looked at in each round, and the cap only in the rounds where
+// a lane reaches it. Once the run is out, the lanes still working go on in
+// two vectors, so that a few long orbits at the end do not keep four
+// vectors turning.
+void CountRun(const PixelLattice& lattice, size_t begin, size_t end, int16_t* counts)
+{
+    const D d;
+    Feed feed(lattice, begin, end);
+    size_t active = 0;
+    int64_t round = 0;
+    int64_t nextCap = idle.start; // the round of the first last test to come
+    LaneStore lanes[4];
+    // Sizeless on some targets (SVE), vectors cannot be held in an array.
+    V x0 = hn::Zero(d), y0 = x0, x1 = x0, y1 = x0, x2 = x0, y2 = x0, x3 = x0, y3 = x0;
+    const M all = hn::FirstN(d, hn::Lanes(d));
+    const M none = hn::FirstN(d, 0);
+    Refill(d, x0, y0, all, none, lanes[0], feed, round - 1, counts, active, nextCap);
+    Refill(d, x1, y1, all, none, lanes[1], feed, round - 1, counts, active, nextCap);
+    Refill(d, x2, y2, all, none, lanes[2], feed, round - 1, counts, active, nextCap);
+    Refill(d, x3, y3, all, none, lanes[3], feed, round - 1, counts, active, nextCap);
+    for (; !feed.empty(); ++round) {
+        M ended0 = Test(d, x0, y0);
+        M ended1 = Test(d, x1, y1);
+        M ended2 = Test(d, x2, y2);
+        M ended3 = Test(d, x3, y3);
+        const bool cap = round == nextCap;
+        if (HWY_LIKELY(hn::AllFalse(d, hn::Or(hn::Or(ended0, ended1), hn::Or(ended2, ended3))) &&
+                       !cap))
+            continue;
+        const M escaped0 = ended0, escaped1 = ended1, escaped2 = ended2, escaped3 = ended3;
+        if (cap) {
+            ended0 = hn::Or(ended0, AtCap(d, lanes[0], round));
+            ended1 = hn::Or(ended1, AtCap(d, lanes[1], round));
+            ended2 = hn::Or(ended2, AtCap(d, lanes[2], round));
+            ended3 = hn::Or(ended3, AtCap(d, lanes[3], round));
+        }
+        if (!hn::AllFalse(d, ended0))
+            Refill(d, x0, y0, ended0, escaped0, lanes[0], feed, round, counts, active, nextCap);
+        if (!hn::AllFalse(d, ended1))
+            Refill(d, x1, y1, ended1, escaped1, lanes[1], feed, round, counts, active, nextCap);
+        if (!hn::AllFalse(d, ended2))
+            Refill(d, x2, y2, ended2, escaped2, lanes[2], feed, round, counts, active, nextCap);
+        if (!hn::AllFalse(d, ended3))
+            Refill(d, x3, y3, ended3, escaped3, lanes[3], feed, round, counts, active, nextCap);
+        if (cap)
+            nextCap = NextCap(d, lanes, 4);
+    }
+
+    InFlight flight(round);
+    hn::Store(x0, d, lanes[0].x);
+    hn::Store(y0, d, lanes[0].y);
+    hn::Store(x1, d, lanes[1].x);
+    hn::Store(y1, d, lanes[1].y);
+    hn::Store(x2, d, lanes[2].x);
+    hn::Store(y2, d, lanes[2].y);
+    hn::Store(x3, d, lanes[3].x);
+    hn::Store(y3, d, lanes[3].y);
+    for (const LaneStore& vector : lanes)
+        for (size_t i = 0; i < hn::Lanes(d); ++i)
+            if (vector.pixel[i] >= 0)
+                flight.add(vector.lane(i));
+    active = 0;
+    nextCap = idle.start;
+    LaneStore drain[2];
+    Refill(d, x0, y0, all, none, drain[0], flight, round - 1, counts, active, nextCap);
+    Refill(d, x1, y1, all, none, drain[1], flight, round - 1, counts, active, nextCap);
+    for (; active > 0; ++round) {
+        M ended0 = Test(d, x0, y0);
+        M ended1 = Test(d, x1, y1);
+        const bool cap = round == nextCap;
+        if (HWY_LIKELY(hn::AllFalse(d, hn::Or(ended0, ended1)) && !cap))
+            continue;
+        const M escaped0 = ended0, escaped1 = ended1;
+        if (cap) {
+            ended0 = hn::Or(ended0, AtCap(d, drain[0], round));
+            ended1 = hn::Or(ended1, AtCap(d, drain[1], round));
+        }
+        if (!hn::AllFalse(d, ended0))
+            Refill(d, x0, y0, ended0, escaped0, drain[0], flight, round, counts, active, nextCap);
+        if (!hn::AllFalse(d, ended1))
+            Refill(d, x1, y1, ended1, escaped1, drain[1], flight, round, counts, active, nextCap);
+        if (cap)
+            nextCap = NextCap(d, drain, 2);
+    }
+}
+
+int64_t Target()
+{
+    return HWY_TARGET;
+}
+
+} // namespace HWY_NAMESPACE
+} // namespace lanekernel
+HWY_AFTER_NAMESPACE();
+
+#if HWY_ONCE
+
+namespace lanekernel {
+
+HWY_EXPORT(CountRun);
+HWY_EXPORT(Target);
+
+void countRun(const PixelLattice& lattice, size_t begin, size_t end, int16_t* counts)
+{
+    HWY_DYNAMIC_DISPATCH(CountRun)(lattice, begin, end, counts);
+}
+
+int64_t target()
+{
+    return HWY_DYNAMIC_DISPATCH(Target)();
+}
+
+} // namespace lanekernel
+
+void laneCounts(const PixelLattice& lattice, size_t begin, size_t end, int16_t* counts)
+{
+    if (begin < end)
+        lanekernel::countRun(lattice, begin, end, counts);
+}
+
+const char* laneTarget()
+{
+    return hwy::TargetName(lanekernel::target());
+}
+
+std::vector<std::string> laneTargets()
+{
+    std::vector<std::string> names;
+    for (const int64_t target : hwy::SupportedAndGeneratedTargets())
+        names.emplace_back(hwy::TargetName(target));
+    return names;
+}
+
+bool useLaneTarget(const std::string& name)
+{
+    hwy::SetSupportedTargetsForTest(0);
+    if (name.empty())
+        return true;
+    for (const int64_t target : hwy::SupportedAndGeneratedTargets())
+        if (name == hwy::TargetName(target)) {
+            hwy::SetSupportedTargetsForTest(target);
+            return true;
+        }
+    return false;
+}
+
+#endif // HWY_ONCE
