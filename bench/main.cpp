@@ -174,6 +174,12 @@ void printSummary(std::map<std::string, benchmark::BenchmarkReporter::Run> media
                 wall("movie/renders") * 1e3, wall("movie/engine") * 1e3);
     ratio("movie/render", wall("movie/frames"), wall("movie/renders"));
     ratio("movie/engine", wall("movie/frames"), wall("movie/engine"));
+    // Its twin into a video: at most the frames into a folder and their
+    // encoding, ffmpeg's join of those frames.
+    std::printf("video of that movie: %.0f ms; its frames into a folder: %.0f ms, joined by "
+                "ffmpeg: %.0f ms\n",
+                wall("movie/video") * 1e3, wall("movie/frames") * 1e3, wall("movie/join") * 1e3);
+    ratio("video/(frames+join)", wall("movie/video"), wall("movie/frames") + wall("movie/join"));
 }
 
 } // namespace

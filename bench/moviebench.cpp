@@ -1,6 +1,7 @@
 // A short zoom movie: the program's --movie on all cores against the same
 // frames drawn by one --render after another, and against the engine alone
-// over all its pixels on one thread.
+// over all its pixels on one thread; into a video against its frames into a
+// folder and their join.
 #include "bench.h"
 #include "moviepath.h"
 #include "viewmath.h"
@@ -53,14 +54,22 @@ private:
     int m_count = 0;
 };
 
+// The command line of the movie into out, a folder or a video.
+QStringList movieArguments(const QString& out)
+{
+    return {"--movie",  out,
+            "--from",   viewText(frameView(0)),
+            "--to",     viewText(frameView(movieFrames - 1)),
+            "--size",   movieSize,
+            "--frames", QString::number(movieFrames),
+            "--quiet"};
+}
+
 void movieBenchmark(benchmark::State& state)
 {
     Folders folders;
     for (auto _ : state)
-        if (QProcess::execute(quenthar(),
-                              {"--movie", folders.next(), "--from", viewText(frameView(0)), "--to",
-                               viewText(frameView(movieFrames - 1)), "--size", movieSize,
-                               "--frames", QString::number(movieFrames), "--quiet"}) != 0) {
+        if (QProcess::execute(quenthar(), movieArguments(folders.next())) != 0) {
             state.SkipWithError("Quenthar --movie failed");
             break;
         }
@@ -81,6 +90,35 @@ void movieRendersBenchmark(benchmark::State& state)
                 return;
             }
     }
+}
+
+// The movie straight into a video, its rows piped into ffmpeg as they are
+// drawn; and the same frames, drawn into a folder first, joined into one:
+// ffmpeg's own work.
+void movieVideoBenchmark(benchmark::State& state)
+{
+    Folders folders;
+    for (auto _ : state)
+        if (QProcess::execute(quenthar(), movieArguments(folders.next() + ".mp4")) != 0) {
+            state.SkipWithError("Quenthar --movie into a video failed (is ffmpeg installed?)");
+            break;
+        }
+}
+
+void movieJoinBenchmark(benchmark::State& state)
+{
+    Folders folders;
+    const QString frames = folders.next();
+    if (QProcess::execute(quenthar(), movieArguments(frames)) != 0) {
+        state.SkipWithError("Quenthar --movie failed");
+        return;
+    }
+    for (auto _ : state)
+        if (QProcess::execute(quenthar(), {"--movie", folders.next() + ".mp4", "--frames-from",
+                                           frames, "--quiet"}) != 0) {
+            state.SkipWithError("Quenthar --frames-from failed (is ffmpeg installed?)");
+            break;
+        }
 }
 
 void movieEngineBenchmark(benchmark::State& state)
@@ -113,7 +151,9 @@ void registerMovieBenchmarks()
     using Function = void (*)(benchmark::State&);
     const std::pair<const char*, Function> benchmarks[] = {{"movie/frames", movieBenchmark},
                                                            {"movie/renders", movieRendersBenchmark},
-                                                           {"movie/engine", movieEngineBenchmark}};
+                                                           {"movie/engine", movieEngineBenchmark},
+                                                           {"movie/video", movieVideoBenchmark},
+                                                           {"movie/join", movieJoinBenchmark}};
     for (const auto& [name, function] : benchmarks)
         benchmark::RegisterBenchmark(name, function)
             ->Iterations(1)

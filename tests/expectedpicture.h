@@ -4,11 +4,16 @@
 
 #include "colourramp.h"
 #include "engine.h"
-#include "picturebox.h"
 #include "picturescan.h"
 #include "viewstate.h"
 
 #include <QImage>
+
+// A colour 0x00BBGGRR, red in its low byte, as Qt's RGB.
+inline QRgb rgbOf(uint32_t colour)
+{
+    return qRgb(int(colour & 0xff), int(colour >> 8 & 0xff), int(colour >> 16 & 0xff));
+}
 
 inline QImage expectedPicture(const View& view)
 {
@@ -17,7 +22,7 @@ inline QImage expectedPicture(const View& view)
         for (int col = 0; col < picture::columns; ++col) {
             const int32_t n = Engine(col, row, picture::columns / view.viewWidth,
                                      picture::rows / view.viewHeight, view.viewLeft, view.viewTop);
-            image.setPixel(col, row, PictureBox::toRgb(colourOfCount(int16_t(n))));
+            image.setPixel(col, row, rgbOf(colourOfCount(int16_t(n))));
         }
     return image;
 }

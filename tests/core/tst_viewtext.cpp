@@ -1,5 +1,6 @@
 // The view as text: it reads back bit for bit, and what is not a drawable
-// view is refused with the field at fault.
+// view is refused with the field at fault; and the colour of a count.
+#include "colourramp.h"
 #include "viewmath.h"
 #include "views.h"
 #include "viewtext.h"
@@ -14,6 +15,28 @@ class TestViewText : public QObject {
     Q_OBJECT
 
 private slots:
+    // A count is coloured by its level, count / 4 rounded to even.
+    void colourRamp_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<uint>("colour");
+        QTest::newRow("1") << 1 << 0u;
+        QTest::newRow("2: 0.5 rounds to 0") << 2 << 0u;
+        QTest::newRow("3") << 3 << 0x0101u;
+        QTest::newRow("6: 1.5 rounds to 2") << 6 << 0x0202u;
+        QTest::newRow("10: 2.5 rounds to 2") << 10 << 0x0202u;
+        QTest::newRow("14: 3.5 rounds to 4") << 14 << 0x0404u;
+        QTest::newRow("1021") << 1021 << 0xffffu;
+        QTest::newRow("1022 is limited") << 1022 << 0xffffu;
+        QTest::newRow("1025 is limited") << 1025 << 0xffffu;
+    }
+    void colourRamp()
+    {
+        QFETCH(int, count);
+        QFETCH(uint, colour);
+        QCOMPARE(colourOfCount(int16_t(count)), uint32_t(colour));
+    }
+
     void readsBackTheSameDoubles_data()
     {
         QTest::addColumn<View>("view");

@@ -1,14 +1,14 @@
-// The program run from outside with no display: --render against the
-// window's own finished pass, bad command lines, write errors (a full disk,
+// The program run from outside with no display: --render's pictures against
+// the engine's counts, bad command lines, write errors (a full disk,
 // pipes and FIFOs, standard output, names that are not UTF-8), no engine
 // library needed, an interrupted render, and the progress line.
 #include "colourramp.h"
 #include "engine.h"
+#include "enginebinding.h"
 #include "expectedpicture.h"
 #include "fulldisk.h"
 #include "hostilepictures.h"
 #include "pictureview.h"
-#include "probe.h"
 #include "program.h"
 #include "viewmath.h"
 #include "viewtext.h"
@@ -45,31 +45,6 @@ class TestRender : public QObject {
     Q_OBJECT
 
 private slots:
-    void matchesTheWindowsFinishedPass_data()
-    {
-        QTest::addColumn<View>("view");
-        QTest::newRow("default") << View{};
-        QTest::newRow("zoomed") << View{-0.2, -0.3, 0.25, 0.1};
-    }
-    void matchesTheWindowsFinishedPass()
-    {
-        QFETCH(View, view);
-        Window w(EngineBinding::defaultFileName());
-        w.form->setView(view);
-        w.form->draw_Click();
-        QCOMPARE(w.mode(), 0);
-
-        QTemporaryDir folder;
-        const QString out = folder.filePath(QStringLiteral("out.png"));
-        const Outcome outcome = run({"--render", out, "--view", viewText(view)});
-        QCOMPARE(outcome.status, 0);
-        QCOMPARE(outcome.err, QByteArray());
-        QCOMPARE(readPicture(out), w.backupPic()->image());
-
-        QImageReader reader(out);
-        QCOMPARE(parseView(reader.text(QString::fromLatin1(viewKey)).toStdString()).view, view);
-    }
-
     // Any size: the view stretched over it, each pixel Engine's count with the
     // scales of that size; the same file on any number of threads.
     void anySize()
@@ -93,7 +68,7 @@ private slots:
         for (int row = 0; row < height; ++row)
             for (int col = 0; col < width; ++col)
                 QCOMPARE(image.pixel(col, row),
-                         PictureBox::toRgb(colourOf(int16_t(
+                         rgbOf(colourOf(int16_t(
                              Engine(col, row, scales.x, scales.y, view.viewLeft, view.viewTop)))));
         QFile a(one), b(three);
         QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));

@@ -1,11 +1,14 @@
 // The drawing pass: scan order, refreshes, colours, mesh, stop, restart and
-// the errors that abandon a pass.
-#include "colourramp.h"
+// the errors that abandon a pass; --render's pictures are the pass's.
 #include "expectedpicture.h"
 #include "probe.h"
+#include "program.h"
+#include "viewtext.h"
 
+#include <QImageReader>
 #include <QLabel>
 #include <QSet>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <vector>
@@ -51,26 +54,30 @@ class TestDrawing : public QObject {
     Q_OBJECT
 
 private slots:
-    void colourRamp_data()
+    // --render of the program draws the very picture of the window's finished
+    // pass, and records its view.
+    void renderMatchesTheFinishedPass_data()
     {
-        QTest::addColumn<int>("count");
-        QTest::addColumn<uint>("colour");
-        QTest::newRow("1") << 1 << 0u;
-        QTest::newRow("2: 0.5 rounds to 0") << 2 << 0u;
-        QTest::newRow("3") << 3 << 0x0101u;
-        QTest::newRow("6: 1.5 rounds to 2") << 6 << 0x0202u;
-        QTest::newRow("10: 2.5 rounds to 2") << 10 << 0x0202u;
-        QTest::newRow("14: 3.5 rounds to 4") << 14 << 0x0404u;
-        QTest::newRow("1021") << 1021 << 0xffffu;
-        QTest::newRow("1022 is limited") << 1022 << 0xffffu;
-        QTest::newRow("1025 is limited") << 1025 << 0xffffu;
+        QTest::addColumn<View>("view");
+        QTest::newRow("default") << View{};
+        QTest::newRow("zoomed") << View{-0.2, -0.3, 0.25, 0.1};
     }
-    void colourRamp()
+    void renderMatchesTheFinishedPass()
     {
-        QFETCH(int, count);
-        QFETCH(uint, colour);
-        QCOMPARE(colourOfCount(int16_t(count)), uint32_t(colour));
-        QCOMPARE(PictureBox::toRgb(0x0000ff), qRgb(255, 0, 0));
+        QFETCH(View, view);
+        Window w(EngineBinding::defaultFileName());
+        w.form->setView(view);
+        w.form->draw_Click();
+        QCOMPARE(w.mode(), 0);
+
+        QTemporaryDir folder;
+        const QString out = folder.filePath(QStringLiteral("out.png"));
+        const Outcome outcome = run({"--render", out, "--view", viewText(view)});
+        QCOMPARE(outcome.status, 0);
+        QCOMPARE(outcome.err, QByteArray());
+        QCOMPARE(QImage(out).convertToFormat(QImage::Format_RGB32), w.backupPic()->image());
+        QImageReader reader(out);
+        QCOMPARE(parseView(reader.text(QString::fromLatin1(viewKey)).toStdString()).view, view);
     }
 
     void passVisitsEveryPixelOnceAndRefreshes49Times()

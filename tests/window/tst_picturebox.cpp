@@ -91,6 +91,9 @@ private slots:
 
     // Lines and pixels are written into the picture's own image, never into
     // an image it shares with a copy, however the copy was made.
+    // A colour 0x00BBGGRR, red in its low byte, as Qt's RGB.
+    void coloursAreRedInTheLowByte() { QCOMPARE(PictureBox::toRgb(0x0000ff), qRgb(255, 0, 0)); }
+
     void writesLeaveCopiesAlone()
     {
         const QRgb black = qRgb(0, 0, 0);
