@@ -36,6 +36,51 @@ std::vector<uint32_t> rampPalette()
 
 Render::Render(PassThreads& threads) : m_threads(threads) {}
 
+namespace {
+
+// Writes each band on a thread of its own while the next one is worked out,
+// or where no thread can be started, at once.
+class BandWriter {
+public:
+    explicit BandWriter(std::function<bool(const uint8_t*, int)> write) : m_write(std::move(write))
+    {
+    }
+    // Hands on a band once the one before is written; false if a write failed.
+    bool write(const uint8_t* pixels, int rows)
+    {
+        if (!written())
+            return false;
+        try {
+            m_writing = std::async(std::launch::async,
+                                   [this, pixels, rows] { return m_write(pixels, rows); });
+            return true;
+        } catch (const std::system_error&) {
+            return m_write(pixels, rows);
+        }
+    }
+    // Waits for the band being written; false if its write failed.
+    bool written() { return !m_writing.valid() || m_writing.get(); }
+
+private:
+    std::function<bool(const uint8_t*, int)> m_write;
+    std::future<bool> m_writing;
+};
+
+} // namespace
+
+// The levels of a band's pixels, from their counts, on the pass's threads.
+void Render::workOut(const PixelLattice& lattice, size_t pixels, uint8_t* levels,
+                     std::vector<int16_t>& counts, const std::atomic<bool>* stop)
+{
+    m_threads.forEachBlock(pixels, [&](size_t begin, size_t end) {
+        if (stop && stop->load(std::memory_order_relaxed))
+            return;
+        laneCounts(lattice, begin, end, counts.data() + begin);
+        for (size_t i = begin; i < end; ++i)
+            levels[i] = levelOf(counts[i]);
+    });
+}
+
 Render::Outcome Render::run(const RenderJob& job, Outputs outputs,
                             const std::function<void(int rows)>& progress,
                             const std::atomic<bool>* stop)
@@ -60,8 +105,8 @@ Render::Outcome Render::run(const RenderJob& job, Outputs outputs,
             return Outcome::writeFailed;
         }
     }
-    // Writes a band to the outputs; false, with m_error set, if one failed.
-    const auto writeBand = [&](const uint8_t* pixels, int rows) {
+    // A band to the outputs; false, with m_error set, if one failed.
+    BandWriter writer([&](const uint8_t* pixels, int rows) {
         if (png && !png->writeRows(pixels, rows)) {
             m_error = png->errorString();
             return false;
@@ -71,50 +116,25 @@ Render::Outcome Render::run(const RenderJob& job, Outputs outputs,
             return false;
         }
         return true;
-    };
+    });
 
     const Scales scales = scalesOf(job.view, width, height);
     PixelLattice lattice{scales.x, scales.y, job.view.viewLeft, job.view.viewTop, width};
     Outcome outcome = Outcome::done;
-    // Each band is compressed and written on a thread of its own while the
-    // next one is worked out, into the other buffer.
-    std::future<bool> writing;
-    const auto written = [&writing] { return !writing.valid() || writing.get(); };
-    for (int band = 0; band < bands; ++band) {
+    for (int band = 0; band < bands && outcome == Outcome::done; ++band) {
         uint8_t* pixels = buffers[band % bandBuffers].data();
         lattice.firstRow = band * bandRows;
-        m_threads.forEachBlock(size_t(rowsOf(band)) * size_t(width), [&](size_t begin, size_t end) {
-            if (stop && stop->load(std::memory_order_relaxed))
-                return;
-            laneCounts(lattice, begin, end, counts.data() + begin);
-            for (size_t i = begin; i < end; ++i)
-                pixels[i] = levelOf(counts[i]);
-        });
-        if (stop && stop->load(std::memory_order_relaxed)) {
+        workOut(lattice, size_t(rowsOf(band)) * size_t(width), pixels, counts, stop);
+        if (stop && stop->load(std::memory_order_relaxed))
             outcome = Outcome::stopped;
-            break;
-        }
-        if (!written()) {
+        else if (!writer.write(pixels, rowsOf(band)))
             outcome = Outcome::writeFailed;
-            break;
-        }
-        // Where no thread can be started, the band is written here.
-        try {
-            writing = std::async(std::launch::async, [&writeBand, pixels, rows = rowsOf(band)] {
-                return writeBand(pixels, rows);
-            });
-        } catch (const std::system_error&) {
-            if (!writeBand(pixels, rowsOf(band))) {
-                outcome = Outcome::writeFailed;
-                break;
-            }
-        }
         // The rows worked out, which the time their work took goes with.
-        if (progress)
+        else if (progress)
             progress(std::min(height, (band + 1) * bandRows));
     }
     // The last band's write ends before its buffer and the stream go.
-    if (!written() && outcome == Outcome::done)
+    if (!writer.written() && outcome == Outcome::done)
         outcome = Outcome::writeFailed;
     if (outcome == Outcome::done && png && !png->finish()) {
         m_error = png->errorString();

@@ -13,8 +13,10 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 class ByteSink;
+struct PixelLattice;
 
 // Where a render's pixels go beside or instead of a PNG: each band's rows of
 // palette indices (the ramp's levels), in order, on the render's writer.
@@ -68,6 +70,9 @@ public:
     const QString& errorString() const { return m_error; }
 
 private:
+    void workOut(const PixelLattice& lattice, size_t pixels, uint8_t* levels,
+                 std::vector<int16_t>& counts, const std::atomic<bool>* stop);
+
     PassThreads& m_threads;
     QString m_error;
 };
