@@ -81,6 +81,23 @@ bool isDrawable(const View& view, int columns, int rows)
     return viewFault(view, columns, rows).kind == ViewError::none;
 }
 
+View fittedView(const View& view, int columns, int rows)
+{
+    const double shape = double(columns) / double(rows);
+    const double mismatch = view.viewWidth / view.viewHeight / shape;
+    if (!(std::abs(mismatch - 1) > 1e-12))
+        return view;
+    View fitted = view;
+    if (mismatch < 1) {
+        fitted.viewWidth = view.viewHeight * shape;
+        fitted.viewLeft = (view.viewLeft + view.viewWidth * 0.5) - fitted.viewWidth * 0.5;
+    } else {
+        fitted.viewHeight = view.viewWidth / shape;
+        fitted.viewTop = (view.viewTop + view.viewHeight * 0.5) - fitted.viewHeight * 0.5;
+    }
+    return fitted;
+}
+
 std::optional<int16_t> cornerField(float coordinate)
 {
     const double rounded = std::nearbyint(double(coordinate));

@@ -58,6 +58,11 @@ struct ViewFault {
 ViewFault viewFault(const View& view, int columns, int rows);
 bool isDrawable(const View& view, int columns = picture::columns, int rows = picture::rows);
 
+// The view widened about its centre to the shape of columns x rows pixels,
+// so that a pixel is as wide as it is high and a circle stays round; the very
+// view where it has that shape already (to a part in 10^12).
+View fittedView(const View& view, int columns, int rows);
+
 // A pointer coordinate in picture units rounded to nearest, ties to even, if
 // it fits a 16-bit corner field.
 std::optional<int16_t> cornerField(float coordinate);

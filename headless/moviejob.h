@@ -31,6 +31,8 @@ struct MovieJob {
     bool framesGiven = false;
     bool viewsGiven = false;
     bool sizeGiven = false;
+    // --stretch: the views as given, not widened to the frames' shape.
+    bool stretch = false;
     bool quiet = false;
     // Only check the options and OUT, and print the movie's options in full.
     bool check = false;

@@ -6,6 +6,7 @@
 #include "optionvalues.h"
 #include "outsidetext.h"
 #include "pictureview.h"
+#include "renderoptions.h"
 #include "videoencoder.h"
 #include "viewtext.h"
 
@@ -140,7 +141,14 @@ OptionCheck readMovieViews(const QCommandLineParser& parser, const Options& opti
         if (const OptionCheck error =
                 readView(options.from, parser.value(options.from), job.width, job.height, job.from))
             return error;
-    return readView(options.to, parser.value(options.to), job.width, job.height, job.to);
+    if (const OptionCheck error =
+            readView(options.to, parser.value(options.to), job.width, job.height, job.to))
+        return error;
+    job.stretch = parser.isSet(options.stretch);
+    const QSize size(job.width, job.height);
+    if (const OptionCheck error = fitView(parser, options, size, job.from))
+        return error;
+    return fitView(parser, options, size, job.to);
 }
 
 OptionCheck readMovie(const QCommandLineParser& parser, const Options& options, MovieJob& job)
@@ -182,6 +190,8 @@ QString MovieJob::optionLines() const
     }
     if (framesFrom.isEmpty() || sizeGiven)
         line("size", std::to_string(width) + 'x' + std::to_string(height));
+    if (stretch)
+        lines += QStringLiteral("--stretch\n");
     line("fps", formatNumber(fps));
     if (framesFrom.isEmpty() || framesGiven)
         line("frames", std::to_string(frames));

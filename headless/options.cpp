@@ -31,9 +31,9 @@ QCommandLineOption hiddenOption(const QString& name, bool takesValue)
 
 QList<QCommandLineOption> Options::all() const
 {
-    return QList<QCommandLineOption>{help,    version, threads,    view,       render, size,
-                                     quiet,   display, movie,      from,       to,     fps,
-                                     seconds, frames,  frameRange, framesFrom, check} +
+    return QList<QCommandLineOption>{help,    version, threads, view,       render,     size,
+                                     stretch, quiet,   display, movie,      from,       to,
+                                     fps,     seconds, frames,  frameRange, framesFrom, check} +
            qtOptions();
 }
 

@@ -55,9 +55,15 @@ struct Options {
     QCommandLineOption size{
         QStringLiteral("size"),
         QStringLiteral("With --render: the picture's width and height in pixels, 1 to %1 "
-                       "each (default: 640x480). With --movie: each frame's.")
+                       "each (default: 640x480), the view widened to its shape. With "
+                       "--movie: each frame's.")
             .arg(Render::largestSide),
         QStringLiteral("WxH")};
+    QCommandLineOption stretch{
+        QStringLiteral("stretch"),
+        QStringLiteral("With --size: keeps the view exactly as given, stretched over the "
+                       "picture, instead of widening it about its centre to the picture's "
+                       "shape.")};
     QCommandLineOption quiet{
         QStringLiteral("quiet"),
         QStringLiteral("With --render or --movie: no progress line on a terminal.")};

@@ -2,6 +2,8 @@
 
 #include "optionvalues.h"
 #include "outsidetext.h"
+#include "viewmath.h"
+#include "viewtext.h"
 #include "windowoptions.h"
 
 #include <QCommandLineParser>
@@ -12,7 +14,9 @@ OptionCheck readPictureSize(const QCommandLineParser& parser, const Options& opt
 {
     quiet = parser.isSet(options.quiet);
     if (!parser.isSet(options.size))
-        return std::nullopt;
+        return parser.isSet(options.stretch)
+                   ? OptionCheck(usageError(QStringLiteral("--stretch applies only with --size")))
+                   : std::nullopt;
     const std::optional<QSize> value = sizeValue(parser.value(options.size), Render::largestSide);
     if (!value)
         return usageError(
@@ -20,6 +24,24 @@ OptionCheck readPictureSize(const QCommandLineParser& parser, const Options& opt
                 .arg(Render::largestSide)
                 .arg(shownText(parser.value(options.size))));
     size = *value;
+    return std::nullopt;
+}
+
+OptionCheck fitView(const QCommandLineParser& parser, const Options& options, QSize size,
+                    View& view)
+{
+    if (!parser.isSet(options.size) || parser.isSet(options.stretch))
+        return std::nullopt;
+    const View fitted = fittedView(view, size.width(), size.height());
+    const ViewParse parse = parseView(formatView(fitted), size.width(), size.height());
+    if (!parse.ok())
+        return OptionError{QStringLiteral("the view %1, widened to the shape of %2x%3 pixels "
+                                          "(--stretch keeps it as given), cannot be drawn: %4")
+                               .arg(QString::fromStdString(formatView(view)))
+                               .arg(size.width())
+                               .arg(size.height())
+                               .arg(QString::fromStdString(parse.reason()))};
+    view = fitted;
     return std::nullopt;
 }
 
@@ -45,5 +67,5 @@ OptionCheck readRender(const QCommandLineParser& parser, const Options& options,
     if (const OptionCheck error = readStartView(parser, options, job.width, job.height, view))
         return error;
     job.view = view.value_or(View{});
-    return std::nullopt;
+    return fitView(parser, options, size, job.view);
 }

@@ -32,7 +32,7 @@ OptionCheck readStartView(const QCommandLineParser& parser, const Options& optio
 OptionCheck readWindow(const QCommandLineParser& parser, const Options& options,
                        std::optional<View>& view)
 {
-    for (const QCommandLineOption* option : {&options.size, &options.quiet})
+    for (const QCommandLineOption* option : {&options.size, &options.stretch, &options.quiet})
         if (parser.isSet(*option))
             return usageError(QStringLiteral("%1 applies only with --render or --movie")
                                   .arg(optionName(*option)));

@@ -150,7 +150,7 @@ private slots:
         QTemporaryDir folder;
         const QString end = folder.filePath(QStringLiteral("end.png"));
         QCOMPARE(run({"--render", end, "--view", viewText(dense)}).status, 0);
-        const View start{-1.25, -0.75, 2.5, 1.5};
+        const View start{-1.25, -0.75, 2, 1.5};
         const QString out = folder.filePath(QStringLiteral("frames"));
         const Outcome outcome = run(
             QStringList{"--movie", out, "--from", viewText(start), "--to", end, "--threads", "2"} +
@@ -400,7 +400,7 @@ private slots:
              {"'link/frame-05.png' is not a regular file",
               "'movie/frame-03.png' is not this "
               "movie's frame 3",
-              "'mixed/frame-04.png' is not a frame of the movie from -1.5,-1.5,3,3 to",
+              "'mixed/frame-04.png' is not a frame of the movie from -2,-1.5,4,3 to",
               "'left' holds the frames of 2 movies, frame-0.png to frame-9.png and frame-00.png "
               "to frame-11.png: give --frames"})
             QVERIFY2(outcome.err.contains(line), outcome.err.constData());

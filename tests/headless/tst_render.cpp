@@ -54,14 +54,14 @@ private slots:
         const QString one = folder.filePath(QStringLiteral("one.png"));
         const QString three = folder.filePath(QStringLiteral("three.png"));
         const int width = 97, height = 31;
-        QCOMPARE(
-            run({"--render", one, "--size", "97x31", "--threads", "1", "--view", viewText(view)})
-                .status,
-            0);
-        QCOMPARE(
-            run({"--render", three, "--size", "97x31", "--threads", "3", "--view", viewText(view)})
-                .status,
-            0);
+        QCOMPARE(run({"--render", one, "--size", "97x31", "--stretch", "--threads", "1", "--view",
+                      viewText(view)})
+                     .status,
+                 0);
+        QCOMPARE(run({"--render", three, "--size", "97x31", "--stretch", "--threads", "3", "--view",
+                      viewText(view)})
+                     .status,
+                 0);
         const QImage image = readPicture(one);
         QCOMPARE(image.size(), QSize(width, height));
         const Scales scales = scalesOf(view, width, height);
@@ -73,6 +73,27 @@ private slots:
         QFile a(one), b(three);
         QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
         QCOMPARE(a.readAll(), b.readAll());
+    }
+
+    // Given a size of another shape, the view is widened about its centre to
+    // that shape, a pixel as wide as high, and the picture records the view
+    // drawn, which is drawn the same again.
+    void keepsProportions()
+    {
+        const View view{-0.9, -0.6, 1.7, 1.1};
+        QTemporaryDir folder;
+        const QString out = folder.filePath(QStringLiteral("out.png"));
+        QCOMPARE(run({"--render", out, "--size", "97x31", "--view", viewText(view)}).status, 0);
+        const PictureView drawn = readPictureView(out, 97, 31);
+        QCOMPARE(formatView(drawn.view), formatView(fittedView(view, 97, 31)));
+        const Scales scales = scalesOf(drawn.view, 97, 31);
+        QVERIFY(std::abs(scales.x / scales.y - 1) < 1e-12);
+        QCOMPARE(drawn.view.viewTop + drawn.view.viewHeight / 2,
+                 view.viewTop + view.viewHeight / 2);
+        const QString again = folder.filePath(QStringLiteral("again.png"));
+        QCOMPARE(run({"--render", again, "--size", "97x31", "--view", viewText(drawn.view)}).status,
+                 0);
+        QCOMPARE(contents(again), contents(out));
     }
 
     // Each is refused in one line with status 2, before any window would
@@ -172,13 +193,15 @@ private slots:
         QTemporaryDir folder;
         const View view{-0.2, -0.3, 0.25, 0.1};
         const QString out = folder.filePath(QStringLiteral("out.png"));
-        QCOMPARE(run({"--render", out, "--size", "8x6", "--view", viewText(view)}).status, 0);
+        QCOMPARE(
+            run({"--render", out, "--size", "8x6", "--stretch", "--view", viewText(view)}).status,
+            0);
         const QByteArray name = QFile::encodeName(folder.path()) + "/caf\xe9.png";
         QCOMPARE(::rename(QFile::encodeName(out).constData(), name.constData()), 0);
         // QTemporaryDir does not see the name.
         const auto remove = qScopeGuard([&name] { ::unlink(name.constData()); });
         const Outcome outcome = run(
-            {"-c", R"sh(exec "$0" --render "$1" --size 8x6 "$(printf '%s/caf\351.png' "$2")")sh",
+            {"-c", R"sh(exec "$0" --render "$1" --size 8x6 --stretch "$(printf '%s/caf\351.png' "$2")")sh",
              quenthar(), out, folder.path()},
             QStringLiteral("/bin/sh"));
         QCOMPARE(outcome.status, 0);
@@ -469,5 +492,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestRender)
+QTEST_GUILESS_MAIN(TestRender)
 #include "tst_render.moc"
