@@ -46,6 +46,8 @@ struct PictureText {
 };
 std::vector<PictureText> pictureTexts(const View& view, bool finished = true);
 inline constexpr const char* viewKey = "View";
+// A movie's frame records its movie's rate, frames a second, beside its view.
+inline constexpr const char* frameRateKey = "FrameRate";
 inline constexpr const char* unfinishedKey = "Unfinished";
 inline constexpr const char* unfinishedText =
     "the drawing was stopped before every pixel was drawn";

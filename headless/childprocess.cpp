@@ -95,13 +95,26 @@ bool ChildProcess::start(const QList<QByteArray>& arguments)
 // once it is closed.
 bool ChildProcess::readErrors()
 {
+    // Only the end of each is kept, however long the lines and however many.
+    const auto keepEnd = [](QByteArray& text) {
+        if (text.size() > keptErrors)
+            text.remove(0, text.size() - keptErrors);
+    };
     char buffer[4096];
     for (;;) {
         const ssize_t count = ::read(m_errors, buffer, sizeof buffer);
         if (count > 0) {
-            m_errorTail.append(buffer, count);
-            if (m_errorTail.size() > keptErrors)
-                m_errorTail.remove(0, m_errorTail.size() - keptErrors);
+            m_errorLine.append(buffer, count);
+            qsizetype end;
+            while ((end = m_errorLine.indexOf('\n')) >= 0) {
+                const QByteArray line = m_errorLine.left(end);
+                m_errorLine.remove(0, end + 1);
+                if (!m_lineFilter || !m_lineFilter(line)) {
+                    m_errorTail += line + '\n';
+                    keepEnd(m_errorTail);
+                }
+            }
+            keepEnd(m_errorLine);
             continue;
         }
         if (count < 0 && errno == EINTR)
@@ -165,11 +178,14 @@ bool ChildProcess::reap(bool block)
     return true;
 }
 
-ChildProcess::End ChildProcess::finish(const std::atomic<bool>* stop)
+ChildProcess::End ChildProcess::finish(const std::atomic<bool>* stop,
+                                       const std::function<void()>& waiting)
 {
     closeInput();
     End end;
     while (!reap(false)) {
+        if (waiting)
+            waiting();
         if (raised(stop)) {
             kill();
             end.stopped = true;
@@ -205,6 +221,6 @@ void ChildProcess::kill()
 
 QString ChildProcess::lastErrorLine() const
 {
-    const QList<QByteArray> lines = m_errorTail.trimmed().split('\n');
+    const QList<QByteArray> lines = (m_errorTail + m_errorLine).trimmed().split('\n');
     return shownText(fileNameFromBytes(lines.constLast().trimmed()));
 }

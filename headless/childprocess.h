@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 
 #include <sys/types.h>
 
@@ -40,10 +41,18 @@ public:
         // Stop was raised, and the child killed.
         bool stopped = false;
     };
-    // Closes the child's standard input and waits for it to end.
-    End finish(const std::atomic<bool>* stop);
+    // Closes the child's standard input and waits for it to end, calling
+    // waiting (if set) a few times a second meanwhile.
+    End finish(const std::atomic<bool>* stop, const std::function<void()>& waiting = {});
     // Kills the child, if any, and reaps it.
     void kill();
+
+    // Takes the lines of the child's standard error that filter returns true
+    // for (what it reports as it goes) out of those kept for its reason.
+    void setLineFilter(std::function<bool(const QByteArray& line)> filter)
+    {
+        m_lineFilter = std::move(filter);
+    }
 
     // The last line the child wrote on its standard error, shown safely.
     QString lastErrorLine() const;
@@ -59,6 +68,8 @@ private:
     int m_input = -1;
     int m_errors = -1;
     int m_status = 0;
+    std::function<bool(const QByteArray&)> m_lineFilter;
     QByteArray m_errorTail;
+    QByteArray m_errorLine;
     QString m_error;
 };

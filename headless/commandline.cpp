@@ -135,9 +135,14 @@ OptionCheck CommandLine::readCommon(const QStringList& arguments)
 {
     if (!m_parser.parse(arguments)) {
         const QStringList unknown = m_parser.unknownOptionNames();
-        if (!unknown.isEmpty())
-            return usageError(QStringLiteral("unknown option '%1'")
-                                  .arg(shownText(typedOption(arguments, unknown.constFirst()))));
+        if (!unknown.isEmpty()) {
+            const QString nearest = nearestOption(m_options, unknown.constFirst());
+            return usageError(QStringLiteral("unknown option '%1'%2")
+                                  .arg(shownText(typedOption(arguments, unknown.constFirst())),
+                                       nearest.isEmpty()
+                                           ? QString()
+                                           : QStringLiteral(": did you mean '%1'?").arg(nearest)));
+        }
         // "Missing value after '--threads'." and the like.
         QString error = m_parser.errorText();
         if (error.endsWith(QLatin1Char('.')))

@@ -21,6 +21,12 @@ volatile std::sig_atomic_t endAtOnce = 0;
 volatile std::sig_atomic_t progressShown = 0;
 constexpr int stopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
+QString& stopLine()
+{
+    static QString line;
+    return line;
+}
+
 // On whichever thread the signal arrives: the one blocked in a write may be
 // any.
 extern "C" void requestStop(int signal)
@@ -67,8 +73,15 @@ void setProgressShown(bool shown)
     progressShown = shown;
 }
 
+void setStopLine(const QString& line)
+{
+    stopLine() = line;
+}
+
 void endByStopSignal()
 {
+    if (!stopLine().isEmpty())
+        printErrorLine(stopLine());
     if (stopSignal == 0)
         std::_Exit(1);
     std::signal(stopSignal, SIG_DFL);
@@ -93,10 +106,19 @@ int failWith(const QString& line, int status)
     return status;
 }
 
+int refuseWith(const QString& line)
+{
+    return failWith(line, 2);
+}
+
+QString quoted(const QString& fileName)
+{
+    return QLatin1Char('\'') + shownText(fileName) + QLatin1Char('\'');
+}
+
 int cannotWrite(const QString& fileName, const QString& reason, int status)
 {
-    return failWith(QStringLiteral("cannot write '%1': %2").arg(shownText(fileName), reason),
-                    status);
+    return failWith(QStringLiteral("cannot write %1: %2").arg(quoted(fileName), reason), status);
 }
 
 int renderEnd(Render::Outcome outcome, const QString& fileName, const QString& writeError)

@@ -32,11 +32,21 @@ void setProgressShown(bool shown);
 // 1, its temporary files and children gone on the way out.
 int runCommand(const std::function<int()>& command);
 
-// Ends the program as the stop signal would have ended it.
+// The line a stop prints before it ends the program, e.g. how far a movie
+// came; none if empty.
+void setStopLine(const QString& line);
+
+// Ends the program as the stop signal would have ended it, after the stop
+// line.
 [[noreturn]] void endByStopSignal();
 
 // Prints "Quenthar: " and line on stderr and returns status.
 int failWith(const QString& line, int status = 1);
+// The same with status 2: what the command line asks for cannot be done, and
+// nothing is written.
+int refuseWith(const QString& line);
+// A file's name as a message quotes it: 'name', escaped.
+QString quoted(const QString& fileName);
 
 // A file that cannot be written, quoted as outside text, and why.
 int cannotWrite(const QString& fileName, const QString& reason, int status = 1);

@@ -66,6 +66,7 @@ FrameReader::FrameReader(const QString& fileName)
     m_size = QSize(read.width, read.height);
     if (read.fault == picture::Fault::none)
         m_view = read.view;
+    m_frameRate = read.frameRate;
 }
 
 FrameReader::~FrameReader()
@@ -93,9 +94,9 @@ bool FrameReader::finish()
     return false;
 }
 
-FrameCheck checkFrame(const QString& fileName, QSize size, const View& view,
-                      const std::atomic<bool>* stop)
+FrameCheck checkFrame(const QString& fileName, const RenderJob& job, const std::atomic<bool>* stop)
 {
+    const QSize size(job.width, job.height);
     FrameCheck check;
     FrameReader frame(fileName);
     check.reason = frame.reason();
@@ -116,9 +117,15 @@ FrameCheck checkFrame(const QString& fileName, QSize size, const View& view,
         check.state = FrameCheck::State::otherSize;
         return check;
     }
-    if (frame.view() != formatView(view)) {
+    if (frame.view() != formatView(job.view)) {
         check.state = FrameCheck::State::otherView;
         check.view = QString::fromStdString(frame.view());
+        return check;
+    }
+    // A frame made before frames recorded their rate is this movie's too.
+    if (!frame.frameRate().empty() && frame.frameRate() != formatNumber(job.frameRate)) {
+        check.state = FrameCheck::State::otherRate;
+        check.frameRate = QString::fromStdString(frame.frameRate());
         return check;
     }
     check.state = FrameCheck::State::stale;
@@ -142,7 +149,7 @@ FrameCheck checkFrame(const QString& fileName, QSize size, const View& view,
 }
 
 Render::Outcome writeFrame(const QString& fileName, Render& render, const RenderJob& job,
-                           const std::function<void(int rows)>& progress,
+                           LevelSink* levels, const std::function<void(int rows)>& progress,
                            const std::atomic<bool>* stop, QString* error)
 {
     AtomicFile file(fileName, Links::keep);
@@ -154,7 +161,8 @@ Render::Outcome writeFrame(const QString& fileName, Render& render, const Render
         *error = file.errorString();
         return Render::Outcome::writeFailed;
     }
-    const Render::Outcome outcome = render.run(job, {.png = &file}, progress, stop);
+    const Render::Outcome outcome =
+        render.run(job, {.png = &file, .levels = levels}, progress, stop);
     if (outcome == Render::Outcome::writeFailed)
         *error = render.errorString();
     if (outcome != Render::Outcome::done) {

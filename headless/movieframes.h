@@ -47,8 +47,9 @@ public:
 
     Kind kind() const { return m_kind; }
     QSize size() const { return m_size; }
-    // The View text, exactly; empty if there is none.
+    // The View and Frame rate texts, exactly; empty if there is none.
     const std::string& view() const { return m_view; }
+    const std::string& frameRate() const { return m_frameRate; }
     // Reads the next rows into rgb, size().width() * 3 bytes each.
     bool readRows(uint8_t* rgb, int rows);
     // Reads what follows the last row.
@@ -62,6 +63,7 @@ private:
     Kind m_kind = Kind::missing;
     QSize m_size;
     std::string m_view;
+    std::string m_frameRate;
     QString m_reason;
 };
 
@@ -79,6 +81,9 @@ struct FrameCheck {
         // movie's, or not a movie's, and left alone.
         otherSize,
         otherView,
+        // This movie's frame at another rate: the folder would hold frames of
+        // two rates.
+        otherRate,
         // A frame of this movie, or something that is not a picture, that
         // does not read whole: it is rendered again.
         stale,
@@ -87,19 +92,20 @@ struct FrameCheck {
     };
     State state = State::missing;
     QSize size;
-    // The view it holds, as its text has it (otherView).
+    // The view or the rate it holds, as its text has it (otherView,
+    // otherRate).
     QString view;
+    QString frameRate;
     QString reason;
 };
-// Checks the frame fileName of a movie of size whose view is view, reading
-// every row unless stop is raised.
-FrameCheck checkFrame(const QString& fileName, QSize size, const View& view,
-                      const std::atomic<bool>* stop);
+// Checks the frame fileName of job (a frame of a movie, its rate set),
+// reading every row unless stop is raised.
+FrameCheck checkFrame(const QString& fileName, const RenderJob& job, const std::atomic<bool>* stop);
 
 // Writes the frame as --render writes its picture: job through render, into
 // a temporary file beside fileName that takes its name only when complete,
-// never through a symbolic link. The outcome is render's, or writeFailed
-// with error set.
+// never through a symbolic link, and its levels into levels if given. The
+// outcome is render's, or writeFailed with error set.
 Render::Outcome writeFrame(const QString& fileName, Render& render, const RenderJob& job,
-                           const std::function<void(int rows)>& progress,
+                           LevelSink* levels, const std::function<void(int rows)>& progress,
                            const std::atomic<bool>* stop, QString* error);

@@ -6,6 +6,7 @@
 #include "picturescan.h"
 #include "viewstate.h"
 
+#include <QSize>
 #include <QString>
 
 struct MovieJob {
@@ -20,6 +21,7 @@ struct MovieJob {
     int width = picture::columns;
     int height = picture::rows;
     double fps = 30;
+    bool fpsGiven = false;
     int frames = 300;
     // The frames to render, first to last.
     int first = 0;
@@ -36,6 +38,8 @@ struct MovieJob {
     bool quiet = false;
     // Only check the options and OUT, and print the movie's options in full.
     bool check = false;
+
+    QSize size() const { return {width, height}; }
 
     // The movie's options in full, one a line ("--to=0.2,-0.52,0.04,0.03"),
     // views as numbers: what makes this very movie again.

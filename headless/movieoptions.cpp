@@ -11,6 +11,7 @@
 #include "viewtext.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 #include <cmath>
 
@@ -84,6 +85,22 @@ OptionCheck readCommon(const QCommandLineParser& parser, const Options& options,
     if (job.out.isEmpty())
         return usageError(QStringLiteral("--movie takes the folder or the video file to write"));
     job.video = VideoEncoder::isVideo(job.out);
+    // A name that says another kind of video or a picture would make a
+    // folder that looks like something else.
+    static const QStringList others = {
+        QStringLiteral("avi"),  QStringLiteral("mov"),  QStringLiteral("gif"),
+        QStringLiteral("flv"),  QStringLiteral("wmv"),  QStringLiteral("asf"),
+        QStringLiteral("mpg"),  QStringLiteral("mpeg"), QStringLiteral("m4v"),
+        QStringLiteral("ogv"),  QStringLiteral("ogg"),  QStringLiteral("ts"),
+        QStringLiteral("m2ts"), QStringLiteral("3gp"),  QStringLiteral("mxf"),
+        QStringLiteral("apng"), QStringLiteral("webp"), QStringLiteral("png"),
+        QStringLiteral("jpg"),  QStringLiteral("jpeg")};
+    const QString suffix = QFileInfo(job.out).suffix();
+    if (others.contains(suffix, Qt::CaseInsensitive))
+        return OptionError{QStringLiteral("--movie makes a folder of frames, or a video ending in "
+                                          ".mp4, .mkv or .webm, and '%1' ends in '.%2': name the "
+                                          "folder without it, or the video with one of those")
+                               .arg(shownText(job.out), shownText(suffix))};
     job.check = parser.isSet(options.check);
     if (parser.isSet(options.fps)) {
         const std::optional<double> fps =
@@ -93,6 +110,7 @@ OptionCheck readCommon(const QCommandLineParser& parser, const Options& options,
                                   .arg(MovieJob::largestFps)
                                   .arg(shownText(parser.value(options.fps))));
         job.fps = *fps;
+        job.fpsGiven = true;
     }
     if (const OptionCheck error = readLength(parser, options, job))
         return error;

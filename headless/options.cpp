@@ -2,6 +2,9 @@
 
 #include <QCommandLineParser>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 // Qt's standard options of a widgets program but -display, which has its own
@@ -40,6 +43,39 @@ QList<QCommandLineOption> Options::all() const
 QList<const QCommandLineOption*> Options::movieOwn() const
 {
     return {&from, &to, &fps, &seconds, &frames, &frameRange, &framesFrom, &check};
+}
+
+QString nearestOption(const Options& options, const QString& name)
+{
+    // The edit distance of two names, by the rows of its table.
+    const auto distance = [](const QString& a, const QString& b) {
+        std::vector<qsizetype> row(size_t(b.size()) + 1);
+        for (qsizetype j = 0; j <= b.size(); ++j)
+            row[size_t(j)] = j;
+        for (qsizetype i = 1; i <= a.size(); ++i) {
+            qsizetype diagonal = row[0];
+            row[0] = i;
+            for (qsizetype j = 1; j <= b.size(); ++j) {
+                const qsizetype above = row[size_t(j)];
+                row[size_t(j)] = std::min(
+                    {above + 1, row[size_t(j - 1)] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+                diagonal = above;
+            }
+        }
+        return row.back();
+    };
+    QString nearest;
+    qsizetype best = std::max<qsizetype>(1, std::min<qsizetype>(2, name.size() / 3)) + 1;
+    for (const QCommandLineOption& option : options.all()) {
+        if (option.flags() & QCommandLineOption::HiddenFromHelp)
+            continue;
+        for (const QString& known : option.names())
+            if (known.size() > 1 && distance(name, known) < best) {
+                best = distance(name, known);
+                nearest = QStringLiteral("--") + known;
+            }
+    }
+    return nearest;
 }
 
 QString optionName(const QCommandLineOption& option)

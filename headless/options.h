@@ -119,6 +119,10 @@ struct Options {
 // "--" and the option's first name.
 QString optionName(const QCommandLineOption& option);
 
+// The option of the help whose name is nearest to name, a typing slip away
+// (a letter or two left out, added or changed), as "--render"; or empty.
+QString nearestOption(const Options& options, const QString& name);
+
 // What is wrong with a command line, in one line, and whether the hint to
 // try --help belongs to it.
 struct OptionError {

@@ -262,14 +262,18 @@ Read Reader::beginPng()
     if (png.readInfo()) {
         png_textp texts = nullptr;
         const int count = png_get_text(png.png, png.info, &texts, nullptr);
-        for (int i = 0; i < count && read.fault == Fault::noView; ++i) {
-            if (std::strcmp(texts[i].key, viewKey) != 0)
+        std::string frameRate;
+        for (int i = 0; i < count; ++i) {
+            if (std::strcmp(texts[i].key, frameRateKey) == 0 && texts[i].text_length < 32)
+                frameRate.assign(texts[i].text, texts[i].text_length);
+            if (std::strcmp(texts[i].key, viewKey) != 0 || read.fault != Fault::noView)
                 continue;
             const bool international = texts[i].compression >= PNG_ITXT_COMPRESSION_NONE;
             read = viewText(
                 {texts[i].text, international ? texts[i].itxt_length : texts[i].text_length},
                 international ? Encoding::utf8 : Encoding::latin1);
         }
+        read.frameRate = frameRate;
         read.width = int(png_get_image_width(png.png, png.info));
         read.height = int(png_get_image_height(png.png, png.info));
         // The rows' bytes: at most twice the raw rows, a filter byte each.

@@ -53,6 +53,8 @@ struct Read {
     Fault fault = Fault::noView;
     // The View text, when fault is none (or badView).
     std::string view;
+    // A movie's frame's Frame rate text, if any.
+    std::string frameRate;
     Encoding encoding = Encoding::latin1;
     std::string detail;
     int error = 0;

@@ -100,7 +100,10 @@ Render::Outcome Render::run(const RenderJob& job, Outputs outputs,
     std::optional<PngStream> png;
     if (outputs.png) {
         png.emplace(*outputs.png);
-        if (!png->begin(width, height, rampPalette(), pictureTexts(job.view))) {
+        std::vector<PictureText> texts = pictureTexts(job.view);
+        if (job.frameRate > 0)
+            texts.push_back({frameRateKey, formatNumber(job.frameRate)});
+        if (!png->begin(width, height, rampPalette(), texts)) {
             m_error = png->errorString();
             return Outcome::writeFailed;
         }

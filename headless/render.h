@@ -32,6 +32,8 @@ struct RenderJob {
     View view;
     int width = picture::columns;
     int height = picture::rows;
+    // A movie's frame: its movie's rate, recorded in the picture.
+    double frameRate = 0;
 };
 
 class Render {

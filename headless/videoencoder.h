@@ -13,6 +13,7 @@
 
 #include <array>
 #include <atomic>
+#include <functional>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -45,8 +46,11 @@ public:
     // Waits for ffmpeg to end, and gives the file the video's name if ffmpeg
     // succeeded and wrote something. False if anything failed or the stop
     // was raised (stopped() then).
-    bool finish();
+    bool finish(const std::function<void()>& waiting = {});
     bool stopped() const { return m_stop && m_stop->load(); }
+    // The frames ffmpeg has encoded, as it last said while it was written to
+    // or waited for.
+    int encodedFrames() const { return m_encoded.load(std::memory_order_relaxed); }
     // Stops ffmpeg and removes the temporary file.
     void cancel();
 
@@ -63,6 +67,7 @@ private:
     const std::atomic<bool>* m_stop;
     ChildProcess m_ffmpeg;
     bool m_started = false;
+    std::atomic<int> m_encoded{0};
     std::array<uint8_t, 3 * 256> m_rgbOfLevel;
     std::vector<uint8_t> m_rgb;
     QString m_error;

@@ -4,10 +4,13 @@
 #include "viewmath.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
 constexpr int sampleStride = 16;
+// The pixels of a picture's sample that weighs it beside others.
+constexpr double sampledPixels = 1024;
 // What a pixel costs beside its iterations (handing it to a lane, mapping
 // it, its count written out, its colour and its share of the PNG stream), in
 // iterations, which the lanes run in a fraction of a nanosecond: about 20, by
@@ -55,6 +58,25 @@ WorkEstimate WorkEstimate::sample(const RenderJob& job, PassThreads& threads)
         estimate.m_before[size_t(row) + 1] = estimate.m_before[size_t(row)] + rowWork[nearest];
     }
     return estimate;
+}
+
+double WorkEstimate::pictureWork(const RenderJob& job, PassThreads& threads)
+{
+    const double pixels = double(job.width) * double(job.height);
+    const int step = std::max(1, int(std::sqrt(pixels / sampledPixels)));
+    const int columns = (job.width + step - 1) / step;
+    const int rows = (job.height + step - 1) / step;
+    const Scales scales = scalesOf(job.view, job.width, job.height);
+    const PixelLattice lattice{scales.x, scales.y, job.view.viewLeft, job.view.viewTop,
+                               columns,  step / 2, step / 2,          step};
+    std::vector<int16_t> counts(size_t(columns) * size_t(rows));
+    threads.forEachBlock(counts.size(), [&](size_t begin, size_t end) {
+        laneCounts(lattice, begin, end, counts.data() + begin);
+    });
+    double work = 0;
+    for (const int16_t count : counts)
+        work += count + pixelCost;
+    return work * pixels / double(counts.size());
 }
 
 double WorkEstimate::share(int rows) const

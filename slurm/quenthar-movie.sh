@@ -18,9 +18,13 @@
 #
 # Quenthar checks the movie's options before anything is submitted (--movie
 # ... --check), and every task and the join get them in full as it prints
-# them, views as numbers. Quenthar is the program on PATH, or the one that
-# QUENTHAR names. sbatch takes its other settings from the environment, e.g.
-# SBATCH_PARTITION, SBATCH_ACCOUNT or SBATCH_TIMELIMIT.
+# them, views as numbers: a saved picture given as a view is read here, once.
+# FRAMES must be on a file system that every node shares; the join's node
+# needs ffmpeg. The jobs' logs go to the folder FRAMES.logs beside FRAMES.
+# Quenthar is the program on PATH, or the one that QUENTHAR names (installed
+# from the package, /usr/bin/Quenthar; in a source tree, build/bin/Quenthar),
+# found at the same path on every node. sbatch takes its other settings from
+# the environment, e.g. SBATCH_PARTITION, SBATCH_ACCOUNT or SBATCH_TIMELIMIT.
 set -euo pipefail
 
 usage() {
@@ -83,6 +87,7 @@ for option in "$@"; do
 done
 
 program=$(command -v "${QUENTHAR:-Quenthar}") || fail "Quenthar is not on PATH: set QUENTHAR to the program"
+command -v sbatch >/dev/null || fail "sbatch is not on PATH: run this where Slurm's commands are"
 script=$(realpath -- "$0")
 
 # The movie as Quenthar reads it, and the join it will make of the frames:
@@ -96,12 +101,19 @@ for option in "${movie[@]}"; do
 done
 [ "$tasks" -le "$frames" ] || fail "--tasks takes a whole number from 1 to the movie's $frames frames, not $tasks"
 
-mkdir -p -- "$folder"
+logs=$folder.logs
+mkdir -p -- "$folder" "$logs"
 array=$(sbatch --parsable --job-name=quenthar-movie --array="0-$((tasks - 1))" \
-    --cpus-per-task="$cpus" "$script" render-slice "$tasks" "$frames" "$program" "$folder" \
-    "${movie[@]}")
+    --cpus-per-task="$cpus" --output="$logs/render-%A_%a.out" \
+    "$script" render-slice "$tasks" "$frames" "$program" "$folder" "${movie[@]}")
 array=${array%%;*}
-echo "rendering: job $array, $tasks tasks into $folder"
-echo "joining: a job after job $array into $video"
-sbatch --parsable "${wait[@]}" --job-name=quenthar-movie-join --dependency="afterok:$array" \
-    --kill-on-invalid-dep=yes "$script" join "$program" "$folder" "$video" "${movie[@]}"
+echo "rendering: job $array, an array of $tasks tasks, $frames frames into $folder" \
+    "(which every node must share); logs $logs/render-${array}_TASK.out"
+status=0
+join=$(sbatch --parsable "${wait[@]}" --job-name=quenthar-movie-join \
+    --dependency="afterok:$array" --kill-on-invalid-dep=yes --output="$logs/join-%j.out" \
+    "$script" join "$program" "$folder" "$video" "${movie[@]}") || status=$?
+join=${join%%;*}
+echo "joining: job $join, after job $array, the frames into $video (ffmpeg on its node);" \
+    "log $logs/join-$join.out"
+exit "$status"

@@ -140,11 +140,12 @@ inline bool canOpenTerminal()
 
 // The program run on a terminal of its own by script, which passes on what
 // the program shows there.
-inline Outcome runOnTerminal(const QStringList& arguments)
+inline Outcome runOnTerminal(const QStringList& arguments,
+                             const QProcessEnvironment& environment = noDisplay())
 {
     QString command = QLatin1Char('\'') + quenthar() + QLatin1Char('\'');
     for (QString argument : arguments)
         command += QStringLiteral(" '%1'").arg(
             argument.replace(QLatin1Char('\''), QLatin1String("'\\''")));
-    return run({"-qec", command, "/dev/null"}, QStringLiteral("script"));
+    return run({"-qec", command, "/dev/null"}, QStringLiteral("script"), environment);
 }

@@ -98,6 +98,13 @@ private slots:
                  QStringLiteral("unknown option '--x' (try 'Quenthar --help')"));
         QCOMPARE(error({"--threads"}),
                  QStringLiteral("missing value after '--threads' (try 'Quenthar --help')"));
+        // A slip of the keys is named with the option meant.
+        QCOMPARE(error({"--rendr", "a.png"}),
+                 QStringLiteral("unknown option '--rendr': did you mean '--render'? (try 'Quenthar "
+                                "--help')"));
+        QCOMPARE(error({"-sise", "640x360"}),
+                 QStringLiteral("unknown option '-sise': did you mean '--size'? (try 'Quenthar "
+                                "--help')"));
     }
 
     // The movie's length from its seconds and rate, and the frames to render.

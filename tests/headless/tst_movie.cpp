@@ -16,6 +16,7 @@
 #include <QImageReader>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -143,8 +144,9 @@ private slots:
         }
     }
 
-    // Each frame is, byte for byte, the file --render makes of its view; the
-    // views of the ends read back as given, here one as a saved picture.
+    // Each frame is the picture --render makes of its view, and records its
+    // view and the movie's rate; the views of the ends read back as given,
+    // here one as a saved picture.
     void framesAreRenders()
     {
         QTemporaryDir folder;
@@ -166,8 +168,10 @@ private slots:
             const QString render = folder.filePath(QStringLiteral("render.png"));
             QCOMPARE(run({"--render", render, "--size", "64x48", "--view", viewText(view)}).status,
                      0);
-            QVERIFY2(contents(QDir(out).filePath(names[frame])) == contents(render),
-                     qPrintable(names[frame]));
+            QImageReader reader(QDir(out).filePath(names[frame]));
+            QCOMPARE(reader.text(QStringLiteral("View")), viewText(view));
+            QCOMPARE(reader.text(QStringLiteral("FrameRate")), QStringLiteral("30"));
+            QCOMPARE(reader.read(), QImage(render));
         }
         QCOMPARE(QImageReader(QDir(out).filePath(names.constLast())).text(QStringLiteral("View")),
                  viewText(dense));
@@ -262,11 +266,12 @@ private slots:
         QTemporaryDir folder;
         const QString video = folder.filePath(name);
         const QString frameFolder = folder.filePath(QStringLiteral("frames"));
-        QCOMPARE(run(movie(frameFolder)).status, 0);
+        QCOMPARE(run(movie(frameFolder, {"--fps", "24"})).status, 0);
         const QString joined = folder.filePath(QStringLiteral("joined-") + name);
+        // Joined at the rate the frames record.
         for (const QStringList& arguments :
              {movie(video, {"--fps", "24"}),
-              QStringList{"--movie", joined, "--frames-from", frameFolder, "--fps", "24"}}) {
+              QStringList{"--movie", joined, "--frames-from", frameFolder}}) {
             const Outcome outcome = run(arguments);
             QCOMPARE(outcome.status, 0);
             QCOMPARE(outcome.err, QByteArray());
@@ -279,6 +284,50 @@ private slots:
         }
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList({"joined-" + name, name}));
+    }
+
+    // An interrupted video says how far it came and carries on where it
+    // stopped: its frames wait in a folder beside it, kept by the next run,
+    // and go once the video is made.
+    void videoResumes()
+    {
+        QTemporaryDir folder;
+        const QString bin = folder.filePath(QStringLiteral("bin"));
+        QVERIFY(QDir().mkdir(bin));
+        const QString fake = bin + QStringLiteral("/ffmpeg");
+        writeFile(fake, "#!/bin/sh\nfor a; do out=$a; done\ncat >/dev/null\n"
+                        "echo video >\"${out#file:}\"\n");
+        QVERIFY(QFile::setPermissions(fake, QFile::ReadOwner | QFile::ExeOwner));
+        QProcessEnvironment environment = noDisplay();
+        environment.insert(QStringLiteral("PATH"), bin + QStringLiteral(":/usr/bin:/bin"));
+        const QString video = folder.filePath(QStringLiteral("zoom.mp4"));
+        const QStringList arguments = {"--movie",  video, "--to",      "0.21,-0.51,0.01,0.01",
+                                       "--frames", "100", "--threads", "1"};
+        const QString first = video + QStringLiteral(".frames/frame-00.png");
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        start(process, quenthar(), arguments);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(first), 60000);
+        QTest::qWait(300);
+        ::kill(pid_t(process.processId()), SIGINT);
+        const Outcome stopped = finish(process);
+        QVERIFY(stopped.crashed);
+        QVERIFY2(stopped.oneLine() &&
+                     QRegularExpression(QStringLiteral("^Quenthar: stopped with [1-9][0-9]* of the "
+                                                       "100 frames made; the same command "
+                                                       "carries on from there\n$"))
+                         .match(QString::fromUtf8(stopped.err))
+                         .hasMatch(),
+                 stopped.err.constData());
+        const ino_t kept = inode(first);
+        start(process, quenthar(), arguments);
+        QTest::qWait(300);
+        ::kill(pid_t(process.processId()), SIGINT);
+        finish(process);
+        QCOMPARE(inode(first), kept);
+        QCOMPARE(run(arguments, quenthar(), environment).status, 0);
+        QCOMPARE(contents(video), QByteArray("video\n"));
+        QVERIFY(!QFileInfo::exists(video + QStringLiteral(".frames")));
     }
 
     // Whatever ffmpeg does (missing, failing, writing nothing, flooding its
@@ -357,6 +406,11 @@ private slots:
                      outcome.err.constData());
             QVERIFY2(!memoryMeasured || peakKiB < 100 << 10, qPrintable(QString::number(peakKiB)));
         }
+        // The frames made are kept for the next run, whole.
+        QDir work(video + QStringLiteral(".frames"));
+        QCOMPARE(work.entryList(QDir::Hidden | QDir::AllEntries | QDir::NoDotAndDotDot),
+                 work.entryList(QDir::AllEntries | QDir::NoDotAndDotDot));
+        QVERIFY(work.removeRecursively());
         QCOMPARE(tree(folder.path()), before);
     }
 
@@ -384,6 +438,9 @@ private slots:
             m link --to "$1"; echo "link $? $(cat thesis.txt)"
             m movie --to -1,-1,0.5,0.5 --frame-range 3-5; echo "another $?"
             cp -r movie mixed; cp other/frame-04.png mixed; join mixed
+            m movie --to "$1" --fps 24; echo "rate $?"
+            m rated --to "$1" --fps 24 --frame-range 5-5 && cp -r movie rates && cp rated/* rates
+            join rates
             cp -r movie left; for i in 0 1 2 3 4 5 6 7 8 9; do cp other/frame-00.png left/frame-$i.png; done
             join left; join left --frames 12
             cp -r movie padded; truncate -s 1G padded/frame-06.png
@@ -391,18 +448,20 @@ private slots:
         )sh",
                                          {viewText(dense)});
         const QList<QByteArray> lines = outcome.out.split('\n');
-        QCOMPARE(lines.mid(0, 5),
-                 (QByteArrayList{"link 2 thesis", "another 2", "mixed 2", "left 2", "left 0"}));
-        const QByteArrayList padded = lines.value(5).split(' ');
+        QCOMPARE(lines.mid(0, 7), (QByteArrayList{"link 2 thesis", "another 2", "mixed 2", "rate 2",
+                                                  "rates 2", "left 2", "left 0"}));
+        const QByteArrayList padded = lines.value(7).split(' ');
         QCOMPARE(padded.mid(0, 2), (QByteArrayList{"padded", "0"}));
-        QVERIFY2(!memoryMeasured || padded.value(2).toLong() < 100 << 10, lines[5].constData());
+        QVERIFY2(!memoryMeasured || padded.value(2).toLong() < 100 << 10, lines[7].constData());
         for (const char* line :
              {"'link/frame-05.png' is not a regular file",
               "'movie/frame-03.png' is not this "
               "movie's frame 3",
               "'mixed/frame-04.png' is not a frame of the movie from -2,-1.5,4,3 to",
               "'left' holds the frames of 2 movies, frame-0.png to frame-9.png and frame-00.png "
-              "to frame-11.png: give --frames"})
+              "to frame-11.png: give --frames",
+              "'movie/frame-00.png' is this movie's frame 0 at 30 frames a second, not 24",
+              "'rates/frame-05.png' is a frame of a movie at 24 frames a second, not 30"})
             QVERIFY2(outcome.err.contains(line), outcome.err.constData());
     }
 
@@ -549,7 +608,7 @@ private slots:
         row("fps NaN", {"--movie", "out", "--to", to, "--fps", "nan"}, "not 'nan'");
         row("out under a file", {"--movie", "plain.png/out", "--to", to},
             "cannot write the frames into 'plain.png/out': Not a directory");
-        row("out a file", {"--movie", "plain.png", "--to", to}, "it is not a folder");
+        row("out a file", {"--movie", "notes", "--to", to}, "it is not a folder");
         row("a FIFO for a frame", {"--movie", "fifo", "--to", to, "--frames", "12"},
             "'fifo/frame-00.png' is not a regular file");
         row("frame of another size", {"--movie", "sized", "--to", to, "--size", "64x48"},
@@ -560,6 +619,8 @@ private slots:
             "must be even, not 63x48");
         row("video range", {"--movie", "out.mp4", "--to", to, "--frame-range", "0-1"},
             "--frame-range renders frames into a folder");
+        row("a video ffmpeg makes, but not this program", {"--movie", "zoom.avi", "--to", to},
+            "'zoom.avi' ends in '.avi'");
         row("video name too long", {"--movie", QString(252, 'v') + ".mp4", "--to", to},
             "File name too long");
         row("H.264 too large", {"--movie", "out.mkv", "--to", to, "--size", "16384x16384"},
@@ -588,6 +649,7 @@ private slots:
         QImage plain(8, 8, QImage::Format_RGB32);
         plain.fill(Qt::black);
         QVERIFY(plain.save(dir.filePath(QStringLiteral("plain.png"))));
+        writeFile(dir.filePath(QStringLiteral("notes")), "notes");
         for (const char* name : {"sized", "sized/empty", "gap", "fifo"})
             QVERIFY(dir.mkdir(QString::fromLatin1(name)));
         QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("fifo/frame-00.png")), 0600), 0);
@@ -614,6 +676,54 @@ private slots:
         outcome = runOnTerminal(movie(folder.filePath(QStringLiteral("b")), {"--quiet"}));
         QCOMPARE(outcome.status, 0);
         QCOMPARE(outcome.out, QByteArray());
+    }
+
+    // The time left of a video counts its encoding: with an encoder that
+    // takes a quarter of a second a frame, far slower than the drawing, it
+    // holds within 30 % from a tenth of the job on (and a second, the line's
+    // own rounding).
+    void timeLeftCountsTheEncoding()
+    {
+        if (!canOpenTerminal())
+            QSKIP("no pseudo-terminal can be opened here");
+        QTemporaryDir folder;
+        const QString bin = folder.filePath(QStringLiteral("bin"));
+        QVERIFY(QDir().mkdir(bin));
+        const QString fake = bin + QStringLiteral("/ffmpeg");
+        writeFile(fake,
+                  "#!/bin/bash\nfor a; do out=$a; done\nn=0\n"
+                  "while [ \"$(dd bs=9216 count=1 iflag=fullblock status=none | wc -c)\" -gt 0 ]\n"
+                  "do sleep 0.25; n=$((n + 1)); echo \"frame=$n\" >&2; done\n"
+                  "echo video >\"${out#file:}\"\n");
+        QVERIFY(QFile::setPermissions(fake, QFile::ReadOwner | QFile::ExeOwner));
+        QProcessEnvironment environment = noDisplay();
+        environment.insert(QStringLiteral("PATH"), bin + QStringLiteral(":/usr/bin:/bin"));
+        QElapsedTimer timer;
+        timer.start();
+        const Outcome outcome =
+            runOnTerminal({"--movie", folder.filePath(QStringLiteral("zoom.mp4")), "--to",
+                           viewText(dense), "--size", "64x48", "--frames", "24"},
+                          environment);
+        const double all = timer.elapsed() / 1000.0;
+        QCOMPARE(outcome.status, 0);
+        const QRegularExpression drawn(QStringLiteral("(\\d+):(\\d+) spent  (\\d+):(\\d+) left"));
+        int checked = 0;
+        for (const QByteArray& line : outcome.out.split('\r')) {
+            const QRegularExpressionMatch match = drawn.match(QString::fromUtf8(line));
+            if (!match.hasMatch())
+                continue;
+            const double spent = match.captured(1).toInt() * 60 + match.captured(2).toInt();
+            const double left = match.captured(3).toInt() * 60 + match.captured(4).toInt();
+            const double real = all - spent;
+            if (spent < all / 10 || real < 2)
+                continue;
+            ++checked;
+            QVERIFY2(
+                std::abs(left - real) <= 0.3 * real + 1,
+                qPrintable(
+                    QStringLiteral("%1 left after %2 s of %3 s").arg(left).arg(spent).arg(all)));
+        }
+        QVERIFY2(checked > 0, outcome.out.constData());
     }
 };
 

@@ -22,7 +22,7 @@ submits() {
     while [ "$1" != -- ]; do expected+=("$1"); shift; done
     shift
     rm -f log
-    if ! "$script" "$@" >/dev/null 2>err; then
+    if ! "$script" "$@" >out 2>err; then
         echo "refused: $*: $(cat err)"
         failed=1
         return
@@ -50,6 +50,11 @@ refuses() {
 
 submits 2:--fps=60 2:--frames=10 1:--array=0-3 2:--size=64x48 -- \
     frames v.mp4 "${to[@]}" -fps 60 --frames 010 --size 64x48
+# It says what it submitted: both jobs, the shared folder, ffmpeg, the logs.
+for said in "rendering: job 7, an array of 4 tasks" "every node must share" \
+    "logs $PWD/frames.logs/render-7_TASK.out" "joining: job 7, after job 7" "ffmpeg on its node"; do
+    grep -qF -- "$said" out || { echo "it did not say '$said': $(cat out)"; failed=1; }
+done
 submits 2:--frames=8 1:--array=0-7 -- --tasks 08 frames v.webm "${to[@]}" --frames 08 --size 64x48
 submits '2:--frames=40' '2:--from=-1.5,-1.5,3,3' -- frames v.mkv "${to[@]}" --seconds 2 --fps 20
 refuses "--tasks takes a whole number" --tasks 99999999999999999999 frames v.mp4 "${to[@]}"
@@ -58,6 +63,6 @@ refuses "--tasks takes a whole number from 1 to the movie's 12 frames" --tasks 1
 refuses "unknown option '--sise'" frames v.mp4 "${to[@]}" --sise 640x360
 refuses "must be even" frames v.mp4 "${to[@]}" --size 63x48
 refuses "2 to 1000000 frames" frames v.mp4 "${to[@]}" --frames 0
-refuses "OUT must end in .mp4, .mkv or .webm" frames v.avi "${to[@]}"
+refuses "ends in '.avi'" frames v.avi "${to[@]}"
 refuses "--threads is set by this script" frames v.mp4 "${to[@]}" --threads 4
 exit $failed

@@ -144,10 +144,11 @@ PartitionName=movie Nodes=ALL Default=YES MaxTime=INFINITE State=UP
                 daemon.wait()
 
     def logs(self):
-        for name in sorted(os.listdir(self.root)):
-            if name.endswith((".log", ".out")):
-                with open(self.path(name), errors="replace") as f:
-                    print(f"--- {name}\n{f.read()[-3000:]}")
+        for folder, _, names in sorted(os.walk(self.root)):
+            for name in sorted(names):
+                if name.endswith((".log", ".out")):
+                    with open(os.path.join(folder, name), errors="replace") as f:
+                        print(f"--- {name}\n{f.read()[-3000:]}")
 
 
 def main():
@@ -179,14 +180,14 @@ def main():
         print(submit.stdout + submit.stderr)
         assert submit.returncode == 0, f"the script ended with {submit.returncode}"
 
-        # Four tasks, each a slice of its own.
-        slices = sorted(open(cluster.path(name)).readline().split(": frames ")[1].split()[0]
-                        for name in os.listdir(root)
-                        if name.startswith("slurm-") and "_" in name)
+        # Four tasks, each a slice of its own, their logs beside the frames.
+        logs = frames + ".logs"
+        slices = sorted(open(os.path.join(logs, name)).readline().split(": frames ")[1].split()[0]
+                        for name in os.listdir(logs) if name.startswith("render-"))
         assert slices == ["0-2", "3-5", "6-8", "9-11"], slices
 
         single = cluster.path("single")
-        subprocess.run([program, "--movie", single, *MOVIE, "--quiet"], check=True)
+        subprocess.run([program, "--movie", single, *MOVIE, "--fps", FPS, "--quiet"], check=True)
         names = sorted(os.listdir(single))
         assert len(names) == FRAMES and sorted(os.listdir(frames)) == names, os.listdir(frames)
         _, different, errors = filecmp.cmpfiles(frames, single, names, shallow=False)
