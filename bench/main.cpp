@@ -165,6 +165,11 @@ void printSummary(std::map<std::string, benchmark::BenchmarkReporter::Run> media
             else
                 std::printf("time left %s %s: none to check (under a second)\n", view->name, size);
         }
+    if (counter("timeleft/movie", "points") > 0)
+        std::printf("time left movie, 48 frames of 1280x720 from the default view to the dense "
+                    "one: worst error %.1f %% over %.0f points (its samples %.2f %% of the time)\n",
+                    counter("timeleft/movie", "worst_pct"), counter("timeleft/movie", "points"),
+                    counter("timeleft/movie", "sample_pct"));
     // A movie on all cores against its frames drawn by one --render after
     // another, and against the engine on one thread over all its pixels, all
     // by the wall clock.

@@ -3,6 +3,8 @@
 // program rendering the largest picture it allows.
 #include "atomicfile.h"
 #include "bench.h"
+#include "moviepath.h"
+#include "movieprogress.h"
 #include "render.h"
 #include "viewmath.h"
 #include "workestimate.h"
@@ -115,6 +117,55 @@ void timeLeftBenchmark(benchmark::State& state, const NamedView& view, int width
     }
 }
 
+// The time left of a movie's progress line against the real one, from a
+// tenth of the movie on while at least half a second is left: its frames,
+// from the default view down to the dense one, weighed by their samples
+// first, then drawn one after another as --movie draws them.
+void movieTimeLeftBenchmark(benchmark::State& state)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
+    constexpr int frames = 48;
+    NullRender render;
+    const auto job = [](int frame) {
+        return RenderJob{movieFrame(defaultView.view, denseView.view, frame, frames), 1280, 720};
+    };
+    for (auto _ : state) {
+        const Clock::time_point start = Clock::now();
+        std::vector<double> iterations;
+        for (int frame = 0; frame < frames; ++frame)
+            iterations.push_back(WorkEstimate::pictureIterations(job(frame), render.threads()));
+        FrameClock clock(iterations, 1280.0 * 720.0);
+        const Clock::time_point begin = Clock::now();
+        std::vector<std::pair<double, double>> shown; // elapsed, time left shown
+        for (int frame = 0; frame < frames; ++frame) {
+            const Clock::time_point frameStart = Clock::now();
+            const auto progress = [&](int rows) {
+                const double elapsed = seconds(Clock::now() - begin);
+                if (const auto left =
+                        clock.secondsLeft(rows / 720.0, seconds(Clock::now() - frameStart)))
+                    shown.emplace_back(elapsed, *left);
+            };
+            if (!render.run(state, job(frame), progress))
+                return;
+            clock.made(seconds(Clock::now() - frameStart));
+        }
+        const double total = seconds(Clock::now() - begin);
+        double worst = 0;
+        int counted = 0;
+        for (const auto& [elapsed, left] : shown) {
+            const double real = total - elapsed;
+            if (elapsed >= 0.1 * total && real >= 0.5) {
+                worst = std::max(worst, std::abs(left - real) / real);
+                ++counted;
+            }
+        }
+        state.counters["worst_pct"] = worst * 100;
+        state.counters["points"] = counted;
+        state.counters["sample_pct"] = seconds(begin - start) / seconds(Clock::now() - start) * 100;
+    }
+}
+
 // The installed way: the program beside the bench renders a cheap view far
 // outside the set (every pixel escapes at once) at the largest size, so that
 // its memory is that of the bands and the PNG stream, not of the engine.
@@ -171,6 +222,11 @@ void registerRenderBenchmarks()
                 ->Repetitions(1)
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
+    benchmark::RegisterBenchmark("timeleft/movie", movieTimeLeftBenchmark)
+        ->Iterations(1)
+        ->Repetitions(1)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
     benchmark::RegisterBenchmark("peak/render", renderPeakBenchmark)
         ->Iterations(1)
         ->Repetitions(1)

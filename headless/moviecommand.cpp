@@ -111,19 +111,19 @@ int framesToMake(const MovieJob& job, QList<int>& missing)
     return 0;
 }
 
-// What the frames to make weigh beside each other, where a progress line
-// shows the time left.
-std::vector<double> frameWorks(const MovieJob& job, const QList<int>& frames, PassThreads& threads)
+// The frames to make weighed beside each other, where a progress line shows
+// the time left.
+FrameClock frameClock(const MovieJob& job, const QList<int>& frames, PassThreads& threads)
 {
-    std::vector<double> works;
-    if (job.quiet || !MovieProgress::shows(STDERR_FILENO))
-        return works;
-    for (const int frame : frames) {
-        if (stopFlag())
-            endByStopSignal();
-        works.push_back(WorkEstimate::pictureWork(frameJob(job, frame), threads));
-    }
-    return works;
+    std::vector<double> iterations(size_t(frames.size()));
+    if (!job.quiet && MovieProgress::shows(STDERR_FILENO))
+        for (qsizetype i = 0; i < frames.size(); ++i) {
+            if (stopFlag())
+                endByStopSignal();
+            iterations[size_t(i)] =
+                WorkEstimate::pictureIterations(frameJob(job, frames[i]), threads);
+        }
+    return FrameClock(iterations, double(job.width) * double(job.height));
 }
 
 // A video's work folder, once the video is made: its frames, and the folder
@@ -160,7 +160,7 @@ int makeMovie(const MovieJob& job, int threadCount)
     PassThreads threads;
     threads.setThreads(threadCount);
     Render render(threads);
-    MovieProgress progress(job.quiet ? -1 : STDERR_FILENO, frameWorks(job, missing, threads),
+    MovieProgress progress(job.quiet ? -1 : STDERR_FILENO, frameClock(job, missing, threads),
                            job.video ? job.frames : 0);
     const int all = job.last - job.first + 1;
     std::vector<bool> toMake(size_t(all), false);

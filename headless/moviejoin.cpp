@@ -196,7 +196,7 @@ int joinFrames(const MovieJob& job)
     VideoEncoder encoder(job.out, size.width(), size.height(), fps, &stopFlag());
     if (const int status = startVideo(encoder, job.out))
         return status;
-    MovieProgress progress(job.quiet ? -1 : STDERR_FILENO, {}, joined.frames);
+    MovieProgress progress(job.quiet ? -1 : STDERR_FILENO, FrameClock({}, 0), joined.frames);
     for (int frame = 0; frame < joined.frames && !stopFlag(); ++frame) {
         const QString fileName = inFolder(job.framesFrom, frameFileName(frame, joined.frames));
         if (const std::optional<QString> error = pipeFrame(fileName, size, encoder)) {

@@ -9,16 +9,38 @@
 #include <optional>
 #include <vector>
 
+// The time a movie's frames still to make will take, from the time those
+// made took: a frame's time goes with its iterations and a cost of each of
+// its pixels (its colour and PNG stream), at the rate the frames made show.
+class FrameClock {
+public:
+    // iterations: each frame's estimated iterations, in the order they are
+    // made; pixels: a frame's.
+    FrameClock(std::vector<double> iterations, double pixels);
+    // The next frame took seconds.
+    void made(double seconds);
+    int frames() const { return int(m_iterations.size()); }
+    int madeFrames() const { return int(m_seconds.size()); }
+    // The seconds that the frames not made yet will take, the one being made
+    // counted from share (0 to 1) on, which took spent so far; none before
+    // anything is known.
+    std::optional<double> secondsLeft(double share, double spent) const;
+
+private:
+    std::vector<double> m_iterations;
+    double m_pixels;
+    std::vector<double> m_seconds;
+};
+
 class MovieProgress {
 public:
     // Whether a line would be shown on fd: a terminal's.
     static bool shows(int fd);
 
-    // Shows nothing unless fd is a terminal. works: the estimated work of
-    // each frame this run makes, in the order they are made; encoded: the
-    // frames the video encodes, or 0 without a video. Write errors are
-    // ignored.
-    MovieProgress(int fd, std::vector<double> works, int encoded);
+    // Shows nothing unless fd is a terminal. clock: the frames this run
+    // makes; encoded: the frames the video encodes, or 0 without a video.
+    // Write errors are ignored.
+    MovieProgress(int fd, FrameClock clock, int encoded);
 
     // Redraws the line if it was last drawn long enough ago: made frames
     // are made, and share (0 to 1) of the next one; encoded are encoded.
@@ -30,22 +52,12 @@ public:
     // Ends the line as it stands.
     void stop();
 
-    // The seconds left when elapsed seconds made work rendered of all
-    // (render) and encoded frames of all (encode); none before there is
-    // anything to go by. The job ends with the slower of the two, which
-    // run side by side.
-    struct Part {
-        double done = 0;
-        double all = 0;
-    };
-    static std::optional<double> secondsLeft(double elapsed, Part render, Part encode);
-
 private:
     void draw(int made, double share, int encoded, bool last);
 
     int m_fd;
     bool m_shown;
-    std::vector<double> m_before; // the work of the first i frames, i = 0 to all
+    FrameClock m_clock;
     int m_encoded;
     std::chrono::steady_clock::time_point m_start;
     std::chrono::steady_clock::time_point m_drawn;

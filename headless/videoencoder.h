@@ -13,8 +13,8 @@
 
 #include <array>
 #include <atomic>
-#include <functional>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 

@@ -60,7 +60,7 @@ WorkEstimate WorkEstimate::sample(const RenderJob& job, PassThreads& threads)
     return estimate;
 }
 
-double WorkEstimate::pictureWork(const RenderJob& job, PassThreads& threads)
+double WorkEstimate::pictureIterations(const RenderJob& job, PassThreads& threads)
 {
     const double pixels = double(job.width) * double(job.height);
     const int step = std::max(1, int(std::sqrt(pixels / sampledPixels)));
@@ -73,10 +73,10 @@ double WorkEstimate::pictureWork(const RenderJob& job, PassThreads& threads)
     threads.forEachBlock(counts.size(), [&](size_t begin, size_t end) {
         laneCounts(lattice, begin, end, counts.data() + begin);
     });
-    double work = 0;
+    double iterations = 0;
     for (const int16_t count : counts)
-        work += count + pixelCost;
-    return work * pixels / double(counts.size());
+        iterations += count;
+    return iterations * pixels / double(counts.size());
 }
 
 double WorkEstimate::share(int rows) const

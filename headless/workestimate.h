@@ -16,9 +16,9 @@ public:
     // every 16th row) with the lane kernel, on threads.
     static WorkEstimate sample(const RenderJob& job, PassThreads& threads);
 
-    // The work of the whole picture of job, from about a thousand of its
-    // pixels: what a movie's frames weigh beside each other.
-    static double pictureWork(const RenderJob& job, PassThreads& threads);
+    // The iterations of the whole picture of job, from about a thousand of
+    // its pixels: what a movie's frames weigh beside each other.
+    static double pictureIterations(const RenderJob& job, PassThreads& threads);
 
     // The share of the whole work in the first rows rows, 0 to 1.
     double share(int rows) const;
