@@ -108,22 +108,23 @@ void printSummary(std::map<std::string, benchmark::BenchmarkReporter::Run> media
                     wall("render/engine/" + name) * 1e3);
     }
 
-    // The two views apart give the engine's cost per iteration and per call.
+    // The two views apart give a way's cost per iteration and per pixel
+    // beside its iterations: for the engine a call, for the kernel the ends
+    // of its runs too, where fewer lanes are busy.
     const double sumDefault = double(countSums[defaultView.name]);
     const double sumDense = double(countSums[denseView.name]);
-    const double perIterationNs =
-        (cpu("engine/dense") - cpu("engine/default")) * 1e9 / (sumDense - sumDefault);
-    const double perCallNs =
-        (cpu("engine/default") * 1e9 - perIterationNs * sumDefault) / picture::pixels;
+    const auto costs = [&](const std::string& way) {
+        const double iterationNs =
+            (cpu(way + "/dense") - cpu(way + "/default")) * 1e9 / (sumDense - sumDefault);
+        const double pixelNs =
+            (cpu(way + "/default") * 1e9 - iterationNs * sumDefault) / picture::pixels;
+        return std::pair{iterationNs, pixelNs};
+    };
+    const auto [perIterationNs, perCallNs] = costs("engine");
     std::printf("engine, both views together: %.3f ns per iteration (%.3f of the chain) and "
                 "%.1f ns per call\n",
                 perIterationNs, perIterationNs / chainNs, perCallNs);
-    // The same for the kernel, whose cost per pixel beside its iterations
-    // includes the ends of its runs, where fewer lanes are busy.
-    const double kernelIterationNs =
-        (cpu("kernel/dense") - cpu("kernel/default")) * 1e9 / (sumDense - sumDefault);
-    const double kernelPixelNs =
-        (cpu("kernel/default") * 1e9 - kernelIterationNs * sumDefault) / picture::pixels;
+    const auto [kernelIterationNs, kernelPixelNs] = costs("kernel");
     std::printf("kernel, both views together: %.3f ns per iteration and %.1f ns per pixel (%.0f "
                 "iterations)\n",
                 kernelIterationNs, kernelPixelNs,

@@ -78,15 +78,41 @@ void renderBenchmark(benchmark::State& state, const NamedView& view)
             break;
 }
 
+using Clock = std::chrono::steady_clock;
+
+double seconds(Clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
+
+// The worst error of the times left shown (pairs of the time elapsed and the
+// time left shown then) against the real ones, from a tenth of the job's time
+// on while at least half a second is left (the line shows the time to the
+// second); and the share of the time the estimate's sampling took, from start
+// to begin.
+void reportTimeLeft(benchmark::State& state, const std::vector<std::pair<double, double>>& shown,
+                    Clock::time_point start, Clock::time_point begin)
+{
+    const double total = seconds(Clock::now() - begin);
+    double worst = 0;
+    int counted = 0;
+    for (const auto& [elapsed, left] : shown) {
+        const double real = total - elapsed;
+        if (elapsed >= 0.1 * total && real >= 0.5) {
+            worst = std::max(worst, std::abs(left - real) / real);
+            ++counted;
+        }
+    }
+    state.counters["worst_pct"] = worst * 100;
+    state.counters["points"] = counted;
+    state.counters["sample_pct"] = seconds(begin - start) / seconds(Clock::now() - start) * 100;
+}
+
 // How well the progress line's time left holds: a render of the view at a
 // size, with the estimate the line uses, writes to /dev/null; after each band
 // the time left the line would show is set against the real time left then.
-// The worst error counts from a tenth of the render's time on, while at least
-// half a second is left (the line shows the time to the second).
 void timeLeftBenchmark(benchmark::State& state, const NamedView& view, int width, int height)
 {
-    using Clock = std::chrono::steady_clock;
-    const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
     NullRender render;
     const RenderJob job{view.view, width, height};
     for (auto _ : state) {
@@ -101,19 +127,7 @@ void timeLeftBenchmark(benchmark::State& state, const NamedView& view, int width
         };
         if (!render.run(state, job, progress))
             break;
-        const double total = seconds(Clock::now() - begin);
-        double worst = 0;
-        int counted = 0;
-        for (const auto& [elapsed, left] : shown) {
-            const double real = total - elapsed;
-            if (elapsed >= 0.1 * total && real >= 0.5) {
-                worst = std::max(worst, std::abs(left - real) / real);
-                ++counted;
-            }
-        }
-        state.counters["worst_pct"] = worst * 100;
-        state.counters["points"] = counted;
-        state.counters["sample_pct"] = seconds(begin - start) / seconds(Clock::now() - start) * 100;
+        reportTimeLeft(state, shown, start, begin);
     }
 }
 
@@ -123,8 +137,6 @@ void timeLeftBenchmark(benchmark::State& state, const NamedView& view, int width
 // first, then drawn one after another as --movie draws them.
 void movieTimeLeftBenchmark(benchmark::State& state)
 {
-    using Clock = std::chrono::steady_clock;
-    const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
     constexpr int frames = 48;
     NullRender render;
     const auto job = [](int frame) {
@@ -150,19 +162,7 @@ void movieTimeLeftBenchmark(benchmark::State& state)
                 return;
             clock.made(seconds(Clock::now() - frameStart));
         }
-        const double total = seconds(Clock::now() - begin);
-        double worst = 0;
-        int counted = 0;
-        for (const auto& [elapsed, left] : shown) {
-            const double real = total - elapsed;
-            if (elapsed >= 0.1 * total && real >= 0.5) {
-                worst = std::max(worst, std::abs(left - real) / real);
-                ++counted;
-            }
-        }
-        state.counters["worst_pct"] = worst * 100;
-        state.counters["points"] = counted;
-        state.counters["sample_pct"] = seconds(begin - start) / seconds(Clock::now() - start) * 100;
+        reportTimeLeft(state, shown, start, begin);
     }
 }
 

@@ -59,7 +59,8 @@ CommandLine::CommandLine()
         QStringLiteral("Draws the Julia set of z -> z^2 + c for c = -0.54 + 0.58i and zooms "
                        "into rectangles picked on the picture.\n"
                        "Qt's standard options (-platform, -style, ...) are accepted too. The "
-                       "window's keys: man Quenthar, KEYS."));
+                       "window's keys: F1 in the window. All of it: man Quenthar (in a source "
+                       "tree, man -l build/packaging/Quenthar.1)."));
     // Qt's own options are single-dash words (-platform), not clusters of letters.
     m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     m_parser.addOptions(m_options.all());
@@ -80,9 +81,10 @@ QString CommandLine::helpText() const
     QString help = m_parser.helpText();
     help.replace(0, help.indexOf(QLatin1Char('\n')),
                  QStringLiteral("Usage: Quenthar [options] [FILE]\n"
-                                "       Quenthar --render OUT [--size WxH] "
+                                "       Quenthar --render OUT [--size WxH [--stretch]] "
                                 "[--view L,T,W,H | FILE]\n"
-                                "       Quenthar --movie OUT [--from A] --to B [--size WxH] "
+                                "       Quenthar --movie OUT [--from A] --to B "
+                                "[--size WxH [--stretch]] "
                                 "[--fps F]\n"
                                 "                [--seconds S | --frames N] "
                                 "[--frame-range I-J] [--check]\n"
@@ -97,7 +99,8 @@ QString CommandLine::helpText() const
                           "  Quenthar --threads 1\n"
                           "      draws on the window's thread alone\n"
                           "  Quenthar --render julia-4k.png --size 3840x2160 julia.png\n"
-                          "      draws that view at 3840 x 2160 pixels into julia-4k.png\n"
+                          "      draws that view, widened to 16:9, at 3840 x 2160 pixels into "
+                          "julia-4k.png\n"
                           "  Quenthar --render whole.png --quiet --view -1.5,-1.5,3,3\n"
                           "      draws the default view at 640 x 480, with no progress line\n"
                           "  Quenthar --movie frames --to julia.png --size 1920x1080 --fps 60 "
@@ -110,10 +113,13 @@ QString CommandLine::helpText() const
                           "  Quenthar --movie frames ... --frame-range 0-299\n"
                           "      renders only frames 0 to 299 of that movie, e.g. on one of "
                           "four machines\n"
-                          "  Quenthar --movie zoom.mp4 --frames-from frames --fps 60\n"
-                          "      joins those frames into an H.264 video with ffmpeg\n"
+                          "  Quenthar --movie zoom.mp4 --frames-from frames\n"
+                          "      joins those frames into an H.264 video with ffmpeg, at the rate "
+                          "they record\n"
                           "  Quenthar --movie zoom.webm --to 0.2,-0.52,0.04,0.03 --frames 240\n"
-                          "      renders the movie straight into a VP9 video\n");
+                          "      renders the movie into a VP9 video, its frames kept in "
+                          "zoom.webm.frames/\n"
+                          "      until the video is made\n");
 }
 
 QString CommandLine::xDisplay() const

@@ -198,6 +198,10 @@ int joinFrames(const MovieJob& job)
         return status;
     MovieProgress progress(job.quiet ? -1 : STDERR_FILENO, FrameClock({}, 0), joined.frames);
     for (int frame = 0; frame < joined.frames && !stopFlag(); ++frame) {
+        setStopLine(QStringLiteral("stopped with %1 of the %2 frames joined; the same command "
+                                   "joins them anew")
+                        .arg(frame)
+                        .arg(joined.frames));
         const QString fileName = inFolder(job.framesFrom, frameFileName(frame, joined.frames));
         if (const std::optional<QString> error = pipeFrame(fileName, size, encoder)) {
             encoder.cancel();
@@ -210,5 +214,8 @@ int joinFrames(const MovieJob& job)
             break;
         progress.update(0, 0, encoder.encodedFrames());
     }
+    setStopLine(QStringLiteral("stopped while ffmpeg encoded the %1 frames; the same command "
+                               "joins them anew")
+                    .arg(joined.frames));
     return finishVideo(encoder, job.out, progress);
 }

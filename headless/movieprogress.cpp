@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr std::chrono::milliseconds redrawEvery{200};
 // What a frame's pixel costs beside its iterations (its level, its share of
 // the PNG stream's compression), in iterations of the lane kernel: about 200,
 // by the movie's time-left benchmark.
@@ -86,7 +85,7 @@ void MovieProgress::update(int made, double share, int encoded)
         m_frame = made;
         m_frameStart = now;
     }
-    if (m_shown && std::chrono::steady_clock::now() - m_drawn >= redrawEvery)
+    if (m_shown && std::chrono::steady_clock::now() - m_drawn >= progressRedrawEvery)
         draw(made, share, encoded, false);
 }
 

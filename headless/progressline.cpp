@@ -8,7 +8,6 @@
 namespace {
 
 constexpr int barWidth = 24;
-constexpr std::chrono::milliseconds redrawEvery{200};
 
 } // namespace
 
@@ -44,7 +43,7 @@ void ProgressLine::setWork(WorkEstimate work)
 
 void ProgressLine::update(int rowsDone)
 {
-    if (m_shown && std::chrono::steady_clock::now() - m_drawn >= redrawEvery)
+    if (m_shown && std::chrono::steady_clock::now() - m_drawn >= progressRedrawEvery)
         draw(rowsDone);
 }
 

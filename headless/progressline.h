@@ -8,6 +8,9 @@
 #include <chrono>
 #include <optional>
 
+// How often a progress line is redrawn at most.
+inline constexpr std::chrono::milliseconds progressRedrawEvery{200};
+
 // The parts of a progress line: "[######..................]  25%" for a share
 // of 0 to 1, and a time as "1:02:03" or "2:03".
 QByteArray progressBar(double share);

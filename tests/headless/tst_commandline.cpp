@@ -129,9 +129,10 @@ private slots:
     {
         CommandLine commandLine;
         const QString help = commandLine.helpText();
-        for (const char* option : {"--help", "--version", "--threads <N>", "--view <L,T,W,H>",
-                                   "--render <OUT>", "--size <WxH>", "--quiet", "FILE", "KEYS",
-                                   "--movie <OUT>", "--frames-from <DIR>", "--frame-range <I-J>"})
+        for (const char* option :
+             {"--help", "--version", "--threads <N>", "--view <L,T,W,H>", "--render <OUT>",
+              "--size <WxH>", "--quiet", "FILE", "F1 in the window", "--movie <OUT>",
+              "--frames-from <DIR>", "--frame-range <I-J>"})
             QVERIFY2(help.contains(QLatin1String(option)), option);
         QVERIFY(!help.contains(QLatin1String("platformpluginpath")));
         QVERIFY(help.startsWith(QLatin1String("Usage: Quenthar [options] [FILE]\n")));

@@ -77,6 +77,23 @@ QMap<QString, QByteArray> tree(const QString& folder)
     return files;
 }
 
+// An ffmpeg of the test's own in folder/bin, running script under bash;
+// returns that folder, or nothing if it cannot be made. The default one takes
+// the frames and writes a video of its own.
+const QByteArray fakeVideo =
+    "for a; do out=$a; done\ncat >/dev/null\necho video >\"${out#file:}\"\n";
+QString fakeFfmpeg(const QTemporaryDir& folder, const QByteArray& script = fakeVideo,
+                   QFile::Permissions permissions = QFile::ReadOwner | QFile::ExeOwner)
+{
+    const QString bin = folder.filePath(QStringLiteral("bin"));
+    QFile file(bin + QStringLiteral("/ffmpeg"));
+    const QByteArray text = "#!/bin/bash\n" + script;
+    const bool made = QDir().mkpath(bin) && file.open(QIODevice::WriteOnly) &&
+                      file.write(text) == text.size() && file.flush() &&
+                      file.setPermissions(permissions);
+    return made ? bin : QString();
+}
+
 // The first video stream as ffprobe counts it.
 QJsonObject probeVideo(const QString& path)
 {
@@ -292,12 +309,8 @@ private slots:
     void videoResumes()
     {
         QTemporaryDir folder;
-        const QString bin = folder.filePath(QStringLiteral("bin"));
-        QVERIFY(QDir().mkdir(bin));
-        const QString fake = bin + QStringLiteral("/ffmpeg");
-        writeFile(fake, "#!/bin/sh\nfor a; do out=$a; done\ncat >/dev/null\n"
-                        "echo video >\"${out#file:}\"\n");
-        QVERIFY(QFile::setPermissions(fake, QFile::ReadOwner | QFile::ExeOwner));
+        const QString bin = fakeFfmpeg(folder);
+        QVERIFY(!bin.isEmpty());
         QProcessEnvironment environment = noDisplay();
         environment.insert(QStringLiteral("PATH"), bin + QStringLiteral(":/usr/bin:/bin"));
         const QString video = folder.filePath(QStringLiteral("zoom.mp4"));
@@ -369,16 +382,13 @@ private slots:
         QCOMPARE(run(movie(dir.filePath(QStringLiteral("frames")))).status, 0);
         const QString video = dir.filePath(QStringLiteral("zoom.mp4"));
         writeFile(video, "an earlier video");
-        QVERIFY(dir.mkdir(QStringLiteral("bin")));
-        if (!script.isEmpty()) {
-            const QString fake = dir.filePath(QStringLiteral("bin/ffmpeg"));
-            writeFile(fake, "#!/bin/sh\n" + script + '\n');
-            QVERIFY(QFile::setPermissions(fake, QFile::ReadOwner | QFile::ExeOwner));
-        }
+        // Without a script, no ffmpeg at all.
+        const QString bin = script.isEmpty() ? dir.filePath(QStringLiteral("bin"))
+                                             : fakeFfmpeg(folder, script + '\n');
+        QVERIFY(script.isEmpty() ? dir.mkdir(bin) : !bin.isEmpty());
         QProcessEnvironment environment = noDisplay();
         environment.insert(QStringLiteral("PATH"),
-                           dir.filePath(QStringLiteral("bin")) +
-                               (script.isEmpty() ? QString() : QStringLiteral(":/usr/bin:/bin")));
+                           bin + (script.isEmpty() ? QString() : QStringLiteral(":/usr/bin:/bin")));
         if (script.startsWith("exec /usr/bin/ffmpeg") &&
             QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
             QSKIP("ffmpeg is not installed");
@@ -422,13 +432,8 @@ private slots:
     void hostileFrames()
     {
         QTemporaryDir folder;
-        const QString bin = folder.filePath(QStringLiteral("bin"));
-        QVERIFY(QDir().mkdir(bin));
-        // An ffmpeg that writes a video of its own.
-        const QString fake = bin + QStringLiteral("/ffmpeg");
-        writeFile(fake, "#!/bin/sh\nfor a; do out=$a; done\ncat >/dev/null\n"
-                        "echo video >\"${out#file:}\"\n");
-        QVERIFY(QFile::setPermissions(fake, QFile::ReadOwner | QFile::ExeOwner));
+        const QString bin = fakeFfmpeg(folder);
+        QVERIFY(!bin.isEmpty());
         const Outcome outcome = runShell(folder.path(), R"sh(
             PATH=$PWD/bin:$PATH
             m() { out=$1; shift; "$0" --movie "$out" --size 64x48 --frames 12 --quiet "$@"; }
@@ -503,12 +508,8 @@ private slots:
     {
         QTemporaryDir folder;
         QVERIFY(QFile::setPermissions(folder.path(), QFile::Permissions(0x7777)));
-        const QString bin = folder.filePath(QStringLiteral("bin"));
-        QVERIFY(QDir().mkdir(bin));
-        const QString fake = bin + QStringLiteral("/ffmpeg");
-        writeFile(fake, "#!/bin/sh\nfor a; do out=$a; done\ncat >/dev/null\n"
-                        "echo video >\"${out#file:}\"\n");
-        QVERIFY(QFile::setPermissions(fake, QFile::Permissions(0x7555)));
+        const QString bin = fakeFfmpeg(folder, fakeVideo, QFile::Permissions(0x7555));
+        QVERIFY(!bin.isEmpty());
         const char* script = R"sh(
             cd "$1" && PATH=$PWD/bin:$PATH || exit
             v() { "$0" --movie "$1" --to "$3" --size 64x48 --frames 12 --quiet; echo "$1 $?"; }
@@ -687,15 +688,13 @@ private slots:
         if (!canOpenTerminal())
             QSKIP("no pseudo-terminal can be opened here");
         QTemporaryDir folder;
-        const QString bin = folder.filePath(QStringLiteral("bin"));
-        QVERIFY(QDir().mkdir(bin));
-        const QString fake = bin + QStringLiteral("/ffmpeg");
-        writeFile(fake,
-                  "#!/bin/bash\nfor a; do out=$a; done\nn=0\n"
-                  "while [ \"$(dd bs=9216 count=1 iflag=fullblock status=none | wc -c)\" -gt 0 ]\n"
-                  "do sleep 0.25; n=$((n + 1)); echo \"frame=$n\" >&2; done\n"
-                  "echo video >\"${out#file:}\"\n");
-        QVERIFY(QFile::setPermissions(fake, QFile::ReadOwner | QFile::ExeOwner));
+        const QString bin = fakeFfmpeg(
+            folder,
+            "for a; do out=$a; done\nn=0\n"
+            "while [ \"$(dd bs=9216 count=1 iflag=fullblock status=none | wc -c)\" -gt 0 ]\n"
+            "do sleep 0.25; n=$((n + 1)); echo \"frame=$n\" >&2; done\n"
+            "echo video >\"${out#file:}\"\n");
+        QVERIFY(!bin.isEmpty());
         QProcessEnvironment environment = noDisplay();
         environment.insert(QStringLiteral("PATH"), bin + QStringLiteral(":/usr/bin:/bin"));
         QElapsedTimer timer;

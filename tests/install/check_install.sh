@@ -91,7 +91,7 @@ check "an unknown option is refused in one line on stderr, with status 2" \
 
 # A render needs no display either, nor the engine.
 status=$(run_status "$scratch/out" "$scratch/err" "${no_display[@]}" "$program" \
-    --render "$scratch/render.png" --size 320x200 --view -1,-1,2,2)
+    --render "$scratch/render.png" --size 320x200 --view -1,-1,2,2 --stretch)
 check "--render writes a PNG of the given size with no display, quietly, with status 0" \
     test "$status" -eq 0 -a ! -s "$scratch/out" -a ! -s "$scratch/err" \
     -a "$(png_size "$scratch/render.png" 2>/dev/null)" = 320x200

@@ -30,4 +30,37 @@ check "no test suite or benchmark is built" \
 again=$(cd "$copy" && env -u DISPLAY -u WAYLAND_DISPLAY ./quenthar.sh run --version 2>&1)
 only_version() { [[ $1 =~ ^Quenthar\ [0-9.]+$ ]]; }
 check "started again, it prints the version and nothing else" only_version "$again"
+
+# Each command of the README's command-line sections runs as written from the
+# copy, after that first run, but for smaller sizes and lengths and a fake
+# sbatch; the window's run offscreen until they are ended.
+scratch=$(mktemp -d)
+trap 'rm -rf "$copy" "$scratch"' EXIT
+printf '#!/bin/sh\necho 7\n' >"$scratch/sbatch"
+chmod +x "$scratch/sbatch"
+readme_commands() {
+    awk '/^## (From the command line|Zoom movies)/ { on = 1; next }
+         /^## / { on = 0 }
+         on && /^```/ { block = !block; next }
+         on && block' "$copy/README.md" |
+        sed -e ':a' -e '/\\$/{N;s/\\\n//;ba}' |
+        sed -e 's/ *# .*//' -e 's/--size [0-9]*x[0-9]*/--size 64x36/' \
+            -e 's/--seconds [0-9.]*/--seconds 0.2/' -e 's/--tasks [0-9]*/--tasks 2/' \
+            -e "s|/shared/|$scratch/|g"
+}
+runs_as_written() {
+    local status=0
+    (cd "$copy" && PATH=$scratch:$PATH QT_QPA_PLATFORM=offscreen timeout 20 \
+        bash -c "$1" >/dev/null 2>"$scratch/err") || status=$?
+    # Ended by the timeout: a window that opened.
+    [ "$status" -eq 0 ] || { [ "$status" -eq 124 ] && [[ $1 != *--render* && $1 != *--movie* ]]; } ||
+        { cat "$scratch/err"; return 1; }
+}
+count=0
+while IFS= read -r command; do
+    [ -n "$command" ] || continue
+    count=$((count + 1))
+    check "the README's '$command' runs" runs_as_written "$command"
+done < <(readme_commands)
+check "the README has commands to run" test "$count" -ge 8
 finish
