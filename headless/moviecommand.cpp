@@ -138,12 +138,14 @@ void removeFrames(const MovieJob& job)
 
 // Makes the movie's frames into their folder, keeping those there, and with
 // a video pipes every frame, kept or made, into it.
-int makeMovie(const MovieJob& job, int threadCount)
+// What a movie needs before its first frame: the frames still to make
+// (missing), its video started, their folder made. Returns the status to end
+// with, or nothing to go on.
+std::optional<int> prepareMovie(const MovieJob& job, QList<int>& missing,
+                                std::optional<VideoEncoder>& video)
 {
-    QList<int> missing;
     if (const int status = framesToMake(job, missing))
         return status;
-    std::optional<VideoEncoder> video;
     if (job.video) {
         video.emplace(job.out, job.width, job.height, job.fps, &stopFlag());
         if (const int status = startVideo(*video, job.out))
@@ -156,7 +158,16 @@ int makeMovie(const MovieJob& job, int threadCount)
             missing.isEmpty() ? std::nullopt : prepareFolder(folder))
         return refuseWith(
             QStringLiteral("cannot write the frames into %1: %2").arg(quoted(folder), *error));
+    return std::nullopt;
+}
 
+int makeMovie(const MovieJob& job, int threadCount)
+{
+    QList<int> missing;
+    std::optional<VideoEncoder> video;
+    if (const std::optional<int> status = prepareMovie(job, missing, video))
+        return *status;
+    const QString folder = framesFolder(job);
     PassThreads threads;
     threads.setThreads(threadCount);
     Render render(threads);

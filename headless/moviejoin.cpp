@@ -99,6 +99,49 @@ int checkNames(const MovieJob& job, const JoinedFrames& joined)
     return 0;
 }
 
+// Refuses a frame that is not a picture that can be read.
+int checkReadable(const QString& fileName, const FrameReader& reader)
+{
+    if (reader.kind() == FrameReader::Kind::notFile)
+        return refuseWith(
+            QStringLiteral("%1 is not a regular file: it cannot be a frame").arg(quoted(fileName)));
+    if (reader.kind() != FrameReader::Kind::picture)
+        return refuseWith(QStringLiteral("cannot read the frame %1: %2")
+                              .arg(quoted(fileName), shownText(reader.reason())));
+    return 0;
+}
+
+// Frames record their movie's rate: one movie's frames have one. rate is the
+// first one recorded.
+int checkRate(const QString& fileName, const FrameReader& reader, std::string& rate)
+{
+    if (!reader.frameRate().empty() &&
+        !positiveNumber(QString::fromStdString(reader.frameRate()), MovieJob::largestFps))
+        return refuseWith(QStringLiteral("%1 records a frame rate that is not one: '%2'")
+                              .arg(quoted(fileName), viewText(reader.frameRate())));
+    if (rate.empty())
+        rate = reader.frameRate();
+    if (!reader.frameRate().empty() && reader.frameRate() != rate)
+        return refuseWith(QStringLiteral("%1 is a frame of a movie at %2 frames a second, not "
+                                         "%3: the folder holds frames of two movies")
+                              .arg(quoted(fileName), viewText(reader.frameRate()), viewText(rate)));
+    return 0;
+}
+
+// Refuses a size the video cannot have.
+int checkVideoSize(const MovieJob& job, QSize size)
+{
+    if (size.width() % 2 != 0 || size.height() % 2 != 0)
+        return refuseWith(QStringLiteral("the frames are %1x%2 pixels: a video's width and height "
+                                         "must be even")
+                              .arg(size.width())
+                              .arg(size.height()));
+    if (const std::optional<QString> refusal =
+            VideoEncoder::sizeRefusal(job.out, size.width(), size.height()))
+        return refuseWith(*refusal);
+    return 0;
+}
+
 // Checks, before any is joined, that the frames are there, readable up to
 // their pixels, of one size that a video takes, and of one movie: each of
 // the view on the path from the first frame's view to the last's, or on the
@@ -117,12 +160,8 @@ int checkJoin(const MovieJob& job, const JoinedFrames& joined, QSize& size, std:
         const QString name = frameFileName(at, joined.frames);
         const QString fileName = inFolder(job.framesFrom, name);
         const FrameReader reader(fileName);
-        if (reader.kind() == FrameReader::Kind::notFile)
-            return refuseWith(QStringLiteral("%1 is not a regular file: it cannot be a frame")
-                                  .arg(quoted(fileName)));
-        if (reader.kind() != FrameReader::Kind::picture)
-            return refuseWith(QStringLiteral("cannot read the frame %1: %2")
-                                  .arg(quoted(fileName), shownText(reader.reason())));
+        if (const int status = checkReadable(fileName, reader))
+            return status;
         if (frame == 0)
             size = job.sizeGiven ? QSize(job.width, job.height) : reader.size();
         if (reader.size() != size)
@@ -133,18 +172,8 @@ int checkJoin(const MovieJob& job, const JoinedFrames& joined, QSize& size, std:
                                   .arg(reader.size().height())
                                   .arg(size.width())
                                   .arg(size.height()));
-        // Frames record their movie's rate: one movie's frames have one.
-        if (!reader.frameRate().empty() &&
-            !positiveNumber(QString::fromStdString(reader.frameRate()), MovieJob::largestFps))
-            return refuseWith(QStringLiteral("%1 records a frame rate that is not one: '%2'")
-                                  .arg(quoted(fileName), viewText(reader.frameRate())));
-        if (rate.empty())
-            rate = reader.frameRate();
-        if (!reader.frameRate().empty() && reader.frameRate() != rate)
-            return refuseWith(
-                QStringLiteral("%1 is a frame of a movie at %2 frames a second, not "
-                               "%3: the folder holds frames of two movies")
-                    .arg(quoted(fileName), viewText(reader.frameRate()), viewText(rate)));
+        if (const int status = checkRate(fileName, reader, rate))
+            return status;
         const ViewParse own = parseView(reader.view(), size.width(), size.height());
         if (end && !job.viewsGiven && !own.ok())
             return refuseWith(QStringLiteral("%1 is not a movie's frame: its view is %2")
@@ -165,15 +194,7 @@ int checkJoin(const MovieJob& job, const JoinedFrames& joined, QSize& size, std:
                          reader.view().empty() ? QStringLiteral("none") : viewText(reader.view()),
                          viewText(expected)));
     }
-    if (size.width() % 2 != 0 || size.height() % 2 != 0)
-        return refuseWith(QStringLiteral("the frames are %1x%2 pixels: a video's width and height "
-                                         "must be even")
-                              .arg(size.width())
-                              .arg(size.height()));
-    if (const std::optional<QString> refusal =
-            VideoEncoder::sizeRefusal(job.out, size.width(), size.height()))
-        return refuseWith(*refusal);
-    return 0;
+    return checkVideoSize(job, size);
 }
 
 } // namespace
