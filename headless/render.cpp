@@ -32,6 +32,15 @@ std::vector<uint32_t> rampPalette()
     return colours;
 }
 
+// Starts the PNG stream of the job's picture, with the texts it records.
+bool beginPng(PngStream& png, const RenderJob& job)
+{
+    std::vector<PictureText> texts = pictureTexts(job.view);
+    if (job.frameRate > 0)
+        texts.push_back({frameRateKey, formatNumber(job.frameRate)});
+    return png.begin(job.width, job.height, rampPalette(), texts);
+}
+
 } // namespace
 
 Render::Render(PassThreads& threads) : m_threads(threads) {}
@@ -98,15 +107,9 @@ Render::Outcome Render::run(const RenderJob& job, Outputs outputs,
     std::vector<int16_t> counts(size_t(bandRows) * size_t(width));
 
     std::optional<PngStream> png;
-    if (outputs.png) {
-        png.emplace(*outputs.png);
-        std::vector<PictureText> texts = pictureTexts(job.view);
-        if (job.frameRate > 0)
-            texts.push_back({frameRateKey, formatNumber(job.frameRate)});
-        if (!png->begin(width, height, rampPalette(), texts)) {
-            m_error = png->errorString();
-            return Outcome::writeFailed;
-        }
+    if (outputs.png && !beginPng(png.emplace(*outputs.png), job)) {
+        m_error = png->errorString();
+        return Outcome::writeFailed;
     }
     // A band to the outputs; false, with m_error set, if one failed.
     BandWriter writer([&](const uint8_t* pixels, int rows) {
