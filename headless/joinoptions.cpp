@@ -1,6 +1,7 @@
 #include "joinoptions.h"
 
 #include "movieoptions.h"
+#include "videoencoder.h"
 
 #include <QCommandLineParser>
 
@@ -8,7 +9,8 @@ OptionCheck readJoin(const QCommandLineParser& parser, const Options& options, M
 {
     if (!job.video)
         return usageError(QStringLiteral("--frames-from joins frames into a video: OUT must end "
-                                         "in .mp4, .mkv or .webm"));
+                                         "in %1")
+                              .arg(QLatin1String(VideoEncoder::suffixes)));
     if (parser.isSet(options.frameRange))
         return usageError(QStringLiteral("--frame-range does not apply with --frames-from: the "
                                          "frames are made already"));

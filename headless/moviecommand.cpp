@@ -136,8 +136,6 @@ void removeFrames(const MovieJob& job)
     ::rmdir(fileNameToBytes(folder).constData());
 }
 
-// Makes the movie's frames into their folder, keeping those there, and with
-// a video pipes every frame, kept or made, into it.
 // What a movie needs before its first frame: the frames still to make
 // (missing), its video started, their folder made. Returns the status to end
 // with, or nothing to go on.
@@ -161,6 +159,8 @@ std::optional<int> prepareMovie(const MovieJob& job, QList<int>& missing,
     return std::nullopt;
 }
 
+// Makes the movie's frames into their folder, keeping those there, and with
+// a video pipes every frame, kept or made, into it.
 int makeMovie(const MovieJob& job, int threadCount)
 {
     QList<int> missing;

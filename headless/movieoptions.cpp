@@ -97,10 +97,11 @@ OptionCheck readCommon(const QCommandLineParser& parser, const Options& options,
         QStringLiteral("jpg"),  QStringLiteral("jpeg")};
     const QString suffix = QFileInfo(job.out).suffix();
     if (others.contains(suffix, Qt::CaseInsensitive))
-        return OptionError{QStringLiteral("--movie makes a folder of frames, or a video ending in "
-                                          ".mp4, .mkv or .webm, and '%1' ends in '.%2': name the "
-                                          "folder without it, or the video with one of those")
-                               .arg(shownText(job.out), shownText(suffix))};
+        return OptionError{
+            QStringLiteral("--movie makes a folder of frames, or a video ending in "
+                           "%1, and '%2' ends in '.%3': name the folder without "
+                           "it, or the video with one of those")
+                .arg(QLatin1String(VideoEncoder::suffixes), shownText(job.out), shownText(suffix))};
     job.check = parser.isSet(options.check);
     if (parser.isSet(options.fps)) {
         const std::optional<double> fps =

@@ -69,11 +69,13 @@ QString nearestOption(const Options& options, const QString& name)
     for (const QCommandLineOption& option : options.all()) {
         if (option.flags() & QCommandLineOption::HiddenFromHelp)
             continue;
-        for (const QString& known : option.names())
-            if (known.size() > 1 && distance(name, known) < best) {
-                best = distance(name, known);
+        for (const QString& known : option.names()) {
+            const qsizetype apart = known.size() > 1 ? distance(name, known) : best;
+            if (apart < best) {
+                best = apart;
                 nearest = QStringLiteral("--") + known;
             }
+        }
     }
     return nearest;
 }

@@ -5,6 +5,7 @@
 
 #include "moviejob.h"
 #include "render.h"
+#include "videoencoder.h"
 
 #include <QCommandLineOption>
 #include <QList>
@@ -72,8 +73,8 @@ struct Options {
         QStringLiteral("movie"),
         QStringLiteral("Draws a zoom movie from the view --from to the view --to and exits, "
                        "with no window and no display. OUT is a folder, which gets one PNG "
-                       "a frame, or a video file ending in .mp4, .mkv or .webm, made by "
-                       "ffmpeg."),
+                       "a frame, or a video file ending in %1, made by ffmpeg.")
+            .arg(QLatin1String(VideoEncoder::suffixes)),
         QStringLiteral("OUT")};
     QCommandLineOption from{
         QStringLiteral("from"),

@@ -20,8 +20,9 @@
 
 class VideoEncoder : public LevelSink {
 public:
-    // Whether fileName names a video: it ends in .mp4, .mkv or .webm.
+    // Whether fileName names a video: it ends in one of suffixes.
     static bool isVideo(const QString& fileName);
+    static constexpr const char* suffixes = ".mp4, .mkv or .webm";
     // ffmpeg's path on PATH, or empty.
     static QString findFfmpeg();
     // Why fileName's codec cannot take frames of width x height pixels (both

@@ -3,6 +3,9 @@
 #include "lanecounts.h"
 #include "viewmath.h"
 
+#include <QPoint>
+#include <QSize>
+
 #include <algorithm>
 #include <cmath>
 
@@ -29,21 +32,30 @@ std::vector<int> samplePositions(int size)
     return positions;
 }
 
+// The counts of a lattice of the job's pixels, row by row, on threads: size
+// of them, every step-th from first on each axis.
+std::vector<int16_t> latticeCounts(const RenderJob& job, QPoint first, int step, QSize size,
+                                   PassThreads& threads)
+{
+    const Scales scales = scalesOf(job.view, job.width, job.height);
+    const PixelLattice lattice{scales.x,     scales.y,  job.view.viewLeft, job.view.viewTop,
+                               size.width(), first.x(), first.y(),         step};
+    std::vector<int16_t> counts(size_t(size.width()) * size_t(size.height()));
+    threads.forEachBlock(counts.size(), [&](size_t begin, size_t end) {
+        laneCounts(lattice, begin, end, counts.data() + begin);
+    });
+    return counts;
+}
+
 } // namespace
 
 WorkEstimate WorkEstimate::sample(const RenderJob& job, PassThreads& threads)
 {
     const std::vector<int> columns = samplePositions(job.width);
     const std::vector<int> rows = samplePositions(job.height);
-    const Scales scales = scalesOf(job.view, job.width, job.height);
-    // The sampled pixels, a lattice of the picture's, row by row.
-    const PixelLattice lattice{
-        scales.x,        scales.y,     job.view.viewLeft, job.view.viewTop, int(columns.size()),
-        columns.front(), rows.front(), sampleStride};
-    std::vector<int16_t> counts(columns.size() * rows.size());
-    threads.forEachBlock(counts.size(), [&](size_t begin, size_t end) {
-        laneCounts(lattice, begin, end, counts.data() + begin);
-    });
+    const std::vector<int16_t> counts =
+        latticeCounts(job, {columns.front(), rows.front()}, sampleStride,
+                      {int(columns.size()), int(rows.size())}, threads);
     std::vector<double> rowWork(rows.size());
     for (size_t i = 0; i < counts.size(); ++i)
         rowWork[i / columns.size()] += counts[i] + pixelCost;
@@ -64,15 +76,11 @@ double WorkEstimate::pictureIterations(const RenderJob& job, PassThreads& thread
 {
     const double pixels = double(job.width) * double(job.height);
     const int step = std::max(1, int(std::sqrt(pixels / sampledPixels)));
-    const int columns = (job.width + step - 1) / step;
-    const int rows = (job.height + step - 1) / step;
-    const Scales scales = scalesOf(job.view, job.width, job.height);
-    const PixelLattice lattice{scales.x, scales.y, job.view.viewLeft, job.view.viewTop,
-                               columns,  step / 2, step / 2,          step};
-    std::vector<int16_t> counts(size_t(columns) * size_t(rows));
-    threads.forEachBlock(counts.size(), [&](size_t begin, size_t end) {
-        laneCounts(lattice, begin, end, counts.data() + begin);
-    });
+    // Every step-th pixel from the middle of the first step, inside the picture.
+    const QPoint first(std::min(step / 2, job.width / 2), std::min(step / 2, job.height / 2));
+    const QSize size((job.width - first.x() + step - 1) / step,
+                     (job.height - first.y() + step - 1) / step);
+    const std::vector<int16_t> counts = latticeCounts(job, first, step, size, threads);
     double iterations = 0;
     for (const int16_t count : counts)
         iterations += count;

@@ -131,6 +131,13 @@ private slots:
         row("render: view", {"--render", "out.png", "--view", "1,2,3"}, "four numbers");
         row("render: BMP", {"--render", "out.bmp"},
             "--render writes PNG only, and 'out.bmp' ends in '.bmp'");
+        row("render: stretch alone", {"--render", "out.png", "--stretch"},
+            "--stretch applies only with --size");
+        row("window: stretch", {"--stretch"}, "--stretch applies only with --render or --movie");
+        row("render: widened past a double",
+            {"--render", "out.png", "--size", "16384x1", "--view", "0,0,1,1e305"},
+            "widened to the shape of 16384x1 pixels (--stretch keeps it as given), cannot be "
+            "drawn");
         row("render twice", {"--render", "a.png", "--render", "out.png"},
             "--render is given more than once");
         for (const char* option : {"--view=1,2,3,4", "--size=8x8", "--threads=2", "--quiet"})
@@ -201,7 +208,8 @@ private slots:
         // QTemporaryDir does not see the name.
         const auto remove = qScopeGuard([&name] { ::unlink(name.constData()); });
         const Outcome outcome = run(
-            {"-c", R"sh(exec "$0" --render "$1" --size 8x6 --stretch "$(printf '%s/caf\351.png' "$2")")sh",
+            {"-c",
+             R"sh(exec "$0" --render "$1" --size 8x6 --stretch "$(printf '%s/caf\351.png' "$2")")sh",
              quenthar(), out, folder.path()},
             QStringLiteral("/bin/sh"));
         QCOMPARE(outcome.status, 0);
