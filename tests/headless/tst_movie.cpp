@@ -567,6 +567,8 @@ private slots:
     {
         if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
             QSKIP("ffmpeg is not installed");
+        if (QFileInfo(quenthar()).canonicalFilePath().startsWith(QLatin1String("/tmp/")))
+            QSKIP("the program lies under /tmp, which this test hides");
         QTemporaryDir folder(QDir::home().filePath(QStringLiteral("movie-XXXXXX")));
         const QString frames = folder.filePath(QStringLiteral("frames"));
         QCOMPARE(run(movie(frames)).status, 0);
