@@ -3,8 +3,6 @@
 #include "localfiles.h"
 #include "outsidetext.h"
 
-#include <QRandomGenerator>
-
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -18,8 +16,6 @@ namespace {
 // Small writes (libpng writes each chunk's length, type and checksum on
 // their own) are gathered into writes of this size.
 constexpr qsizetype bufferSize = qsizetype(1) << 16;
-// Tries at a free temporary name before giving up.
-constexpr int temporaryTries = 100;
 
 bool sameFile(const struct stat& a, const struct stat& b)
 {
@@ -87,21 +83,44 @@ bool AtomicFile::open()
     return openTemporary();
 }
 
+namespace {
+
+// The name a symbolic link at path finally leads to, followed one link at a
+// time so that a link to a file not made yet leads to its name too; path
+// itself if it is no link. Empty, with errno set, for a loop.
+QByteArray followedLinks(QByteArray path)
+{
+    // As many links as the system follows in one path.
+    constexpr int mostLinks = 40;
+    for (int link = 0; link < mostLinks; ++link) {
+        struct stat status {};
+        if (::lstat(path.constData(), &status) != 0 || !S_ISLNK(status.st_mode))
+            return path;
+        QByteArray target(PATH_MAX, '\0');
+        const ssize_t size = ::readlink(path.constData(), target.data(), size_t(target.size()));
+        if (size < 0)
+            return path;
+        target.truncate(size);
+        path = target.startsWith('/') ? target : folderOf(path) + '/' + target;
+    }
+    errno = ELOOP;
+    return {};
+}
+
+} // namespace
+
 bool AtomicFile::openTemporary()
 {
     // The temporary file goes beside the file the name finally leads to, so
-    // that the rename replaces that file and leaves a symbolic link alone.
-    struct stat link {};
-    if (m_links == Links::follow && ::lstat(m_target.constData(), &link) == 0 &&
-        S_ISLNK(link.st_mode)) {
-        if (char* resolved = ::realpath(m_target.constData(), nullptr)) {
-            m_target = resolved;
-            std::free(resolved);
-        }
+    // that the rename replaces that file (or makes it, for a link to a file
+    // not made yet) and leaves a symbolic link alone.
+    if (m_links == Links::follow) {
+        m_target = followedLinks(m_target);
+        if (m_target.isEmpty())
+            return fail(errno);
     }
     struct stat earlier {};
-    const bool exists = (m_links == Links::follow ? ::stat(m_target.constData(), &earlier)
-                                                  : ::lstat(m_target.constData(), &earlier)) == 0;
+    const bool exists = ::lstat(m_target.constData(), &earlier) == 0;
     if (exists && S_ISDIR(earlier.st_mode))
         return fail(EISDIR);
     // A file the user may not write is not replaced either.
@@ -113,23 +132,18 @@ bool AtomicFile::openTemporary()
     const long longestName = ::pathconf(folder.constData(), _PC_NAME_MAX);
     if (fullName.size() > (longestName > 0 ? longestName : NAME_MAX))
         return fail(ENAMETOOLONG);
-    // Hidden, and short enough for a name of the longest length allowed.
-    const QByteArray name = fullName.left(NAME_MAX - 16);
-    for (int attempt = 0; attempt < temporaryTries; ++attempt) {
-        const QByteArray temporary = folder + "/." + name + '.' +
-                                     QByteArray::number(QRandomGenerator::global()->generate(), 36);
-        // 0666 less the umask: the mode a new file gets.
-        m_fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (m_fd >= 0) {
-            m_temporary = temporary;
-            break;
-        }
-        if (errno != EEXIST && errno != EINTR)
-            return fail(errno);
-    }
-    if (m_fd < 0)
-        return fail(EEXIST);
-    if (exists && ::fchmod(m_fd, earlier.st_mode & 07777) != 0)
+    // Hidden, and short enough for a name of the longest length allowed. It
+    // has the earlier file's permissions from the start (a private file is
+    // never readable by others on the way), or those of a new file.
+    const mode_t mode = exists ? earlier.st_mode & 07777 : 0666;
+    TemporaryFile temporary = makeTemporaryFile(folder, '.' + fullName.left(NAME_MAX - 16), mode);
+    if (temporary.fd < 0)
+        return fail(temporary.error);
+    m_fd = temporary.fd;
+    m_temporary = temporary.path;
+    m_ticket = temporary.ticket;
+    // The umask may have taken away what the earlier file had.
+    if (exists && ::fchmod(m_fd, mode) != 0)
         return fail(errno);
     return true;
 }
@@ -215,6 +229,8 @@ bool AtomicFile::finishReplace()
     if (::rename(m_temporary.constData(), m_target.constData()) != 0)
         return fail(errno);
     m_temporary.clear();
+    leftovers::release(m_ticket);
+    m_ticket = -1;
     // The rename itself made lasting. It has happened whatever this says.
     const int folderFd = ::open(folderOf(m_target).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd >= 0) {
@@ -234,4 +250,6 @@ void AtomicFile::discard()
         ::unlink(m_temporary.constData());
         m_temporary.clear();
     }
+    leftovers::release(m_ticket);
+    m_ticket = -1;
 }

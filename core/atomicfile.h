@@ -1,11 +1,12 @@
 // A file written whole or not at all. A regular file, new or existing, is
-// written to a hidden temporary file beside it and renamed over it only once
-// every write, the flush, fsync and close have succeeded; until then, and
-// after any failure, the earlier file stays as it was and nothing is left
-// beside it. Anything else that exists (a device, a FIFO) is written
-// directly, and the process's own standard output (/dev/stdout,
-// /proc/self/fd/1, or its file by name) is written in place on descriptor 1:
-// never truncated, replaced or closed, and appended to if it was opened so.
+// written to a hidden temporary file beside it, with its permissions from the
+// start, and renamed over it only once every write, the flush, fsync and
+// close have succeeded; until then, and after any failure or stop, the
+// earlier file stays as it was and nothing is left beside it (the temporary
+// file is a leftover until then, leftovers.h). Anything else that exists (a device, a FIFO) is
+// written directly, and the process's own standard output (/dev/stdout, /proc/self/fd/1, or its
+// file by name) is written in place on descriptor 1: never truncated, replaced or closed, and
+// appended to if it was opened so.
 //
 // Failures carry the system's reason, e.g. "No space left on device". A
 // write blocked on a pipe or a FIFO is not given up: a signal meant to end it
@@ -13,9 +14,9 @@
 // allows is refused at open(), before any work.
 //
 // A symbolic link at the name is followed, and stays a link to the file
-// written; with Links::keep (a movie's frames, in a folder others may write
-// into) it is never followed: it counts as something that is not a regular
-// file, and the rename replaces whatever has the name by then.
+// written, made where the link leads if it is not there yet; with Links::keep (a movie's frames, in
+// a folder others may write into) it is never followed: it counts as something that is not a
+// regular file, and the rename replaces whatever has the name by then.
 #pragma once
 
 #include "bytesink.h"
@@ -71,4 +72,5 @@ private:
     QByteArray m_target;    // the name the file takes, symbolic links followed
     QByteArray m_temporary; // the temporary file beside it, while it exists
     QByteArray m_buffer;
+    leftovers::Ticket m_ticket = -1; // the temporary file's, while it exists
 };

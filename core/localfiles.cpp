@@ -2,7 +2,10 @@
 
 #include "outsidetext.h"
 
+#include <QRandomGenerator>
+
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -12,6 +15,9 @@
 #include <unistd.h>
 
 namespace {
+
+// Tries at a free temporary name before giving up.
+constexpr int temporaryTries = 100;
 
 QString lastError()
 {
@@ -92,14 +98,29 @@ FolderEntries folderEntries(const QString& folder)
     return entries;
 }
 
-TemporaryFile makeTemporaryFile(const QString& folder, const QString& prefix)
+TemporaryFile makeTemporaryFile(const QByteArray& folder, const QByteArray& prefix, mode_t mode)
 {
     TemporaryFile temporary;
-    QByteArray path = fileNameToBytes(inFolder(folder, prefix)) + "XXXXXX";
-    temporary.fd = ::mkostemp(path.data(), O_CLOEXEC);
-    if (temporary.fd < 0)
-        temporary.error = lastError();
-    else
-        temporary.name = fileNameFromBytes(path);
+    for (int attempt = 0; attempt < temporaryTries; ++attempt) {
+        const QByteArray path = folder + '/' + prefix + '.' +
+                                QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        // Registered first: a stop that comes before the open removes nothing,
+        // one that comes after removes the file.
+        temporary.ticket = leftovers::addFile(path.constData());
+        if (temporary.ticket < 0) {
+            temporary.error = path.size() >= PATH_MAX ? ENAMETOOLONG : EMFILE;
+            return temporary;
+        }
+        temporary.fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (temporary.fd >= 0) {
+            temporary.path = path;
+            return temporary;
+        }
+        temporary.error = errno;
+        leftovers::release(temporary.ticket);
+        temporary.ticket = -1;
+        if (temporary.error != EEXIST && temporary.error != EINTR)
+            return temporary;
+    }
     return temporary;
 }

@@ -3,11 +3,16 @@
 // one that is not.
 #pragma once
 
+#include "leftovers.h"
+
+#include <QByteArray>
 #include <QFile>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
+
+#include <sys/types.h>
 
 enum class FileKind { missing, folder, regular, other };
 // Whether a symbolic link at a name is followed, or taken as what it is:
@@ -31,15 +36,20 @@ struct FolderEntries {
 };
 FolderEntries folderEntries(const QString& folder);
 
-// Makes a new, empty file in folder, named prefix and six random characters,
-// private to its owner and open for writing: its name and descriptor, which
-// the caller closes, or the reason it cannot be made.
+// Makes a new, empty file in folder (bytes, as the system takes them), named
+// prefix, a dot and random characters, with the permissions mode less the
+// umask from the start, open for writing and registered as a leftover before
+// it exists, so that no way out leaves it behind: its path, descriptor and
+// ticket, which the caller closes and lets go of once the file is the user's
+// or removed, or the errno why it cannot be made.
 struct TemporaryFile {
-    QString name;
+    QByteArray path;
     int fd = -1;
-    std::optional<QString> error;
+    leftovers::Ticket ticket = -1;
+    int error = 0;
 };
-TemporaryFile makeTemporaryFile(const QString& folder, const QString& prefix);
+TemporaryFile makeTemporaryFile(const QByteArray& folder, const QByteArray& prefix,
+                                mode_t mode = 0600);
 
 // The system's text for errno value error.
 QString systemError(int error);

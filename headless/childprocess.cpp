@@ -1,5 +1,6 @@
 #include "childprocess.h"
 
+#include "leftovers.h"
 #include "localfiles.h"
 #include "outsidetext.h"
 
@@ -66,7 +67,7 @@ bool ChildProcess::start(const QList<QByteArray>& arguments)
     posix_spawnattr_init(&attributes);
     sigset_t defaults;
     sigemptyset(&defaults);
-    for (int signal : {SIGPIPE, SIGINT, SIGTERM, SIGHUP})
+    for (int signal : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGCHLD})
         sigaddset(&defaults, signal);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setpgroup(&attributes, 0);
@@ -88,6 +89,13 @@ bool ChildProcess::start(const QList<QByteArray>& arguments)
     m_errors = errors[0];
     ::fcntl(m_input, F_SETFL, O_NONBLOCK);
     ::fcntl(m_errors, F_SETFL, O_NONBLOCK);
+    // Killed and reaped on every way out until it is reaped here.
+    m_ticket = leftovers::addChild(m_pid);
+    if (m_ticket < 0) {
+        kill();
+        m_error = systemError(EMFILE);
+        return false;
+    }
     return true;
 }
 
@@ -110,6 +118,8 @@ bool ChildProcess::readErrors()
                 const QByteArray line = m_errorLine.left(end);
                 m_errorLine.remove(0, end + 1);
                 if (!m_lineFilter || !m_lineFilter(line)) {
+                    if (m_firstErrorLine.isEmpty())
+                        m_firstErrorLine = line.left(keptErrors);
                     m_errorTail += line + '\n';
                     keepEnd(m_errorTail);
                 }
@@ -174,6 +184,10 @@ bool ChildProcess::reap(bool block)
     while (pid < 0 && errno == EINTR);
     if (pid == 0)
         return false;
+    // A wait that failed leaves the child's end unknown, which is no success.
+    m_waitError = pid < 0 ? errno : 0;
+    leftovers::release(m_ticket);
+    m_ticket = -1;
     m_pid = -1;
     return true;
 }
@@ -201,6 +215,10 @@ ChildProcess::End ChildProcess::finish(const std::atomic<bool>* stop,
     }
     if (m_errors >= 0)
         readErrors();
+    if (m_waitError != 0) {
+        end.waitError = m_waitError;
+        return end;
+    }
     end.exited = WIFEXITED(m_status);
     end.status = end.exited ? WEXITSTATUS(m_status) : 0;
     end.signal = WIFSIGNALED(m_status) ? WTERMSIG(m_status) : 0;

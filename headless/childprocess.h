@@ -1,8 +1,11 @@
 // A program run as a child that this process feeds on its standard input
 // (ffmpeg): its standard error kept to its last few KiB, read from a pipe as
 // it comes, and every write to it and every wait on it ended within a tenth
-// of a second by a raised stop flag, which kills the child.
+// of a second by a raised stop flag, which kills the child. Until it is
+// reaped, the child is a leftover (leftovers.h): no way out leaves it running.
 #pragma once
+
+#include "leftovers.h"
 
 #include <QByteArray>
 #include <QList>
@@ -40,6 +43,8 @@ public:
         int signal = 0;
         // Stop was raised, and the child killed.
         bool stopped = false;
+        // How it ended is unknown: waiting for it failed with this errno.
+        int waitError = 0;
     };
     // Closes the child's standard input and waits for it to end, calling
     // waiting (if set) a few times a second meanwhile.
@@ -56,6 +61,8 @@ public:
 
     // The last line the child wrote on its standard error, shown safely.
     QString lastErrorLine() const;
+    // The first one, as it wrote it (its first few KiB), or empty if none.
+    const QByteArray& firstErrorLine() const { return m_firstErrorLine; }
     // After a call that returned false: why.
     const QString& errorString() const { return m_error; }
 
@@ -68,8 +75,11 @@ private:
     int m_input = -1;
     int m_errors = -1;
     int m_status = 0;
+    int m_waitError = 0;
+    leftovers::Ticket m_ticket = -1;
     std::function<bool(const QByteArray&)> m_lineFilter;
     QByteArray m_errorTail;
+    QByteArray m_firstErrorLine;
     QByteArray m_errorLine;
     QString m_error;
 };

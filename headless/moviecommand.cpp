@@ -2,6 +2,7 @@
 
 #include "commandline.h"
 #include "commandrun.h"
+#include "leftovers.h"
 #include "localfiles.h"
 #include "movieframes.h"
 #include "moviejoin.h"
@@ -17,7 +18,9 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <vector>
@@ -40,17 +43,32 @@ QString framesFolder(const MovieJob& job)
     return job.video ? job.out + QStringLiteral(".frames") : job.out;
 }
 
-// Creates the folder unless it is there, and checks that it takes files.
+// Creates the folder unless it is there (removed again on the way out if no
+// frame ever goes into it), and checks that it takes files.
 std::optional<QString> prepareFolder(const QString& folder)
 {
-    if (fileKind(folder) != FileKind::folder &&
-        ::mkdir(fileNameToBytes(folder).constData(), 0777) != 0)
-        return systemError(errno);
-    const TemporaryFile probe = makeTemporaryFile(folder, QStringLiteral(".probe-"));
-    if (probe.error)
-        return probe.error;
+    const QByteArray path = fileNameToBytes(folder);
+    if (fileKind(folder) != FileKind::folder) {
+        if (::mkdir(path.constData(), 0777) != 0) {
+            // Something that is no folder is there, or a link that cannot be
+            // followed.
+            const int error = errno;
+            struct stat status {};
+            if (error != EEXIST)
+                return systemError(error);
+            if (::stat(path.constData(), &status) == 0)
+                return QStringLiteral("it is not a folder");
+            return errno == ENOENT ? QStringLiteral("it is a symbolic link to nothing")
+                                   : systemError(errno);
+        }
+        leftovers::addFolder(path.constData());
+    }
+    const TemporaryFile probe = makeTemporaryFile(path, ".probe");
+    if (probe.fd < 0)
+        return systemError(probe.error);
     ::close(probe.fd);
-    ::unlink(fileNameToBytes(probe.name).constData());
+    ::unlink(probe.path.constData());
+    leftovers::release(probe.ticket);
     return std::nullopt;
 }
 
@@ -87,16 +105,32 @@ std::optional<QString> refusal(const FrameCheck& check, const QString& fileName,
     }
 }
 
+// The stop line of a movie stopped with done of its frames checked, or made.
+void setMovieStopLine(int done, int frames, const char* what)
+{
+    setStopLine(QStringLiteral("stopped with %1 of the %2 frames %3; the same command carries on "
+                               "from there")
+                    .arg(done)
+                    .arg(frames)
+                    .arg(QLatin1String(what)));
+}
+
 // The frames of the movie in its folder that are to be made: those that are
 // missing or not whole. The status of a refusal, or 0.
-int framesToMake(const MovieJob& job, QList<int>& missing)
+int framesToMake(const MovieJob& job, QList<int>& missing, MovieProgress& progress)
 {
     const QString folder = framesFolder(job);
     const FileKind kind = fileKind(folder);
     if (kind != FileKind::missing && kind != FileKind::folder)
         return refuseWith(QStringLiteral("cannot write the frames into %1: it is not a folder")
                               .arg(quoted(folder)));
+    const int all = job.last - job.first + 1;
     for (int frame = job.first; frame <= job.last; ++frame) {
+        const int checked = frame - job.first;
+        if (kind == FileKind::folder) {
+            setMovieStopLine(checked, all, "checked");
+            progress.checking(checked);
+        }
         const QString fileName = inFolder(folder, frameFileName(frame, job.frames));
         const FrameCheck check = kind == FileKind::folder
                                      ? checkFrame(fileName, frameJob(job, frame), &stopFlag())
@@ -112,18 +146,45 @@ int framesToMake(const MovieJob& job, QList<int>& missing)
 }
 
 // The frames to make weighed beside each other, where a progress line shows
-// the time left.
-FrameClock frameClock(const MovieJob& job, const QList<int>& frames, PassThreads& threads)
+// the time left: a few of them sampled, evenly spread, and the others
+// weighed between their sampled neighbours, so that the first frame starts
+// at once whatever their number. The time the samples took is the rate
+// guessed until a frame is made.
+FrameClock frameClock(const MovieJob& job, const QList<int>& frames, PassThreads& threads,
+                      bool shown)
 {
+    constexpr qsizetype sampledFrames = 64;
+    const double pixels = double(job.width) * double(job.height);
     std::vector<double> iterations(size_t(frames.size()));
-    if (!job.quiet && MovieProgress::shows(STDERR_FILENO))
-        for (qsizetype i = 0; i < frames.size(); ++i) {
-            if (stopFlag())
-                endByStopSignal();
+    if (!shown || frames.isEmpty())
+        return FrameClock(iterations, pixels);
+    const qsizetype samples = std::min(frames.size(), sampledFrames);
+    const auto sampled = [&](qsizetype k) {
+        return samples == 1 ? 0 : k * (frames.size() - 1) / (samples - 1);
+    };
+    const auto start = std::chrono::steady_clock::now();
+    double sampledIterations = 0;
+    for (qsizetype k = 0; k < samples; ++k) {
+        if (stopFlag())
+            endByStopSignal();
+        double share = 0;
+        const qsizetype i = sampled(k);
+        iterations[size_t(i)] =
+            WorkEstimate::pictureIterations(frameJob(job, frames[i]), threads, &share);
+        sampledIterations += iterations[size_t(i)] * share;
+    }
+    for (qsizetype k = 0; k + 1 < samples; ++k) {
+        const qsizetype a = sampled(k), b = sampled(k + 1);
+        for (qsizetype i = a + 1; i < b; ++i)
             iterations[size_t(i)] =
-                WorkEstimate::pictureIterations(frameJob(job, frames[i]), threads);
-        }
-    return FrameClock(iterations, double(job.width) * double(job.height));
+                iterations[size_t(a)] +
+                (iterations[size_t(b)] - iterations[size_t(a)]) * double(i - a) / double(b - a);
+    }
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return FrameClock(iterations, pixels,
+                      sampledIterations > 0 ? std::optional(seconds / sampledIterations)
+                                            : std::nullopt);
 }
 
 // A video's work folder, once the video is made: its frames, and the folder
@@ -140,9 +201,9 @@ void removeFrames(const MovieJob& job)
 // (missing), its video started, their folder made. Returns the status to end
 // with, or nothing to go on.
 std::optional<int> prepareMovie(const MovieJob& job, QList<int>& missing,
-                                std::optional<VideoEncoder>& video)
+                                std::optional<VideoEncoder>& video, MovieProgress& progress)
 {
-    if (const int status = framesToMake(job, missing))
+    if (const int status = framesToMake(job, missing, progress))
         return status;
     if (job.video) {
         video.emplace(job.out, job.width, job.height, job.fps, &stopFlag());
@@ -159,61 +220,84 @@ std::optional<int> prepareMovie(const MovieJob& job, QList<int>& missing,
     return std::nullopt;
 }
 
+// One frame of the movie, kept or made, into the folder and the video:
+// nothing, or the status to end with.
+std::optional<int> frameIntoMovie(const MovieJob& job, int frame, bool toMake, Render& render,
+                                  VideoEncoder* video, MovieProgress& progress)
+{
+    const QString fileName = inFolder(framesFolder(job), frameFileName(frame, job.frames));
+    if (!toMake) {
+        if (!video)
+            return std::nullopt;
+        if (const std::optional<QString> error = pipeFrame(fileName, job.size(), *video)) {
+            progress.stop();
+            return failWith(QStringLiteral("cannot read the frame %1: %2")
+                                .arg(quoted(fileName), shownText(*error)));
+        }
+        progress.keptFed();
+        return std::nullopt;
+    }
+    QString error;
+    const Render::Outcome outcome = writeFrame(
+        fileName, render, frameJob(job, frame), video,
+        [&](int rows) {
+            progress.making(double(rows) / job.height);
+            if (video)
+                progress.encoded(video->encodedFrames());
+        },
+        &stopFlag(), &error);
+    // A write to the video that failed is ffmpeg's to explain.
+    const bool videoFailed = video && !video->errorString().isEmpty();
+    if (outcome != Render::Outcome::done && !videoFailed) {
+        progress.stop();
+        return renderEnd(outcome, fileName, error);
+    }
+    progress.made();
+    return std::nullopt;
+}
+
 // Makes the movie's frames into their folder, keeping those there, and with
 // a video pipes every frame, kept or made, into it.
 int makeMovie(const MovieJob& job, int threadCount)
 {
+    const int all = job.last - job.first + 1;
+    MovieProgress progress(job.quiet ? -1 : STDERR_FILENO, all, job.video);
     QList<int> missing;
     std::optional<VideoEncoder> video;
-    if (const std::optional<int> status = prepareMovie(job, missing, video))
+    if (const std::optional<int> status = prepareMovie(job, missing, video, progress))
         return *status;
-    const QString folder = framesFolder(job);
+    int whole = all - int(missing.size());
+    setMovieStopLine(whole, all, "made");
     PassThreads threads;
     threads.setThreads(threadCount);
     Render render(threads);
-    MovieProgress progress(job.quiet ? -1 : STDERR_FILENO, frameClock(job, missing, threads),
-                           job.video ? job.frames : 0);
-    const int all = job.last - job.first + 1;
+    progress.setClock(frameClock(job, missing, threads, progress.shown()));
     std::vector<bool> toMake(size_t(all), false);
     for (const int frame : missing)
         toMake[size_t(frame - job.first)] = true;
-    const auto encoded = [&video] { return video ? video->encodedFrames() : 0; };
-    int made = 0;
     for (int frame = job.first; frame <= job.last; ++frame) {
-        setStopLine(QStringLiteral("stopped with %1 of the %2 frames made; the same command "
-                                   "carries on from there")
-                        .arg(all - int(missing.size()) + made)
-                        .arg(all));
-        const QString fileName = inFolder(folder, frameFileName(frame, job.frames));
-        if (!toMake[size_t(frame - job.first)]) {
-            if (video)
-                if (const std::optional<QString> error = pipeFrame(fileName, job.size(), *video)) {
-                    progress.stop();
-                    return failWith(QStringLiteral("cannot read the frame %1: %2")
-                                        .arg(quoted(fileName), shownText(*error)));
-                }
-        } else {
-            QString error;
-            const Render::Outcome outcome = writeFrame(
-                fileName, render, frameJob(job, frame), video ? &*video : nullptr,
-                [&](int rows) { progress.update(made, double(rows) / job.height, encoded()); },
-                &stopFlag(), &error);
-            // A write to the video that failed is ffmpeg's to explain.
-            const bool videoFailed = video && !video->errorString().isEmpty();
-            if (outcome != Render::Outcome::done && !videoFailed) {
-                progress.stop();
-                return renderEnd(outcome, fileName, error);
-            }
-            ++made;
-        }
+        if (stopFlag())
+            endByStopSignal();
+        const bool make = toMake[size_t(frame - job.first)];
+        if (const std::optional<int> status =
+                frameIntoMovie(job, frame, make, render, video ? &*video : nullptr, progress))
+            return *status;
+        if (make)
+            setMovieStopLine(++whole, all, "made");
         if (video && !video->errorString().isEmpty())
             break;
-        progress.update(made, 0, encoded());
+        if (video)
+            progress.encoded(video->encodedFrames());
     }
+    if (stopFlag())
+        endByStopSignal();
     if (!video) {
         progress.finish();
         return 0;
     }
+    setStopLine(QStringLiteral("stopped with the %1 frames made, while ffmpeg encoded them; the "
+                               "same command makes the video from them")
+                    .arg(all));
     const int status = finishVideo(*video, job.out, progress);
     if (status == 0)
         removeFrames(job);

@@ -146,12 +146,18 @@ int checkVideoSize(const MovieJob& job, QSize size)
 // their pixels, of one size that a video takes, and of one movie: each of
 // the view on the path from the first frame's view to the last's, or on the
 // movie's path if it was given. Sets size.
-int checkJoin(const MovieJob& job, const JoinedFrames& joined, QSize& size, std::string& rate)
+int checkJoin(const MovieJob& job, const JoinedFrames& joined, QSize& size, std::string& rate,
+              MovieProgress& progress)
 {
     if (const int status = checkNames(job, joined))
         return status;
     View ends[2] = {job.from, job.to};
     for (int frame = 0; frame < joined.frames; ++frame) {
+        setStopLine(QStringLiteral("stopped with %1 of the %2 frames checked; the same command "
+                                   "joins them anew")
+                        .arg(frame)
+                        .arg(joined.frames));
+        progress.checking(frame);
         if (stopFlag())
             endByStopSignal();
         // The ends first: the path between them is the movie's.
@@ -204,9 +210,10 @@ int joinFrames(const MovieJob& job)
     const JoinedFrames joined = framesToJoin(job);
     if (joined.error)
         return refuseWith(*joined.error);
+    MovieProgress progress(job.quiet ? -1 : STDERR_FILENO, joined.frames, true);
     QSize size;
     std::string recorded;
-    if (const int status = checkJoin(job, joined, size, recorded))
+    if (const int status = checkJoin(job, joined, size, recorded, progress))
         return status;
     // The rate given, else the one the frames record.
     const double fps =
@@ -217,12 +224,14 @@ int joinFrames(const MovieJob& job)
     VideoEncoder encoder(job.out, size.width(), size.height(), fps, &stopFlag());
     if (const int status = startVideo(encoder, job.out))
         return status;
-    MovieProgress progress(job.quiet ? -1 : STDERR_FILENO, FrameClock({}, 0), joined.frames);
-    for (int frame = 0; frame < joined.frames && !stopFlag(); ++frame) {
+    progress.setClock(FrameClock({}, 0));
+    for (int frame = 0; frame < joined.frames; ++frame) {
         setStopLine(QStringLiteral("stopped with %1 of the %2 frames joined; the same command "
                                    "joins them anew")
                         .arg(frame)
                         .arg(joined.frames));
+        if (stopFlag())
+            endByStopSignal();
         const QString fileName = inFolder(job.framesFrom, frameFileName(frame, joined.frames));
         if (const std::optional<QString> error = pipeFrame(fileName, size, encoder)) {
             encoder.cancel();
@@ -233,10 +242,13 @@ int joinFrames(const MovieJob& job)
         // A write that failed is ffmpeg's to explain.
         if (!encoder.errorString().isEmpty())
             break;
-        progress.update(0, 0, encoder.encodedFrames());
+        progress.keptFed();
+        progress.encoded(encoder.encodedFrames());
     }
-    setStopLine(QStringLiteral("stopped while ffmpeg encoded the %1 frames; the same command "
-                               "joins them anew")
+    if (stopFlag())
+        endByStopSignal();
+    setStopLine(QStringLiteral("stopped with the %1 frames joined, while ffmpeg encoded them; the "
+                               "same command joins them anew")
                     .arg(joined.frames));
     return finishVideo(encoder, job.out, progress);
 }

@@ -1,9 +1,9 @@
-// The progress of a movie on a terminal: one line with a bar, the frames made
-// of those this run makes and, for a video, the frames encoded of all, the
-// time spent and the time left for the whole job, its encoding included,
-// redrawn a few times a second; the share of the frame being made only once
-// a frame takes more than a second.
+// The progress of a movie on its progress line: the frames checked, made and
+// encoded, and the time left of the whole job, its encoding included; the
+// share of the frame being made once a frame takes more than a second.
 #pragma once
+
+#include "progressline.h"
 
 #include <chrono>
 #include <optional>
@@ -11,12 +11,15 @@
 
 // The time a movie's frames still to make will take, from the time those
 // made took: a frame's time goes with its iterations and a cost of each of
-// its pixels (its colour and PNG stream), at the rate the frames made show.
+// its pixels (its colour and PNG stream), at the rate the frames made show,
+// or before any is made, at a rate guessed beforehand.
 class FrameClock {
 public:
     // iterations: each frame's estimated iterations, in the order they are
-    // made; pixels: a frame's.
-    FrameClock(std::vector<double> iterations, double pixels);
+    // made; pixels: a frame's; secondsPerIteration: the rate until a frame is
+    // made, if known.
+    FrameClock(std::vector<double> iterations, double pixels,
+               std::optional<double> secondsPerIteration = std::nullopt);
     // The next frame took seconds.
     void made(double seconds);
     int frames() const { return int(m_iterations.size()); }
@@ -29,38 +32,57 @@ public:
 private:
     std::vector<double> m_iterations;
     double m_pixels;
+    std::optional<double> m_guess;
     std::vector<double> m_seconds;
 };
 
 class MovieProgress {
 public:
-    // Whether a line would be shown on fd: a terminal's.
-    static bool shows(int fd);
+    // Shows nothing unless fd is a terminal. frames: the frames of this run,
+    // kept or made; video: whether all of them go into a video.
+    MovieProgress(int fd, int frames, bool video);
 
-    // Shows nothing unless fd is a terminal. clock: the frames this run
-    // makes; encoded: the frames the video encodes, or 0 without a video.
-    // Write errors are ignored.
-    MovieProgress(int fd, FrameClock clock, int encoded);
+    bool shown() const { return m_line.shown(); }
+    // Before the frames are made: checked of them are checked.
+    void checking(int checked);
+    // The frames this run makes, weighed.
+    void setClock(FrameClock clock);
 
-    // Redraws the line if it was last drawn long enough ago: made frames
-    // are made, and share (0 to 1) of the next one; encoded are encoded.
-    void update(int made, double share, int encoded);
-    // The same once every frame is made, while the video is encoded.
-    void encoded(int encoded) { update(m_frame, 0, encoded); }
+    // A kept frame went into the video.
+    void keptFed();
+    // share (0 to 1) of the next frame to make is made.
+    void making(double share);
+    // The frame being made is made (and went into the video).
+    void made();
+    // The video's frames encoded, as ffmpeg said last.
+    void encoded(int encoded);
+
     // Draws the line a last time and ends it.
     void finish();
     // Ends the line as it stands.
-    void stop();
+    void stop() { m_line.stop(); }
 
 private:
-    void draw(int made, double share, int encoded, bool last);
+    using Clock = std::chrono::steady_clock;
 
-    int m_fd;
-    bool m_shown;
-    FrameClock m_clock;
-    int m_encoded;
-    std::chrono::steady_clock::time_point m_start;
-    std::chrono::steady_clock::time_point m_drawn;
-    std::chrono::steady_clock::time_point m_frameStart;
-    int m_frame = -1;
+    void fed();
+    std::optional<double> secondsLeft() const;
+    void draw();
+
+    ProgressLine m_line;
+    int m_frames;
+    bool m_video;
+    FrameClock m_clock{{}, 0};
+    int m_made = 0;
+    int m_fed = 0;
+    int m_keptFed = 0;
+    double m_keptSeconds = 0;
+    double m_share = 0;
+    Clock::time_point m_lastFed = Clock::now();
+    Clock::time_point m_firstFedAt;
+    // ffmpeg's count, and the time of its first and last change.
+    int m_encoded = 0;
+    int m_firstEncoded = 0;
+    Clock::time_point m_firstEncodedAt;
+    Clock::time_point m_encodedAt;
 };

@@ -1,24 +1,29 @@
 #include "progressline.h"
 
-#include <QByteArray>
 #include <QString>
+
+#include <algorithm>
+#include <csignal>
 
 #include <unistd.h>
 
 namespace {
 
 constexpr int barWidth = 24;
+// How often the line is redrawn at most.
+constexpr std::chrono::milliseconds redrawEvery{200};
 
-} // namespace
+volatile std::sig_atomic_t lineOpen = 0;
 
-QByteArray progressBar(double share)
+QByteArray bar(double share)
 {
     const int filled = int(share * barWidth);
     return "[" + QByteArray(filled, '#') + QByteArray(barWidth - filled, '.') + "] " +
            QByteArray::number(int(share * 100)).rightJustified(3) + "%";
 }
 
-QByteArray progressDuration(double seconds)
+// "1:02:03", or "2:03" under an hour.
+QByteArray duration(double seconds)
 {
     const long total = long(seconds + 0.5);
     const long hours = total / 3600;
@@ -28,53 +33,69 @@ QByteArray progressDuration(double seconds)
                      : QString::asprintf("%ld:%02ld", minutes, rest).toLatin1();
 }
 
-ProgressLine::ProgressLine(int fd, int rows)
-    : m_fd(fd), m_rows(rows), m_shown(isatty(fd) == 1), m_start(std::chrono::steady_clock::now())
+} // namespace
+
+bool progressLineOpen()
 {
-    if (m_shown)
-        draw(0);
+    return lineOpen != 0;
 }
 
-void ProgressLine::setWork(WorkEstimate work)
+ProgressLine::ProgressLine(int fd)
+    : m_fd(fd), m_shown(fd >= 0 && isatty(fd) == 1), m_start(std::chrono::steady_clock::now())
 {
-    m_work = std::move(work);
+}
+
+ProgressLine::~ProgressLine()
+{
+    stop();
+}
+
+double ProgressLine::elapsed() const
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - m_start).count();
+}
+
+void ProgressLine::restartClock()
+{
     m_start = std::chrono::steady_clock::now();
 }
 
-void ProgressLine::update(int rowsDone)
+bool ProgressLine::due() const
 {
-    if (m_shown && std::chrono::steady_clock::now() - m_drawn >= progressRedrawEvery)
-        draw(rowsDone);
+    return m_shown && std::chrono::steady_clock::now() - m_drawn >= redrawEvery;
 }
 
-void ProgressLine::finish(int rowsDone)
+void ProgressLine::update(double share, const QByteArray& done, std::optional<double> left)
+{
+    if (!due())
+        return;
+    draw(share, done,
+         duration(elapsed()) + " spent  " + (left ? duration(*left) : QByteArray("--:--")) +
+             " left");
+}
+
+void ProgressLine::finish(const QByteArray& done)
 {
     if (!m_shown)
         return;
-    draw(rowsDone);
+    draw(1, done, duration(elapsed()) + " in all");
     stop();
 }
 
 void ProgressLine::stop()
 {
-    if (m_shown) {
+    if (m_shown && lineOpen) {
+        lineOpen = 0;
         [[maybe_unused]] const ssize_t written = ::write(m_fd, "\n", 1);
     }
 }
 
-void ProgressLine::draw(int rowsDone)
+void ProgressLine::draw(double share, const QByteArray& done, const QByteArray& times)
 {
     m_drawn = std::chrono::steady_clock::now();
-    const double share = rowsDone >= m_rows ? 1.0
-                         : m_work           ? m_work->share(rowsDone)
-                                            : double(rowsDone) / m_rows;
-    const double elapsed = std::chrono::duration<double>(m_drawn - m_start).count();
-    const std::optional<double> seconds = secondsLeft(share, elapsed);
-    const QByteArray left = rowsDone >= m_rows ? progressDuration(elapsed) + " in all"
-                            : seconds          ? progressDuration(*seconds) + " left"
-                                               : QByteArray("--:-- left");
     // Carriage return, the line, and erase to the end of the line.
-    const QByteArray line = "\r" + progressBar(share) + "  " + QByteArray::number(rowsDone) + "/" +
-                            QByteArray::number(m_rows) + " rows  " + left + "\x1b[K";
+    const QByteArray line =
+        "\r" + bar(std::clamp(share, 0.0, 1.0)) + "  " + done + "  " + times + "\x1b[K";
+    lineOpen = 1;
     [[maybe_unused]] const ssize_t written = ::write(m_fd, line.constData(), size_t(line.size()));
 }

@@ -1,47 +1,50 @@
-// The progress of a render on a terminal: one line with a bar, the
-// percentage, the rows done and the time left, redrawn a few times a second.
+// The progress of a command on a terminal, a render's or a movie's: one line
+// redrawn a few times a second, with a bar for the share done, what is done so
+// far, the time spent and the time left,
+//   [######..................]  25%  12/48 rows  0:03 spent  0:09 left
+// and the time in all once done.
 #pragma once
 
-#include "workestimate.h"
 #include <QByteArray>
 
 #include <chrono>
 #include <optional>
 
-// How often a progress line is redrawn at most.
-inline constexpr std::chrono::milliseconds progressRedrawEvery{200};
-
-// The parts of a progress line: "[######..................]  25%" for a share
-// of 0 to 1, and a time as "1:02:03" or "2:03".
-QByteArray progressBar(double share);
-QByteArray progressDuration(double seconds);
+// Whether a progress line is drawn and not ended: a stop ends it first.
+// Async-signal-safe.
+bool progressLineOpen();
 
 class ProgressLine {
 public:
     // Shows nothing unless fd is a terminal. Write errors are ignored: the
-    // render goes on when its progress cannot be shown.
-    ProgressLine(int fd, int rows);
+    // work goes on when its progress cannot be shown. The clock starts now.
+    explicit ProgressLine(int fd);
+    ~ProgressLine();
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
 
-    // Whether the line is shown at all.
     bool shown() const { return m_shown; }
-    // From now on the share done and the time left follow the work of the
-    // rows done, not their number; the clock starts again.
-    void setWork(WorkEstimate work);
+    // The seconds since the clock started.
+    double elapsed() const;
+    // Starts the clock again, e.g. once a render's estimate is made.
+    void restartClock();
 
-    // Redraws the line if it was last drawn long enough ago.
-    void update(int rowsDone);
-    // Draws the line a last time and ends it.
-    void finish(int rowsDone);
+    // Whether the line is shown and was last drawn long enough ago to be
+    // drawn again.
+    bool due() const;
+    // Redraws the line if it is due: share (0 to 1)
+    // is done, done says what, and left is the time left if it is known.
+    void update(double share, const QByteArray& done, std::optional<double> left);
+    // Draws the line a last time, everything done, and ends it.
+    void finish(const QByteArray& done);
     // Ends the line as it stands.
     void stop();
 
 private:
-    void draw(int rowsDone);
+    void draw(double share, const QByteArray& done, const QByteArray& times);
 
     int m_fd;
-    int m_rows;
     bool m_shown;
-    std::optional<WorkEstimate> m_work;
     std::chrono::steady_clock::time_point m_start;
     std::chrono::steady_clock::time_point m_drawn;
 };

@@ -29,19 +29,29 @@ int runRender(int argc, char* argv[], const CommandLine& commandLine)
     if (!stopFlag()) {
         if (!file.open())
             return cannotWrite(file.fileName(), file.errorString());
-        ProgressLine progress(commandLine.quiet() ? -1 : STDERR_FILENO, job.height);
-        setProgressShown(progress.shown());
+        ProgressLine progress(commandLine.quiet() ? -1 : STDERR_FILENO);
+        const auto rowsDone = [&](int rows) {
+            return QByteArray::number(rows) + '/' + QByteArray::number(job.height) + " rows";
+        };
+        progress.update(0, rowsDone(0), std::nullopt);
         // Only a line that is shown needs the time left, and so the estimate.
-        if (progress.shown() && !stopFlag())
-            progress.setWork(WorkEstimate::sample(job, threads));
+        std::optional<WorkEstimate> work;
+        if (progress.shown() && !stopFlag()) {
+            work = WorkEstimate::sample(job, threads);
+            progress.restartClock();
+        }
         outcome = render.run(
-            job, {.png = &file}, [&](int rows) { progress.update(rows); }, &stopFlag());
+            job, {.png = &file},
+            [&](int rows) {
+                const double share = work ? work->share(rows) : double(rows) / job.height;
+                progress.update(share, rowsDone(rows), secondsLeft(share, progress.elapsed()));
+            },
+            &stopFlag());
         const bool written = outcome == Render::Outcome::done && file.commit();
         if (written)
-            progress.finish(job.height);
+            progress.finish(rowsDone(job.height));
         else
             progress.stop();
-        setProgressShown(false);
         if (outcome == Render::Outcome::done && !written)
             return cannotWrite(file.fileName(), file.errorString());
     }

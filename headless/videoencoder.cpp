@@ -139,11 +139,13 @@ bool VideoEncoder::start(const QString& program)
     // ffmpeg's reports, "frame=12", "progress=continue" and the like, are
     // read as they come and are not its reason for a failure.
     m_ffmpeg.setLineFilter([this](const QByteArray& line) {
-        static const QRegularExpression report(QStringLiteral("^[a-z0-9_]+=\\S*$"));
+        static const QRegularExpression report(QStringLiteral("^[a-z0-9_]+="));
         if (!report.match(QString::fromLatin1(line)).hasMatch())
             return false;
         if (line.startsWith("frame="))
             m_encoded.store(line.mid(6).toInt(), std::memory_order_relaxed);
+        if (line == "progress=end")
+            m_reportedEnd = true;
         return true;
     });
     if (!m_ffmpeg.start(arguments))
@@ -156,8 +158,10 @@ bool VideoEncoder::start(const QString& program)
 bool VideoEncoder::writeRows(const uint8_t* rgb, int rows)
 {
     if (m_ffmpeg.write(reinterpret_cast<const char*>(rgb), size_t(rows) * size_t(m_width) * 3,
-                       m_stop))
+                       m_stop)) {
+        m_rowsWritten += rows;
         return true;
+    }
     return fail(
         QStringLiteral("ffmpeg stopped reading its frames: %1").arg(m_ffmpeg.errorString()));
 }
@@ -182,7 +186,10 @@ bool VideoEncoder::finish(const std::function<void()>& waiting)
         return false;
     }
     // ffmpeg's own word comes before what its end did to the pipe.
-    if (end.exited && end.status != 0) {
+    if (end.waitError != 0) {
+        m_error =
+            QStringLiteral("cannot tell how ffmpeg ended: %1").arg(systemError(end.waitError));
+    } else if (end.exited && end.status != 0) {
         m_error = QStringLiteral("ffmpeg failed (status %1)").arg(end.status);
         const QString line = m_ffmpeg.lastErrorLine();
         if (!line.isEmpty())
@@ -190,10 +197,8 @@ bool VideoEncoder::finish(const std::function<void()>& waiting)
     } else if (!end.exited) {
         m_error = QStringLiteral("ffmpeg ended by signal %1").arg(end.signal);
     } else if (m_error.isEmpty()) {
-        struct stat written {};
-        if (::stat(m_file.temporaryName().constData(), &written) != 0 || written.st_size == 0)
-            m_error = QStringLiteral("ffmpeg wrote nothing");
-        else if (!m_file.commit())
+        m_error = unfinishedVideo();
+        if (m_error.isEmpty() && !m_file.commit())
             m_error = m_file.errorString();
     }
     if (!m_error.isEmpty()) {
@@ -201,6 +206,28 @@ bool VideoEncoder::finish(const std::function<void()>& waiting)
         return false;
     }
     return true;
+}
+
+QString VideoEncoder::unfinishedVideo() const
+{
+    // ffmpeg's status is not enough: it ends with 0 after it failed to write
+    // the end of the video (a full disk), which it reports as an error.
+    QByteArray reported = m_ffmpeg.firstErrorLine();
+    if (!reported.isEmpty()) {
+        reported.replace("file:" + m_file.temporaryName(), "the video");
+        return QStringLiteral("ffmpeg reported an error: %1")
+            .arg(shownText(fileNameFromBytes(reported.trimmed())));
+    }
+    struct stat written {};
+    if (::stat(m_file.temporaryName().constData(), &written) != 0 || written.st_size == 0)
+        return QStringLiteral("ffmpeg wrote nothing");
+    // Its last report counts the frames in the video.
+    const int frames = int(m_rowsWritten / m_height);
+    if (!m_reportedEnd || encodedFrames() != frames)
+        return QStringLiteral("ffmpeg made %1 of the %2 frames into the video")
+            .arg(encodedFrames())
+            .arg(frames);
+    return {};
 }
 
 void VideoEncoder::cancel()

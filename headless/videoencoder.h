@@ -45,8 +45,9 @@ public:
     // The same from a render's levels.
     bool writeLevels(const uint8_t* levels, int width, int rows) override;
     // Waits for ffmpeg to end, and gives the file the video's name if ffmpeg
-    // succeeded and wrote something. False if anything failed or the stop
-    // was raised (stopped() then).
+    // ended with 0, reported no error, wrote something and says it encoded
+    // every frame it was given. False if anything failed or the stop was
+    // raised (stopped() then).
     bool finish(const std::function<void()>& waiting = {});
     bool stopped() const { return m_stop && m_stop->load(); }
     // The frames ffmpeg has encoded, as it last said while it was written to
@@ -60,6 +61,8 @@ public:
 
 private:
     bool fail(const QString& error);
+    // Why the video ffmpeg ended with 0 is not whole, or empty.
+    QString unfinishedVideo() const;
 
     AtomicFile m_file;
     int m_width;
@@ -69,6 +72,8 @@ private:
     ChildProcess m_ffmpeg;
     bool m_started = false;
     std::atomic<int> m_encoded{0};
+    bool m_reportedEnd = false;
+    qint64 m_rowsWritten = 0;
     std::array<uint8_t, 3 * 256> m_rgbOfLevel;
     std::vector<uint8_t> m_rgb;
     QString m_error;

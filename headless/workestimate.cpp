@@ -72,7 +72,7 @@ WorkEstimate WorkEstimate::sample(const RenderJob& job, PassThreads& threads)
     return estimate;
 }
 
-double WorkEstimate::pictureIterations(const RenderJob& job, PassThreads& threads)
+double WorkEstimate::pictureIterations(const RenderJob& job, PassThreads& threads, double* sampled)
 {
     const double pixels = double(job.width) * double(job.height);
     const int step = std::max(1, int(std::sqrt(pixels / sampledPixels)));
@@ -84,6 +84,8 @@ double WorkEstimate::pictureIterations(const RenderJob& job, PassThreads& thread
     double iterations = 0;
     for (const int16_t count : counts)
         iterations += count;
+    if (sampled)
+        *sampled = double(counts.size()) / pixels;
     return iterations * pixels / double(counts.size());
 }
 

@@ -17,8 +17,10 @@ public:
     static WorkEstimate sample(const RenderJob& job, PassThreads& threads);
 
     // The iterations of the whole picture of job, from about a thousand of
-    // its pixels: what a movie's frames weigh beside each other.
-    static double pictureIterations(const RenderJob& job, PassThreads& threads);
+    // its pixels: what a movie's frames weigh beside each other. The share of
+    // the pixels that were worked out goes into sampled if given.
+    static double pictureIterations(const RenderJob& job, PassThreads& threads,
+                                    double* sampled = nullptr);
 
     // The share of the whole work in the first rows rows, 0 to 1.
     double share(int rows) const;

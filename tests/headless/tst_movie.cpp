@@ -79,9 +79,11 @@ QMap<QString, QByteArray> tree(const QString& folder)
 
 // An ffmpeg of the test's own in folder/bin, running script under bash;
 // returns that folder, or nothing if it cannot be made. The default one takes
-// the frames and writes a video of its own.
+// the frames, reports them as ffmpeg does and writes a video of its own.
 const QByteArray fakeVideo =
-    "for a; do out=$a; done\ncat >/dev/null\necho video >\"${out#file:}\"\n";
+    "for a; do [ \"$last\" = -video_size ] && size=$a; last=$a; done\n"
+    "bytes=$(wc -c)\necho \"frame=$((bytes / (${size%x*} * ${size#*x} * 3)))\" >&2\n"
+    "echo progress=end >&2\necho video >\"${last#file:}\"\n";
 QString fakeFfmpeg(const QTemporaryDir& folder, const QByteArray& script = fakeVideo,
                    QFile::Permissions permissions = QFile::ReadOwner | QFile::ExeOwner)
 {
@@ -695,7 +697,7 @@ private slots:
             "for a; do out=$a; done\nn=0\n"
             "while [ \"$(dd bs=9216 count=1 iflag=fullblock status=none | wc -c)\" -gt 0 ]\n"
             "do sleep 0.25; n=$((n + 1)); echo \"frame=$n\" >&2; done\n"
-            "echo video >\"${out#file:}\"\n");
+            "echo progress=end >&2; echo video >\"${out#file:}\"\n");
         QVERIFY(!bin.isEmpty());
         QProcessEnvironment environment = noDisplay();
         environment.insert(QStringLiteral("PATH"), bin + QStringLiteral(":/usr/bin:/bin"));
