@@ -4,6 +4,7 @@
 #include "localfiles.h"
 #include "outsidetext.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <vector>
@@ -113,17 +114,21 @@ bool ChildProcess::readErrors()
         const ssize_t count = ::read(m_errors, buffer, sizeof buffer);
         if (count > 0) {
             m_errorLine.append(buffer, count);
-            qsizetype end;
-            while ((end = m_errorLine.indexOf('\n')) >= 0) {
-                const QByteArray line = m_errorLine.left(end);
-                m_errorLine.remove(0, end + 1);
-                if (!m_lineFilter || !m_lineFilter(line)) {
-                    if (m_firstErrorLine.isEmpty())
-                        m_firstErrorLine = line.left(keptErrors);
-                    m_errorTail += line + '\n';
-                    keepEnd(m_errorTail);
-                }
+            // Each whole line in place, the rest moved once: a child that
+            // writes millions of short lines costs little more than reading
+            // them.
+            qsizetype start = 0;
+            for (qsizetype end; (end = m_errorLine.indexOf('\n', start)) >= 0; start = end + 1) {
+                const QByteArrayView line(m_errorLine.constData() + start, end - start);
+                if (m_lineFilter && m_lineFilter(line))
+                    continue;
+                if (m_firstErrorLine.isEmpty())
+                    m_firstErrorLine = line.first(std::min(line.size(), keptErrors)).toByteArray();
+                m_errorTail.append(line);
+                m_errorTail.append('\n');
             }
+            m_errorLine.remove(0, start);
+            keepEnd(m_errorTail);
             keepEnd(m_errorLine);
             continue;
         }

@@ -8,6 +8,7 @@
 #include "leftovers.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 
@@ -54,7 +55,7 @@ public:
 
     // Takes the lines of the child's standard error that filter returns true
     // for (what it reports as it goes) out of those kept for its reason.
-    void setLineFilter(std::function<bool(const QByteArray& line)> filter)
+    void setLineFilter(std::function<bool(QByteArrayView line)> filter)
     {
         m_lineFilter = std::move(filter);
     }
@@ -77,7 +78,7 @@ private:
     int m_status = 0;
     int m_waitError = 0;
     leftovers::Ticket m_ticket = -1;
-    std::function<bool(const QByteArray&)> m_lineFilter;
+    std::function<bool(QByteArrayView)> m_lineFilter;
     QByteArray m_errorTail;
     QByteArray m_firstErrorLine;
     QByteArray m_errorLine;

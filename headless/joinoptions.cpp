@@ -14,9 +14,9 @@ OptionCheck readJoin(const QCommandLineParser& parser, const Options& options, M
     if (parser.isSet(options.frameRange))
         return usageError(QStringLiteral("--frame-range does not apply with --frames-from: the "
                                          "frames are made already"));
-    job.framesFrom = parser.value(options.framesFrom);
-    if (job.framesFrom.isEmpty())
-        return usageError(QStringLiteral("--frames-from takes the folder of the frames"));
+    if (const OptionCheck error =
+            readName(parser, options.framesFrom, "the folder of the frames", job.framesFrom))
+        return error;
     // The movie the frames must be, if given, as the one that made them.
     job.viewsGiven = parser.isSet(options.to);
     if (parser.isSet(options.from) && !job.viewsGiven)

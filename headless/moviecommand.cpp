@@ -304,8 +304,27 @@ int makeMovie(const MovieJob& job, int threadCount)
     return status;
 }
 
-// The movie's options in full on standard output, after checking OUT.
-int checkMovie(const MovieJob& job)
+// Refuses, as the run would, the frames in the folder of the movie that are
+// not its own, read up to their pixels.
+int checkFramesThere(const MovieJob& job)
+{
+    const QString folder = framesFolder(job);
+    if (fileKind(folder) != FileKind::folder)
+        return 0;
+    for (int frame = job.first; frame <= job.last; ++frame) {
+        if (stopFlag())
+            endByStopSignal();
+        const QString fileName = inFolder(folder, frameFileName(frame, job.frames));
+        const FrameCheck check = checkFrame(fileName, frameJob(job, frame), &stopFlag(), false);
+        if (const std::optional<QString> line = refusal(check, fileName, job, frame))
+            return refuseWith(*line);
+    }
+    return 0;
+}
+
+// The movie's options in full on standard output, after checking OUT and
+// the frames there.
+int checkMovie(MovieJob job)
 {
     const FileKind out = fileKind(job.out);
     if (!job.video && out != FileKind::missing && out != FileKind::folder)
@@ -314,6 +333,9 @@ int checkMovie(const MovieJob& job)
     if (job.video && out != FileKind::missing && out != FileKind::regular)
         return refuseWith(QStringLiteral("cannot write the video %1: it is not a regular file")
                               .arg(quoted(job.out)));
+    if (const int status =
+            job.framesFrom.isEmpty() ? checkFramesThere(job) : checkJoinFrames(job, job.fps))
+        return status;
     const QByteArray lines = job.optionLines().toUtf8();
     if (std::fputs(lines.constData(), stdout) < 0 || std::fflush(stdout) != 0)
         return failWith(QStringLiteral("cannot write the options: %1").arg(systemError(errno)));

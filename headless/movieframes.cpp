@@ -94,7 +94,8 @@ bool FrameReader::finish()
     return false;
 }
 
-FrameCheck checkFrame(const QString& fileName, const RenderJob& job, const std::atomic<bool>* stop)
+FrameCheck checkFrame(const QString& fileName, const RenderJob& job, const std::atomic<bool>* stop,
+                      bool rows)
 {
     const QSize size(job.width, job.height);
     FrameCheck check;
@@ -129,6 +130,8 @@ FrameCheck checkFrame(const QString& fileName, const RenderJob& job, const std::
         return check;
     }
     check.state = FrameCheck::State::stale;
+    if (!rows)
+        return check;
     std::vector<uint8_t> row(size_t(size.width()) * 3);
     for (int y = 0; y < size.height(); ++y) {
         if (y % rowsBetweenStops == 0 && stop && stop->load()) {

@@ -99,8 +99,11 @@ struct FrameCheck {
     QString reason;
 };
 // Checks the frame fileName of job (a frame of a movie, its rate set),
-// reading every row unless stop is raised.
-FrameCheck checkFrame(const QString& fileName, const RenderJob& job, const std::atomic<bool>* stop);
+// reading every row unless stop is raised; with rows false, only up to its
+// pixels, which tells all but whether it is whole (a frame of this movie is
+// then stale).
+FrameCheck checkFrame(const QString& fileName, const RenderJob& job, const std::atomic<bool>* stop,
+                      bool rows = true);
 
 // Writes the frame as --render writes its picture: job through render, into
 // a temporary file beside fileName that takes its name only when complete,

@@ -11,6 +11,7 @@
 #include "videoencoder.h"
 #include "viewtext.h"
 
+#include <cmath>
 #include <map>
 #include <set>
 #include <string>
@@ -62,8 +63,20 @@ JoinedFrames framesToJoin(const MovieJob& job)
         joined.frames = job.frames;
     } else if (counts.size() == 1) {
         joined.frames = *counts.begin();
-    } else if (counts.empty()) {
+    } else if (counts.empty() && highest.empty()) {
         return fail(QStringLiteral("%1 holds no frames").arg(quoted(job.framesFrom)));
+    } else if (counts.empty()) {
+        // Frames whose names have more digits than their number needs: the
+        // first ones of a longer movie.
+        const auto [digits, frame] = *highest.begin();
+        const auto name = [digits = digits](int number) {
+            return QStringLiteral("frame-%1.png").arg(number, digits, 10, QLatin1Char('0'));
+        };
+        return fail(QStringLiteral("%1 holds %2 to %3, the first frames of a movie of %4 to %5 "
+                                   "frames: give --frames, or make the frames that are missing")
+                        .arg(quoted(job.framesFrom), name(0), name(frame),
+                             QString::number(std::pow(10.0, digits - 1) + 1, 'f', 0),
+                             QString::number(std::pow(10.0, digits), 'f', 0)));
     } else {
         QStringList movies;
         for (int count : counts)
@@ -142,14 +155,56 @@ int checkVideoSize(const MovieJob& job, QSize size)
     return 0;
 }
 
-// Checks, before any is joined, that the frames are there, readable up to
-// their pixels, of one size that a video takes, and of one movie: each of
-// the view on the path from the first frame's view to the last's, or on the
-// movie's path if it was given. Sets size.
-int checkJoin(const MovieJob& job, const JoinedFrames& joined, QSize& size, std::string& rate,
-              MovieProgress& progress)
+// Checks the frame at of the join, read up to its pixels: of the size of
+// those before (which the first sets), of their rate, and of the movie, whose
+// views ends holds; the ends themselves are read first and make those views
+// unless the movie was given.
+int checkJoinedFrame(const MovieJob& job, const JoinedFrames& joined, int at,
+                     const QString& fileName, QSize& size, std::string& rate, View ends[2])
 {
-    if (const int status = checkNames(job, joined))
+    const FrameReader reader(fileName);
+    if (const int status = checkReadable(fileName, reader))
+        return status;
+    if (size.isEmpty())
+        size = job.sizeGiven ? QSize(job.width, job.height) : reader.size();
+    if (reader.size() != size)
+        return refuseWith(QStringLiteral("the frame %1 is %2x%3 pixels, not %4x%5: a video's "
+                                         "frames are all of one size")
+                              .arg(quoted(fileName))
+                              .arg(reader.size().width())
+                              .arg(reader.size().height())
+                              .arg(size.width())
+                              .arg(size.height()));
+    if (const int status = checkRate(fileName, reader, rate))
+        return status;
+    const bool end = at == 0 || at == joined.frames - 1;
+    const QString own = reader.view().empty() ? QStringLiteral("none") : viewText(reader.view());
+    if (end && !job.viewsGiven) {
+        const ViewParse parse = parseView(reader.view(), size.width(), size.height());
+        if (!parse.ok())
+            return refuseWith(QStringLiteral("%1 is not a movie's frame: its view is %2")
+                                  .arg(quoted(fileName), own));
+        ends[at == 0 ? 0 : 1] = parse.view;
+        return 0;
+    }
+    const std::string expected = formatView(movieFrame(ends[0], ends[1], at, joined.frames));
+    if (reader.view() != expected)
+        return refuseWith(QStringLiteral("%1 is not a frame of the movie from %2 to %3: its view "
+                                         "is %4, not %5")
+                              .arg(quoted(fileName), viewText(formatView(ends[0])),
+                                   viewText(formatView(ends[1])), own, viewText(expected)));
+    return 0;
+}
+
+// Checks, before any is joined, that the frames are there (or with partial,
+// those there), readable up to their pixels, of one size that a video takes,
+// and of one movie: each of the view on the path from the first frame's view
+// to the last's, or on the movie's path if it was given. Sets size, empty if
+// no frame was there, and rate.
+int checkJoin(const MovieJob& job, const JoinedFrames& joined, QSize& size, std::string& rate,
+              MovieProgress& progress, bool partial = false)
+{
+    if (const int status = partial ? 0 : checkNames(job, joined))
         return status;
     View ends[2] = {job.from, job.to};
     for (int frame = 0; frame < joined.frames; ++frame) {
@@ -162,45 +217,21 @@ int checkJoin(const MovieJob& job, const JoinedFrames& joined, QSize& size, std:
             endByStopSignal();
         // The ends first: the path between them is the movie's.
         const int at = frame == 0 ? 0 : frame == 1 ? joined.frames - 1 : frame - 1;
-        const bool end = at == 0 || at == joined.frames - 1;
-        const QString name = frameFileName(at, joined.frames);
-        const QString fileName = inFolder(job.framesFrom, name);
-        const FrameReader reader(fileName);
-        if (const int status = checkReadable(fileName, reader))
-            return status;
-        if (frame == 0)
-            size = job.sizeGiven ? QSize(job.width, job.height) : reader.size();
-        if (reader.size() != size)
-            return refuseWith(QStringLiteral("the frame %1 is %2x%3 pixels, not %4x%5: a video's "
-                                             "frames are all of one size")
-                                  .arg(quoted(fileName))
-                                  .arg(reader.size().width())
-                                  .arg(reader.size().height())
-                                  .arg(size.width())
-                                  .arg(size.height()));
-        if (const int status = checkRate(fileName, reader, rate))
-            return status;
-        const ViewParse own = parseView(reader.view(), size.width(), size.height());
-        if (end && !job.viewsGiven && !own.ok())
-            return refuseWith(QStringLiteral("%1 is not a movie's frame: its view is %2")
-                                  .arg(quoted(fileName), reader.view().empty()
-                                                             ? QStringLiteral("none")
-                                                             : viewText(reader.view())));
-        if (end && !job.viewsGiven) {
-            ends[at == 0 ? 0 : 1] = own.view;
+        const QString fileName = inFolder(job.framesFrom, frameFileName(at, joined.frames));
+        if (partial && fileKind(fileName, Links::keep) == FileKind::missing)
             continue;
-        }
-        const std::string expected = formatView(movieFrame(ends[0], ends[1], at, joined.frames));
-        if (reader.view() != expected)
-            return refuseWith(
-                QStringLiteral("%1 is not a frame of the movie from %2 to %3: its view "
-                               "is %4, not %5")
-                    .arg(quoted(fileName), viewText(formatView(ends[0])),
-                         viewText(formatView(ends[1])),
-                         reader.view().empty() ? QStringLiteral("none") : viewText(reader.view()),
-                         viewText(expected)));
+        if (const int status = checkJoinedFrame(job, joined, at, fileName, size, rate, ends))
+            return status;
     }
-    return checkVideoSize(job, size);
+    return size.isEmpty() ? 0 : checkVideoSize(job, size);
+}
+
+// The rate of the video: the one given, else the one the frames record.
+double videoRate(const MovieJob& job, const std::string& recorded)
+{
+    return job.fpsGiven || recorded.empty()
+               ? job.fps
+               : *positiveNumber(QString::fromStdString(recorded), MovieJob::largestFps);
 }
 
 } // namespace
@@ -215,11 +246,7 @@ int joinFrames(const MovieJob& job)
     std::string recorded;
     if (const int status = checkJoin(job, joined, size, recorded, progress))
         return status;
-    // The rate given, else the one the frames record.
-    const double fps =
-        job.fpsGiven || recorded.empty()
-            ? job.fps
-            : *positiveNumber(QString::fromStdString(recorded), MovieJob::largestFps);
+    const double fps = videoRate(job, recorded);
 
     VideoEncoder encoder(job.out, size.width(), size.height(), fps, &stopFlag());
     if (const int status = startVideo(encoder, job.out))
@@ -251,4 +278,24 @@ int joinFrames(const MovieJob& job)
                                "same command joins them anew")
                     .arg(joined.frames));
     return finishVideo(encoder, job.out, progress);
+}
+
+int checkJoinFrames(const MovieJob& job, double& fps)
+{
+    // With the movie given, its frames may be made yet: those there must be
+    // its frames.
+    const bool partial = job.viewsGiven;
+    fps = job.fps;
+    if (partial && fileKind(job.framesFrom) == FileKind::missing)
+        return 0;
+    const JoinedFrames joined = framesToJoin(job);
+    if (joined.error)
+        return refuseWith(*joined.error);
+    MovieProgress progress(-1, joined.frames, true);
+    QSize size;
+    std::string recorded;
+    if (const int status = checkJoin(job, joined, size, recorded, progress, partial))
+        return status;
+    fps = videoRate(job, recorded);
+    return 0;
 }

@@ -8,3 +8,8 @@
 // unless 0 (2 if the frames are not one movie's whole frames, 1 if ffmpeg
 // fails); a stop ends the program.
 int joinFrames(const MovieJob& job);
+
+// Checks the frames of the join job names as the join would, without joining
+// them; with the movie's views given, the frames not made yet are no fault.
+// The status, after one line unless 0, and the rate the video would have.
+int checkJoinFrames(const MovieJob& job, double& fps);

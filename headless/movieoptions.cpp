@@ -14,30 +14,9 @@
 #include <QFileInfo>
 
 #include <cmath>
+#include <limits>
 
 namespace {
-
-// A view given to --from or --to: four numbers, or a picture saved by
-// Quenthar. Text with no comma, or the name of a file that exists, is a
-// picture.
-OptionCheck readView(const QCommandLineOption& option, const QString& text, int columns, int rows,
-                     View& view)
-{
-    if (!text.contains(QLatin1Char(',')) || fileKind(text) != FileKind::missing) {
-        const PictureView picture = readPictureView(text, columns, rows);
-        if (!picture.ok())
-            return OptionError{picture.reason()};
-        view = picture.view;
-        return std::nullopt;
-    }
-    const ViewParse parse = parseView(text.toStdString(), columns, rows);
-    if (!parse.ok())
-        return OptionError{
-            QStringLiteral("bad view '%1' for %2: %3")
-                .arg(shownText(text), optionName(option), QString::fromStdString(parse.reason()))};
-    view = parse.view;
-    return std::nullopt;
-}
 
 // The movie's length in frames: --frames, or --seconds at the rate.
 OptionCheck readLength(const QCommandLineParser& parser, const Options& options, MovieJob& job)
@@ -61,7 +40,7 @@ OptionCheck readLength(const QCommandLineParser& parser, const Options& options,
     double seconds = 10;
     if (parser.isSet(options.seconds)) {
         const std::optional<double> given =
-            positiveNumber(parser.value(options.seconds), MovieJob::largestFrames);
+            positiveNumber(parser.value(options.seconds), std::numeric_limits<double>::max());
         if (!given)
             return usageError(QStringLiteral("--seconds takes a number above 0, not '%1'")
                                   .arg(shownText(parser.value(options.seconds))));
@@ -70,10 +49,9 @@ OptionCheck readLength(const QCommandLineParser& parser, const Options& options,
     const double frames = std::round(seconds * job.fps);
     if (!(frames >= 2 && frames <= MovieJob::largestFrames))
         return usageError(QStringLiteral("%1 seconds at %2 frames a second make %3 frames: %4")
-                              .arg(seconds)
-                              .arg(job.fps)
-                              .arg(qint64(frames))
-                              .arg(framesText));
+                              .arg(QString::number(seconds, 'g', 15),
+                                   QString::number(job.fps, 'g', 15),
+                                   QString::number(frames, 'g', 15), framesText));
     job.frames = int(frames);
     return std::nullopt;
 }
@@ -81,9 +59,9 @@ OptionCheck readLength(const QCommandLineParser& parser, const Options& options,
 // OUT, the rate and the length, and a video's size, which every movie reads.
 OptionCheck readCommon(const QCommandLineParser& parser, const Options& options, MovieJob& job)
 {
-    job.out = parser.value(options.movie);
-    if (job.out.isEmpty())
-        return usageError(QStringLiteral("--movie takes the folder or the video file to write"));
+    if (const OptionCheck error =
+            readName(parser, options.movie, "the folder or the video file to write", job.out))
+        return error;
     job.video = VideoEncoder::isVideo(job.out);
     // A name that says another kind of video or a picture would make a
     // folder that looks like something else.
@@ -157,11 +135,11 @@ OptionCheck readRange(const QCommandLineParser& parser, const Options& options, 
 OptionCheck readMovieViews(const QCommandLineParser& parser, const Options& options, MovieJob& job)
 {
     if (parser.isSet(options.from))
-        if (const OptionCheck error =
-                readView(options.from, parser.value(options.from), job.width, job.height, job.from))
+        if (const OptionCheck error = readViewValue(options.from, parser.value(options.from),
+                                                    job.width, job.height, job.from))
             return error;
     if (const OptionCheck error =
-            readView(options.to, parser.value(options.to), job.width, job.height, job.to))
+            readViewValue(options.to, parser.value(options.to), job.width, job.height, job.to))
         return error;
     job.stretch = parser.isSet(options.stretch);
     const QSize size(job.width, job.height);

@@ -1,8 +1,15 @@
 #include "options.h"
 
+#include "localfiles.h"
+#include "outsidetext.h"
+#include "pictureview.h"
+#include "viewtext.h"
+
 #include <QCommandLineParser>
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <vector>
 
 namespace {
@@ -47,22 +54,25 @@ QList<const QCommandLineOption*> Options::movieOwn() const
 
 QString nearestOption(const Options& options, const QString& name)
 {
-    // The edit distance of two names, by the rows of its table.
+    // The edit distance of two names, a swap of two neighbouring letters
+    // counting as one edit, as a slip of the fingers makes it.
     const auto distance = [](const QString& a, const QString& b) {
-        std::vector<qsizetype> row(size_t(b.size()) + 1);
-        for (qsizetype j = 0; j <= b.size(); ++j)
-            row[size_t(j)] = j;
-        for (qsizetype i = 1; i <= a.size(); ++i) {
-            qsizetype diagonal = row[0];
-            row[0] = i;
-            for (qsizetype j = 1; j <= b.size(); ++j) {
-                const qsizetype above = row[size_t(j)];
-                row[size_t(j)] = std::min(
-                    {above + 1, row[size_t(j - 1)] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-                diagonal = above;
+        std::vector<std::vector<qsizetype>> table(size_t(a.size()) + 1,
+                                                  std::vector<qsizetype>(size_t(b.size()) + 1));
+        for (qsizetype i = 0; i <= a.size(); ++i)
+            for (qsizetype j = 0; j <= b.size(); ++j) {
+                qsizetype& cell = table[size_t(i)][size_t(j)];
+                if (i == 0 || j == 0) {
+                    cell = i + j;
+                    continue;
+                }
+                cell = std::min(
+                    {table[size_t(i - 1)][size_t(j)] + 1, table[size_t(i)][size_t(j - 1)] + 1,
+                     table[size_t(i - 1)][size_t(j - 1)] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+                if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                    cell = std::min(cell, table[size_t(i - 2)][size_t(j - 2)] + 1);
             }
-        }
-        return row.back();
+        return table.back().back();
     };
     QString nearest;
     qsizetype best = std::max<qsizetype>(1, std::min<qsizetype>(2, name.size() / 3)) + 1;
@@ -83,6 +93,50 @@ QString nearestOption(const Options& options, const QString& name)
 QString optionName(const QCommandLineOption& option)
 {
     return QStringLiteral("--") + option.names().constFirst();
+}
+
+OptionCheck readViewValue(const QCommandLineOption& option, const QString& text, int columns,
+                          int rows, View& view)
+{
+    if (!text.contains(QLatin1Char(',')) || fileKind(text) != FileKind::missing) {
+        const PictureView picture = readPictureView(text, columns, rows);
+        if (!picture.ok())
+            return OptionError{picture.reason()};
+        view = picture.view;
+        return std::nullopt;
+    }
+    const ViewParse parse = parseView(text.toStdString(), columns, rows);
+    if (!parse.ok())
+        return OptionError{QStringLiteral("bad view '%1'%2: %3")
+                               .arg(shownText(text),
+                                    option.names().contains(QStringLiteral("view"))
+                                        ? QString()
+                                        : QStringLiteral(" for ") + optionName(option),
+                                    QString::fromStdString(parse.reason()))};
+    view = parse.view;
+    return std::nullopt;
+}
+
+OptionCheck readName(const QCommandLineParser& parser, const QCommandLineOption& option,
+                     const char* takes, QString& name)
+{
+    name = parser.value(option);
+    const QString takesText =
+        QStringLiteral("%1 takes %2").arg(optionName(option), QLatin1String(takes));
+    if (name.isEmpty())
+        return usageError(takesText);
+    if (name.startsWith(QLatin1Char('-')))
+        return usageError(QStringLiteral("%1, and '%2' is an option: the name is missing before "
+                                         "it (write a name that begins with '-' as ./%2)")
+                              .arg(takesText, shownText(name)));
+    const QByteArray bytes = fileNameToBytes(name);
+    bool tooLong = bytes.size() >= PATH_MAX;
+    for (const QByteArray& part : bytes.split('/'))
+        tooLong = tooLong || part.size() > NAME_MAX;
+    if (tooLong)
+        return OptionError{
+            QStringLiteral("cannot use '%1': %2").arg(shownText(name), systemError(ENAMETOOLONG))};
+    return std::nullopt;
 }
 
 OptionCheck refuseMovieOptions(const QCommandLineParser& parser, const Options& options)

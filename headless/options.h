@@ -121,7 +121,8 @@ struct Options {
 QString optionName(const QCommandLineOption& option);
 
 // The option of the help whose name is nearest to name, a typing slip away
-// (a letter or two left out, added or changed), as "--render"; or empty.
+// (a letter or two left out, added, changed or swapped with its neighbour),
+// as "--render"; or empty.
 QString nearestOption(const Options& options, const QString& name);
 
 // What is wrong with a command line, in one line, and whether the hint to
@@ -135,6 +136,19 @@ inline OptionError usageError(const QString& text)
     return {text, true};
 }
 using OptionCheck = std::optional<OptionError>;
+
+// A view given to option (--view, --from, --to): four numbers, or a picture
+// saved by Quenthar, drawable on columns x rows pixels. Text with no comma,
+// or the name of a file that exists, is a picture.
+OptionCheck readViewValue(const QCommandLineOption& option, const QString& text, int columns,
+                          int rows, View& view);
+
+// The file or folder name given to option, which takes what it names (e.g.
+// "the name of the file to write"): refused if empty, if it begins with '-'
+// (an option whose name was left out before it), or if it is longer than
+// the system takes, before anything looks at it.
+OptionCheck readName(const QCommandLineParser& parser, const QCommandLineOption& option,
+                     const char* takes, QString& name);
 
 // Refuses the movie's own options, for the modes that are not a movie.
 OptionCheck refuseMovieOptions(const QCommandLineParser& parser, const Options& options);

@@ -32,7 +32,7 @@ std::optional<double> positiveNumber(const QString& text, double last)
 
 std::optional<QSize> sizeValue(const QString& text, int largest)
 {
-    const qsizetype x = text.indexOf(QLatin1Char('x'));
+    const qsizetype x = text.indexOf(QLatin1Char('x'), 0, Qt::CaseInsensitive);
     if (x < 0)
         return std::nullopt;
     const std::optional<int> width = wholeNumber(text.left(x), 1, largest);

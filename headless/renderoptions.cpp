@@ -48,9 +48,9 @@ OptionCheck fitView(const QCommandLineParser& parser, const Options& options, QS
 OptionCheck readRender(const QCommandLineParser& parser, const Options& options, QString& file,
                        RenderJob& job, bool& quiet)
 {
-    file = parser.value(options.render);
-    if (file.isEmpty())
-        return usageError(QStringLiteral("--render takes the name of the file to write"));
+    if (const OptionCheck error =
+            readName(parser, options.render, "the name of the file to write", file))
+        return error;
     const QString suffix = QFileInfo(file).suffix();
     if (!suffix.isEmpty() && suffix.compare(QLatin1String("png"), Qt::CaseInsensitive) != 0)
         return OptionError{QStringLiteral("--render writes PNG only, and '%1' ends in '.%2' (name "

@@ -6,8 +6,9 @@
 #include "viewtext.h"
 
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QStandardPaths>
+
+#include <algorithm>
 
 #include <sys/stat.h>
 
@@ -138,12 +139,15 @@ bool VideoEncoder::start(const QString& program)
     arguments += "file:" + m_file.temporaryName();
     // ffmpeg's reports, "frame=12", "progress=continue" and the like, are
     // read as they come and are not its reason for a failure.
-    m_ffmpeg.setLineFilter([this](const QByteArray& line) {
-        static const QRegularExpression report(QStringLiteral("^[a-z0-9_]+="));
-        if (!report.match(QString::fromLatin1(line)).hasMatch())
+    m_ffmpeg.setLineFilter([this](QByteArrayView line) {
+        // A report is a key of small letters, digits and _, then =.
+        const qsizetype equals = line.indexOf('=');
+        if (equals <= 0 || !std::all_of(line.begin(), line.begin() + equals, [](char c) {
+                return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+            }))
             return false;
         if (line.startsWith("frame="))
-            m_encoded.store(line.mid(6).toInt(), std::memory_order_relaxed);
+            m_encoded.store(line.sliced(6).toInt(), std::memory_order_relaxed);
         if (line == "progress=end")
             m_reportedEnd = true;
         return true;

@@ -14,12 +14,11 @@ OptionCheck readStartView(const QCommandLineParser& parser, const Options& optio
         if (!positional.isEmpty())
             return usageError(
                 QStringLiteral("give the view either with --view or as a file, not both"));
-        const QString text = parser.value(options.view);
-        const ViewParse parse = parseView(text.toStdString(), columns, rows);
-        if (!parse.ok())
-            return OptionError{QStringLiteral("bad view '%1': %2")
-                                   .arg(shownText(text), QString::fromStdString(parse.reason()))};
-        view = parse.view;
+        View given;
+        if (const OptionCheck error =
+                readViewValue(options.view, parser.value(options.view), columns, rows, given))
+            return error;
+        view = given;
     } else if (!positional.isEmpty()) {
         const PictureView picture = readPictureView(positional.constFirst(), columns, rows);
         if (!picture.ok())

@@ -107,6 +107,12 @@ array=$(sbatch --parsable --job-name=quenthar-movie --array="0-$((tasks - 1))" \
     --cpus-per-task="$cpus" --output="$logs/render-%A_%a.out" \
     "$script" render-slice "$tasks" "$frames" "$program" "$folder" "${movie[@]}")
 array=${array%%;*}
+# The join depends on the array's job id: an sbatch whose answer is not one
+# (it did not honour --parsable) gets no join with a dependency that means
+# nothing.
+[[ $array =~ ^[0-9]+$ ]] ||
+    fail "sbatch answered '$array', not a job id: the join was not submitted (cancel" \
+        "the array if it was submitted, and give sbatch that honours --parsable)"
 echo "rendering: job $array, an array of $tasks tasks, $frames frames into $folder" \
     "(which every node must share); logs $logs/render-${array}_TASK.out"
 status=0
@@ -114,6 +120,7 @@ join=$(sbatch --parsable "${wait[@]}" --job-name=quenthar-movie-join \
     --dependency="afterok:$array" --kill-on-invalid-dep=yes --output="$logs/join-%j.out" \
     "$script" join "$program" "$folder" "$video" "${movie[@]}") || status=$?
 join=${join%%;*}
+[ "$status" -ne 0 ] || [[ $join =~ ^[0-9]+$ ]] || fail "sbatch answered '$join', not a job id, for the join"
 echo "joining: job $join, after job $array, the frames into $video (ffmpeg on its node);" \
     "log $logs/join-$join.out"
 exit "$status"
