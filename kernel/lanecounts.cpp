@@ -175,25 +175,45 @@ HWY_INLINE M AtCap(D d, const LaneStore& lanes, int64_t round)
     return hn::RebindMask(d, hn::Eq(hn::Load(di, lanes.start), hn::Set(di, round - (testCap - 1))));
 }
 
-// The round of the next last test among the lanes.
-HWY_INLINE int64_t NextCap(D d, const LaneStore* lanes, size_t vectors)
+// A loop over kVectors vectors of lanes, all but the vectors themselves:
+// where its pixels come from and their counts go, its lanes spelled out,
+// its round, how many lanes work and the round of the first last test to
+// come.
+template <size_t kVectors, class Source> struct Loop {
+    Loop(Source& source, int16_t* counts, int64_t round)
+        : source(source), counts(counts), round(round)
+    {
+    }
+
+    Source& source;
+    int16_t* counts;
+    int64_t round;
+    size_t active = 0;
+    int64_t nextCap = idle.start;
+    LaneStore lanes[kVectors];
+};
+
+// The round of the next last test among the loop's lanes.
+template <size_t kVectors, class Source>
+HWY_INLINE int64_t NextCap(D d, const Loop<kVectors, Source>& loop)
 {
     int64_t first = idle.start;
-    for (size_t v = 0; v < vectors; ++v)
+    for (const LaneStore& lanes : loop.lanes)
         for (size_t i = 0; i < hn::Lanes(d); ++i)
-            first = std::min(first, lanes[v].start[i]);
+            first = std::min(first, lanes.start[i]);
     return first + (testCap - 1);
 }
 
-// Writes out the counts of the lanes whose pixel ended in round and gives
-// them the next lanes from source, whose first test or next one is in the
-// next round. A lane that escaped at its n-th test counts n; one that stayed
-// inside for all 1024 tests counts 1025. nextCap becomes the round of a new
-// lane's last test if that comes first.
-template <class Source>
-HWY_INLINE void Refill(D d, V& x, V& y, M ended, M escaped, LaneStore& lanes, Source& source,
-                       int64_t round, int16_t* counts, size_t& active, int64_t& nextCap)
+// Writes out the counts of the lanes of vector v (x, y) whose pixel ended in
+// the loop's round and gives them the next lanes from its source, whose
+// first test or next one is in the next round. A lane that escaped at its
+// n-th test counts n; one that stayed inside for all 1024 tests counts 1025.
+// The loop's nextCap becomes the round of a new lane's last test if that
+// comes first.
+template <size_t kVectors, class Source>
+HWY_INLINE void Refill(D d, Loop<kVectors, Source>& loop, size_t v, V& x, V& y, M ended, M escaped)
 {
+    LaneStore& lanes = loop.lanes[v];
     hn::Store(x, d, lanes.x);
     hn::Store(y, d, lanes.y);
     const uint64_t escapedBits = Bits(d, escaped);
@@ -201,14 +221,14 @@ HWY_INLINE void Refill(D d, V& x, V& y, M ended, M escaped, LaneStore& lanes, So
         const auto i = size_t(std::countr_zero(endedBits));
         if (lanes.pixel[i] >= 0) {
             const bool escapedHere = (escapedBits >> i) & 1;
-            counts[lanes.pixel[i]] =
-                int16_t(escapedHere ? round - lanes.start[i] + 1 : testCap + 1);
-            --active;
+            loop.counts[lanes.pixel[i]] =
+                int16_t(escapedHere ? loop.round - lanes.start[i] + 1 : testCap + 1);
+            --loop.active;
         }
         Lane lane;
-        if (source.next(lane, round + 1)) {
-            ++active;
-            nextCap = std::min(nextCap, lane.start + (testCap - 1));
+        if (loop.source.next(lane, loop.round + 1)) {
+            ++loop.active;
+            loop.nextCap = std::min(loop.nextCap, lane.start + (testCap - 1));
         } else {
             lane = idle;
         }
@@ -218,95 +238,91 @@ HWY_INLINE void Refill(D d, V& x, V& y, M ended, M escaped, LaneStore& lanes, So
     y = hn::Load(d, lanes.y);
 }
 
-// The counts of the run's pixels on four vectors at once: their tests are
+// What follows the parameters of RunLoop's lambdas: compiled for the
+// target and always inlined, so that the vectors they take by reference
+// stay in registers.
+#ifndef VECTOR_LAMBDA
+#define VECTOR_LAMBDA HWY_ATTR __attribute__((always_inline))
+#endif
+
+// Runs the loop on kVectors vectors from its round on while more() holds,
+// and leaves their lanes spelled out in the loop's. Its vectors' tests are
 // independent, so the processor overlaps them (each test waits for three
 // operations of the one before), and a vector whose lanes are all still
 // inside costs no more than its arithmetic. A lane's test number is the
 // loop's round less the round of its first test, so that only the lanes'
 // escapes are looked at in each round, and the cap only in the rounds where
-// a lane reaches it. Once the run is out, the lanes still working go on in
-// two vectors, so that a few long orbits at the end do not keep four
-// vectors turning.
+// a lane reaches it.
+template <size_t kVectors, class Source, class More>
+HWY_INLINE void RunLoop(D d, Loop<kVectors, Source>& loop, More more)
+{
+    static_assert(kVectors >= 1 && kVectors <= 4);
+    // Sizeless on some targets (SVE), vectors and masks cannot be held in
+    // arrays: four of each are named, and those past kVectors go unused.
+    V x0 = hn::Zero(d), y0 = x0, x1 = x0, y1 = x0, x2 = x0, y2 = x0, x3 = x0, y3 = x0;
+    const M none = hn::FirstN(d, 0);
+    M escaped0 = none, escaped1 = none, escaped2 = none, escaped3 = none;
+    // f(v, x, y, escaped) for each vector v of the loop's, in order, with the
+    // lanes that escaped in its last test.
+    const auto each = [&](auto&& f) VECTOR_LAMBDA {
+        f(size_t(0), x0, y0, escaped0);
+        if constexpr (kVectors > 1)
+            f(size_t(1), x1, y1, escaped1);
+        if constexpr (kVectors > 2)
+            f(size_t(2), x2, y2, escaped2);
+        if constexpr (kVectors > 3)
+            f(size_t(3), x3, y3, escaped3);
+    };
+
+    // Every lane takes a pixel as if all had ended in the round before.
+    const M all = hn::FirstN(d, hn::Lanes(d));
+    --loop.round;
+    each([&](size_t v, V& x, V& y, M&) VECTOR_LAMBDA { Refill(d, loop, v, x, y, all, none); });
+    for (++loop.round; more(); ++loop.round) {
+        M any = none;
+        each([&](size_t v, V& x, V& y, M& escaped) VECTOR_LAMBDA {
+            escaped = Test(d, x, y);
+            if (v == 0)
+                any = escaped;
+            else
+                any = hn::Or(any, escaped);
+        });
+        const bool cap = loop.round == loop.nextCap;
+        if (HWY_LIKELY(hn::AllFalse(d, any) && !cap))
+            continue;
+        each([&](size_t v, V& x, V& y, M& escaped) VECTOR_LAMBDA {
+            M ended = escaped;
+            if (cap)
+                ended = hn::Or(ended, AtCap(d, loop.lanes[v], loop.round));
+            if (!hn::AllFalse(d, ended))
+                Refill(d, loop, v, x, y, ended, escaped);
+        });
+        if (cap)
+            loop.nextCap = NextCap(d, loop);
+    }
+    each([&](size_t v, V& x, V& y, M&) VECTOR_LAMBDA {
+        hn::Store(x, d, loop.lanes[v].x);
+        hn::Store(y, d, loop.lanes[v].y);
+    });
+}
+
+// The counts of the run's pixels on four vectors at once while the run
+// lasts. Once it is out, the lanes still working go on in two vectors, so
+// that a few long orbits at the end do not keep four vectors turning.
 void CountRun(const PixelLattice& lattice, size_t begin, size_t end, int16_t* counts)
 {
     const D d;
     Feed feed(lattice, begin, end);
-    size_t active = 0;
-    int64_t round = 0;
-    int64_t nextCap = idle.start; // the round of the first last test to come
-    LaneStore lanes[4];
-    // Sizeless on some targets (SVE), vectors cannot be held in an array.
-    V x0 = hn::Zero(d), y0 = x0, x1 = x0, y1 = x0, x2 = x0, y2 = x0, x3 = x0, y3 = x0;
-    const M all = hn::FirstN(d, hn::Lanes(d));
-    const M none = hn::FirstN(d, 0);
-    Refill(d, x0, y0, all, none, lanes[0], feed, round - 1, counts, active, nextCap);
-    Refill(d, x1, y1, all, none, lanes[1], feed, round - 1, counts, active, nextCap);
-    Refill(d, x2, y2, all, none, lanes[2], feed, round - 1, counts, active, nextCap);
-    Refill(d, x3, y3, all, none, lanes[3], feed, round - 1, counts, active, nextCap);
-    for (; !feed.empty(); ++round) {
-        M ended0 = Test(d, x0, y0);
-        M ended1 = Test(d, x1, y1);
-        M ended2 = Test(d, x2, y2);
-        M ended3 = Test(d, x3, y3);
-        const bool cap = round == nextCap;
-        if (HWY_LIKELY(hn::AllFalse(d, hn::Or(hn::Or(ended0, ended1), hn::Or(ended2, ended3))) &&
-                       !cap))
-            continue;
-        const M escaped0 = ended0, escaped1 = ended1, escaped2 = ended2, escaped3 = ended3;
-        if (cap) {
-            ended0 = hn::Or(ended0, AtCap(d, lanes[0], round));
-            ended1 = hn::Or(ended1, AtCap(d, lanes[1], round));
-            ended2 = hn::Or(ended2, AtCap(d, lanes[2], round));
-            ended3 = hn::Or(ended3, AtCap(d, lanes[3], round));
-        }
-        if (!hn::AllFalse(d, ended0))
-            Refill(d, x0, y0, ended0, escaped0, lanes[0], feed, round, counts, active, nextCap);
-        if (!hn::AllFalse(d, ended1))
-            Refill(d, x1, y1, ended1, escaped1, lanes[1], feed, round, counts, active, nextCap);
-        if (!hn::AllFalse(d, ended2))
-            Refill(d, x2, y2, ended2, escaped2, lanes[2], feed, round, counts, active, nextCap);
-        if (!hn::AllFalse(d, ended3))
-            Refill(d, x3, y3, ended3, escaped3, lanes[3], feed, round, counts, active, nextCap);
-        if (cap)
-            nextCap = NextCap(d, lanes, 4);
-    }
+    Loop<4, Feed> run(feed, counts, 0);
+    RunLoop(d, run, [&] { return !feed.empty(); });
 
-    InFlight flight(round);
-    hn::Store(x0, d, lanes[0].x);
-    hn::Store(y0, d, lanes[0].y);
-    hn::Store(x1, d, lanes[1].x);
-    hn::Store(y1, d, lanes[1].y);
-    hn::Store(x2, d, lanes[2].x);
-    hn::Store(y2, d, lanes[2].y);
-    hn::Store(x3, d, lanes[3].x);
-    hn::Store(y3, d, lanes[3].y);
-    for (const LaneStore& vector : lanes)
+    InFlight flight(run.round);
+    for (const LaneStore& vector : run.lanes)
         for (size_t i = 0; i < hn::Lanes(d); ++i)
             if (vector.pixel[i] >= 0)
                 flight.add(vector.lane(i));
-    active = 0;
-    nextCap = idle.start;
-    LaneStore drain[2];
-    Refill(d, x0, y0, all, none, drain[0], flight, round - 1, counts, active, nextCap);
-    Refill(d, x1, y1, all, none, drain[1], flight, round - 1, counts, active, nextCap);
-    for (; active > 0; ++round) {
-        M ended0 = Test(d, x0, y0);
-        M ended1 = Test(d, x1, y1);
-        const bool cap = round == nextCap;
-        if (HWY_LIKELY(hn::AllFalse(d, hn::Or(ended0, ended1)) && !cap))
-            continue;
-        const M escaped0 = ended0, escaped1 = ended1;
-        if (cap) {
-            ended0 = hn::Or(ended0, AtCap(d, drain[0], round));
-            ended1 = hn::Or(ended1, AtCap(d, drain[1], round));
-        }
-        if (!hn::AllFalse(d, ended0))
-            Refill(d, x0, y0, ended0, escaped0, drain[0], flight, round, counts, active, nextCap);
-        if (!hn::AllFalse(d, ended1))
-            Refill(d, x1, y1, ended1, escaped1, drain[1], flight, round, counts, active, nextCap);
-        if (cap)
-            nextCap = NextCap(d, drain, 2);
-    }
+    Loop<2, InFlight> drain(flight, counts, run.round);
+    RunLoop(d, drain, [&] { return drain.active > 0; });
 }
 
 int64_t Target()
