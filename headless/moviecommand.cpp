@@ -205,18 +205,22 @@ std::optional<int> prepareMovie(const MovieJob& job, QList<int>& missing,
 {
     if (const int status = framesToMake(job, missing, progress))
         return status;
+    if (!job.video && missing.isEmpty())
+        return 0;
     if (job.video) {
         video.emplace(job.out, job.width, job.height, job.fps, &stopFlag());
-        if (const int status = startVideo(*video, job.out))
+        if (const int status = openVideo(*video, job.out))
             return status;
-    } else if (missing.isEmpty()) {
-        return 0;
     }
+    // The folder before ffmpeg, which is not started for a movie that
+    // cannot be made.
     const QString folder = framesFolder(job);
     if (const std::optional<QString> error =
             missing.isEmpty() ? std::nullopt : prepareFolder(folder))
         return refuseWith(
             QStringLiteral("cannot write the frames into %1: %2").arg(quoted(folder), *error));
+    if (const int status = video ? startFfmpeg(*video, job.out) : 0)
+        return status;
     return std::nullopt;
 }
 

@@ -15,13 +15,18 @@ constexpr int pixelsAtOnce = 1 << 18;
 
 } // namespace
 
-int startVideo(VideoEncoder& encoder, const QString& fileName)
+int openVideo(VideoEncoder& encoder, const QString& fileName)
 {
     if (fileKind(fileName) == FileKind::folder)
         return refuseWith(
             QStringLiteral("cannot write the video %1: it is a folder").arg(quoted(fileName)));
     if (const std::optional<QString> error = encoder.open())
         return cannotWrite(fileName, *error, 2);
+    return 0;
+}
+
+int startFfmpeg(VideoEncoder& encoder, const QString& fileName)
+{
     const QString ffmpeg = VideoEncoder::findFfmpeg();
     if (ffmpeg.isEmpty())
         return failWith(QStringLiteral("cannot make the video %1: ffmpeg is not on PATH (install "
@@ -31,6 +36,13 @@ int startVideo(VideoEncoder& encoder, const QString& fileName)
         return failWith(QStringLiteral("cannot make the video %1: %2")
                             .arg(quoted(fileName), encoder.errorString()));
     return 0;
+}
+
+int startVideo(VideoEncoder& encoder, const QString& fileName)
+{
+    if (const int status = openVideo(encoder, fileName))
+        return status;
+    return startFfmpeg(encoder, fileName);
 }
 
 std::optional<QString> pipeFrame(const QString& fileName, QSize size, VideoEncoder& encoder)

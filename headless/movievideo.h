@@ -12,8 +12,11 @@
 class MovieProgress;
 
 // Opens the video's file and starts ffmpeg: the status of a failure after
-// its line (2 if the file cannot be written, 1 without ffmpeg), or 0.
+// its line (2 if the file cannot be written, 1 without ffmpeg), or 0. Or the
+// one, then the other.
 int startVideo(VideoEncoder& encoder, const QString& fileName);
+int openVideo(VideoEncoder& encoder, const QString& fileName);
+int startFfmpeg(VideoEncoder& encoder, const QString& fileName);
 
 // Reads the frame fileName, of size, into the video: why it could not be
 // read, or nothing. A failure of ffmpeg's is left for finishVideo to tell.

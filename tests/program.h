@@ -5,12 +5,16 @@
 #include "viewtext.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryFile>
 #include <QTest>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -148,4 +152,120 @@ inline Outcome runOnTerminal(const QStringList& arguments,
         command += QStringLiteral(" '%1'").arg(
             argument.replace(QLatin1Char('\''), QLatin1String("'\\''")));
     return run({"-qec", command, "/dev/null"}, QStringLiteral("script"), environment);
+}
+
+// Waits until condition holds, looking at it every half millisecond, for an
+// event (a file appears, a process opens one), never for a fixed time. False
+// if it did not hold within timeout ms.
+template <typename Condition> bool waitFor(Condition condition, int timeout = 60000)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!condition()) {
+        if (waited.elapsed() > timeout)
+            return false;
+        QCoreApplication::processEvents();
+        ::usleep(500);
+    }
+    return true;
+}
+
+// The children of the process pid, from /proc.
+inline QList<qint64> childrenOf(qint64 pid)
+{
+    QList<qint64> children;
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    for (const QString& task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        for (const QByteArray& child :
+             contents(tasks + QLatin1Char('/') + task + QStringLiteral("/children")).split(' '))
+            if (!child.trimmed().isEmpty())
+                children.append(child.trimmed().toLongLong());
+    return children;
+}
+
+// Whether the process pid has a file open whose path holds part.
+inline bool hasOpen(qint64 pid, const QString& part)
+{
+    const QString fds = QStringLiteral("/proc/%1/fd").arg(pid);
+    for (const QString& fd :
+         QDir(fds).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+        if (QFile::symLinkTarget(fds + QLatin1Char('/') + fd).contains(part))
+            return true;
+    return false;
+}
+
+// The state of the process pid as /proc shows it: 'R', 'S', 'T' (stopped),
+// 'Z' and the like, or 0 once it is gone.
+inline char processState(qint64 pid)
+{
+    const QByteArray stat = contents(QStringLiteral("/proc/%1/stat").arg(pid));
+    const qsizetype state = stat.lastIndexOf(')') + 2;
+    return state > 1 && state < stat.size() ? stat[state] : 0;
+}
+
+// Whether the process pid runs (a zombie has ended).
+inline bool isRunning(qint64 pid)
+{
+    const char state = processState(pid);
+    return state != 0 && state != 'Z';
+}
+
+// Runs the process pid a few hundred microseconds at a time, stopped in
+// between, until condition holds while it is stopped; it is left stopped
+// then (true), or running if it ended or timeout ms passed. For a moment
+// too short to be caught while the process runs freely.
+template <typename Condition> bool stepUntil(qint64 pid, Condition condition, int timeout = 60000)
+{
+    QElapsedTimer waited;
+    waited.start();
+    ::kill(pid_t(pid), SIGSTOP);
+    for (;;) {
+        while (processState(pid) != 'T')
+            if (processState(pid) == 0 || processState(pid) == 'Z' || waited.elapsed() > timeout)
+                return false;
+        if (condition())
+            return true;
+        if (waited.elapsed() > timeout) {
+            ::kill(pid_t(pid), SIGCONT);
+            return false;
+        }
+        ::kill(pid_t(pid), SIGCONT);
+        ::usleep(200);
+        ::kill(pid_t(pid), SIGSTOP);
+    }
+}
+
+// Whether a thread of the process pid is blocked in the system call number.
+inline bool inSyscall(qint64 pid, long number)
+{
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    for (const QString& task : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        if (contents(tasks + QLatin1Char('/') + task + QStringLiteral("/syscall"))
+                .startsWith(QByteArray::number(qlonglong(number)) + ' '))
+            return true;
+    return false;
+}
+
+// Sends signal to a process that is held stopped meanwhile, so that the
+// signal lands where the process stood when it was stopped.
+inline void signalWhereItStands(qint64 pid, int signal)
+{
+    ::kill(pid_t(pid), SIGSTOP);
+    ::kill(pid_t(pid), signal);
+    ::kill(pid_t(pid), SIGCONT);
+}
+
+// The files and folders under folder whose names begin with '.', hidden
+// ones included, as paths relative to it.
+inline QStringList hiddenFiles(const QString& folder)
+{
+    QStringList hidden;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (it.fileName().startsWith(QLatin1Char('.')))
+            hidden.append(QDir(folder).relativeFilePath(path));
+    }
+    return hidden;
 }

@@ -31,6 +31,7 @@ private slots:
         row("view", {"--view", "-1.5,-1.5,3,3"}, Outcome::Run);
         row("render", {"--render", "a.png", "--size", "16384x1", "--quiet"}, Outcome::Render);
         row("render a view", {"--render=a.png", "--view=1e-3,0,2.5e-1,1"}, Outcome::Render);
+        row("render, a size with X", {"--render", "a.png", "--size", "3840X2160"}, Outcome::Render);
         row("render .PNG", {"--render", "A.PNG"}, Outcome::Render);
         row("render no suffix", {"--render", "/dev/stdout"}, Outcome::Render);
         row("help", {"--help"}, Outcome::ShowHelp);
@@ -105,6 +106,13 @@ private slots:
         QCOMPARE(error({"-sise", "640x360"}),
                  QStringLiteral("unknown option '-sise': did you mean '--size'? (try 'Quenthar "
                                 "--help')"));
+        // Two letters swapped are one slip.
+        for (const auto& [typed, meant] :
+             {std::pair{"--szie", "--size"}, std::pair{"--fsp", "--fps"},
+              std::pair{"--moive", "--movie"}})
+            QVERIFY2(error({QString::fromLatin1(typed)})
+                         .contains(QStringLiteral("did you mean '%1'?").arg(QLatin1String(meant))),
+                     typed);
     }
 
     // The movie's length from its seconds and rate, and the frames to render.

@@ -16,6 +16,7 @@
 #include <QImageReader>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -23,6 +24,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cmath>
 #include <csignal>
 
@@ -94,6 +96,30 @@ QString fakeFfmpeg(const QTemporaryDir& folder, const QByteArray& script = fakeV
                       file.write(text) == text.size() && file.flush() &&
                       file.setPermissions(permissions);
     return made ? bin : QString();
+}
+
+// A movie of larger frames, whose phases take long enough to be seen: 30
+// frames of 640 x 480 to the dense view. largeMovie() holds its frames, made
+// once for the suite.
+const QStringList largeMovieOptions = {"--to", viewText(dense), "--size", "640x480", "--frames",
+                                       "30",   "--quiet"};
+QString largeMovie()
+{
+    static const QTemporaryDir folder;
+    static const QString frames = folder.filePath(QStringLiteral("frames"));
+    static const bool made = run(QStringList{"--movie", frames} + largeMovieOptions).status == 0;
+    return made ? frames : QString();
+}
+
+// Copies the files of folder into a new folder to.
+bool copyFolder(const QString& folder, const QString& to)
+{
+    if (folder.isEmpty() || !QDir().mkpath(to))
+        return false;
+    for (const QString& name : QDir(folder).entryList(QDir::Files))
+        if (!QFile::copy(QDir(folder).filePath(name), QDir(to).filePath(name)))
+            return false;
+    return true;
 }
 
 // The first video stream as ffprobe counts it.
@@ -227,10 +253,9 @@ private slots:
               {"--movie", big, "--from", viewText(dense), "--to", "0.21,-0.51,0.01,0.01", "--size",
                "640x480", "--frames", "100"});
         // Stopped while it draws a frame after the first.
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(QDir(big).filePath(QStringLiteral("frame-00.png"))),
-                                 60000);
-        QTest::qWait(300);
-        ::kill(pid_t(process.processId()), SIGTERM);
+        QVERIFY(waitFor([&] { return QFile::exists(QDir(big).filePath("frame-00.png")); }));
+        QVERIFY(waitFor([&] { return !hiddenFiles(big).isEmpty(); }));
+        signalWhereItStands(process.processId(), SIGTERM);
         QVERIFY(finish(process).crashed);
         const QStringList left = QDir(big).entryList(QDir::Files | QDir::Hidden);
         QVERIFY(!left.isEmpty() && left.size() < 100);
@@ -287,6 +312,10 @@ private slots:
         const QString frameFolder = folder.filePath(QStringLiteral("frames"));
         QCOMPARE(run(movie(frameFolder, {"--fps", "24"})).status, 0);
         const QString joined = folder.filePath(QStringLiteral("joined-") + name);
+        // A join's check gives the rate the frames record.
+        const Outcome checked = run({"--movie", joined, "--frames-from", frameFolder, "--check"});
+        QCOMPARE(checked.status, 0);
+        QVERIFY2(checked.out.contains("--fps=24\n"), checked.out.constData());
         // Joined at the rate the frames record.
         for (const QStringList& arguments :
              {movie(video, {"--fps", "24"}),
@@ -303,6 +332,146 @@ private slots:
         }
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList({"joined-" + name, name}));
+    }
+
+    // A stop in any phase of a movie (checking the frames kept, making
+    // frames, piping kept frames into ffmpeg, waiting for ffmpeg to finish),
+    // by any of the stop signals, ends it by that signal with one line that
+    // counts the frames right, and leaves no temporary file, no ffmpeg
+    // running, the earlier video as it was and only whole frames.
+    void stopsInEveryPhase_data()
+    {
+        QTest::addColumn<QString>("phase");
+        QTest::addColumn<int>("signal");
+        for (const char* phase : {"checking", "making frames", "making a video",
+                                  "piping kept frames", "ffmpeg finishing"})
+            for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+                QTest::addRow("%s, signal %d", phase, signal)
+                    << QString::fromLatin1(phase) << signal;
+    }
+    void stopsInEveryPhase()
+    {
+        QFETCH(QString, phase);
+        QFETCH(int, signal);
+        QTemporaryDir folder;
+        const QDir dir(folder.path());
+        const bool video = phase != QLatin1String("making frames");
+        const bool kept =
+            phase != QLatin1String("making frames") && phase != QLatin1String("making a video");
+        const QString out = video ? QStringLiteral("zoom.mp4") : QStringLiteral("frames");
+        const QString work = video ? out + QStringLiteral(".frames") : out;
+        if (kept)
+            QVERIFY(copyFolder(largeMovie(), dir.filePath(work)));
+        writeFile(dir.filePath(QStringLiteral("zoom.mp4")), "an earlier video");
+        // Each ffmpeg says where it is: pid its own, finishing once it has
+        // read every frame.
+        const QByteArray pid = "echo $$ >ffmpeg.pid\n";
+        const QByteArray script =
+            phase == QLatin1String("piping kept frames")
+                ? pid + "while dd bs=921600 count=1 iflag=fullblock status=none | grep -q .; do "
+                        "sleep 0.05; done\n"
+            : phase == QLatin1String("ffmpeg finishing")
+                ? pid + "cat >/dev/null; touch finishing; exec sleep 100000\n"
+                : pid + fakeVideo;
+        const QString bin = fakeFfmpeg(folder, script);
+        QVERIFY(!bin.isEmpty());
+        QProcess process;
+        QProcessEnvironment environment = noDisplay();
+        environment.insert(QStringLiteral("PATH"), bin + QStringLiteral(":/usr/bin:/bin"));
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(folder.path());
+        start(process, quenthar(), QStringList{"--movie", out} + largeMovieOptions);
+        const qint64 program = process.processId();
+        const auto exists = [&](const QString& name) { return dir.exists(name); };
+        const bool reached =
+            phase == QLatin1String("checking")
+                ? stepUntil(program,
+                            [&] { return hasOpen(program, work + QStringLiteral("/frame-")); })
+            : phase == QLatin1String("piping kept frames")
+                ? waitFor([&] { return exists("ffmpeg.pid"); })
+            : phase == QLatin1String("ffmpeg finishing")
+                ? waitFor([&] { return exists("finishing"); })
+                : waitFor([&] { return exists(work + "/frame-00.png"); });
+        QVERIFY(reached);
+        signalWhereItStands(program, signal);
+        const Outcome outcome = finish(process);
+        QVERIFY(outcome.crashed);
+        QCOMPARE(process.exitCode(), signal);
+
+        const QStringList made = QDir(dir.filePath(work)).entryList({"frame-*.png"}, QDir::Files);
+        const QRegularExpressionMatch line =
+            QRegularExpression(
+                QStringLiteral("^Quenthar: stopped with (the 30|\\d+ of the 30) "
+                               "frames (checked|made)(, while ffmpeg encoded them)?; "
+                               "the same command (carries on from there|makes the "
+                               "video from them)\n$"))
+                .match(QString::fromUtf8(outcome.err));
+        QVERIFY2(line.hasMatch(), outcome.err.constData());
+        const QString counted = line.captured(1);
+        if (phase == QLatin1String("checking")) {
+            QCOMPARE(line.captured(2), QStringLiteral("checked"));
+            QVERIFY(counted.section(QLatin1Char(' '), 0, 0).toInt() < 30);
+        } else if (phase == QLatin1String("ffmpeg finishing")) {
+            QCOMPARE(counted, QStringLiteral("the 30"));
+            QVERIFY(!line.captured(3).isEmpty());
+        } else {
+            QCOMPARE(counted, QStringLiteral("%1 of the 30").arg(made.size()));
+        }
+        QCOMPARE(hiddenFiles(folder.path()), QStringList());
+        QCOMPARE(contents(dir.filePath(QStringLiteral("zoom.mp4"))),
+                 QByteArray("an earlier video"));
+        if (video && exists("ffmpeg.pid"))
+            QVERIFY(!isRunning(
+                contents(dir.filePath(QStringLiteral("ffmpeg.pid"))).trimmed().toLongLong()));
+        for (const QString& name : made)
+            QVERIFY2(!QImage(QDir(dir.filePath(work)).filePath(name)).isNull(), qPrintable(name));
+    }
+
+    // However a stop falls, a video is made whole or not at all, ffmpeg never
+    // outlives the program, and nothing is left but whole frames.
+    void stopsAtRandomMoments()
+    {
+        QTemporaryDir folder;
+        const QDir dir(folder.path());
+        const QString bin =
+            fakeFfmpeg(folder, "echo $$ >ffmpeg.pid\nsleep 0.$((RANDOM % 4))\n" + fakeVideo);
+        QVERIFY(!bin.isEmpty());
+        QProcessEnvironment environment = noDisplay();
+        environment.insert(QStringLiteral("PATH"), bin + QStringLiteral(":/usr/bin:/bin"));
+        const quint32 seed = QRandomGenerator::global()->generate();
+        QRandomGenerator random(seed);
+        for (int run = 0; run < 12; ++run) {
+            const QString context = QStringLiteral("seed %1, run %2").arg(seed).arg(run);
+            writeFile(dir.filePath(QStringLiteral("zoom.mp4")), "an earlier video");
+            QFile::remove(dir.filePath(QStringLiteral("ffmpeg.pid")));
+            QProcess process;
+            process.setProcessEnvironment(environment);
+            process.setWorkingDirectory(folder.path());
+            start(process, quenthar(), QStringList{"--movie", "zoom.mp4"} + largeMovieOptions);
+            ::usleep(random.bounded(1500000));
+            const int signal = std::array{SIGINT, SIGTERM, SIGHUP}[random.bounded(3)];
+            ::kill(pid_t(process.processId()), signal);
+            const Outcome outcome = finish(process);
+            QVERIFY2(hiddenFiles(folder.path()).isEmpty(), qPrintable(context));
+            if (dir.exists(QStringLiteral("ffmpeg.pid")))
+                QVERIFY2(!isRunning(contents(dir.filePath("ffmpeg.pid")).trimmed().toLongLong()),
+                         qPrintable(context));
+            if (!outcome.crashed) {
+                QVERIFY2(outcome.status == 0 && contents(dir.filePath("zoom.mp4")) == "video\n",
+                         qPrintable(context + QLatin1Char(' ') + outcome.err));
+                QVERIFY2(!dir.exists(QStringLiteral("zoom.mp4.frames")), qPrintable(context));
+                continue;
+            }
+            QVERIFY2(process.exitCode() == signal, qPrintable(context));
+            QVERIFY2(outcome.err.isEmpty() ||
+                         (outcome.oneLine() && outcome.err.startsWith("Quenthar: stopped with ")),
+                     qPrintable(context + QLatin1Char(' ') + outcome.err));
+            QCOMPARE(contents(dir.filePath(QStringLiteral("zoom.mp4"))),
+                     QByteArray("an earlier video"));
+            const QDir work(dir.filePath(QStringLiteral("zoom.mp4.frames")));
+            for (const QString& name : work.entryList(QDir::Files))
+                QVERIFY2(!QImage(work.filePath(name)).isNull(), qPrintable(context + name));
+        }
     }
 
     // An interrupted video says how far it came and carries on where it
@@ -322,9 +491,9 @@ private slots:
         QProcess process;
         process.setProcessEnvironment(environment);
         start(process, quenthar(), arguments);
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(first), 60000);
-        QTest::qWait(300);
-        ::kill(pid_t(process.processId()), SIGINT);
+        QVERIFY(waitFor([&] { return QFile::exists(first); }));
+        QVERIFY(waitFor([&] { return !hiddenFiles(video + QStringLiteral(".frames")).isEmpty(); }));
+        signalWhereItStands(process.processId(), SIGINT);
         const Outcome stopped = finish(process);
         QVERIFY(stopped.crashed);
         QVERIFY2(stopped.oneLine() &&
@@ -334,10 +503,12 @@ private slots:
                          .match(QString::fromUtf8(stopped.err))
                          .hasMatch(),
                  stopped.err.constData());
+        // Stopped again while it checks the frames it keeps.
         const ino_t kept = inode(first);
         start(process, quenthar(), arguments);
-        QTest::qWait(300);
-        ::kill(pid_t(process.processId()), SIGINT);
+        QVERIFY(stepUntil(process.processId(),
+                          [&] { return hasOpen(process.processId(), QStringLiteral("frame-")); }));
+        signalWhereItStands(process.processId(), SIGINT);
         finish(process);
         QCOMPARE(inode(first), kept);
         QCOMPARE(run(arguments, quenthar(), environment).status, 0);
@@ -346,9 +517,10 @@ private slots:
     }
 
     // Whatever ffmpeg does (missing, failing, writing nothing, flooding its
-    // stderr, hanging until a signal comes), a video is not made: one line
-    // saying why, or the end by the signal within a second or two, in a few
-    // MiB; an earlier video stays as it was and no temporary file is left.
+    // stderr, ending with 0 after an error or with frames missing, hanging
+    // until a signal comes), a video is not made: one line saying why, or the
+    // end by the signal within a second or two, in a few MiB, ffmpeg gone; an
+    // earlier video stays as it was and no temporary file is left.
     void hostileFfmpegs_data()
     {
         QTest::addColumn<QByteArray>("script");
@@ -366,6 +538,23 @@ private slots:
             << QByteArray("cat >/dev/null; yes noise | head -c 300000000 >&2; echo 'its reason' "
                           ">&2; exit 3")
             << true << 0 << "ffmpeg failed (status 3): its reason";
+        // ffmpeg ends with 0 after it failed to write the end of the video.
+        QTest::newRow("a full disk at the end")
+            << QByteArray("for a; do out=$a; done; cat >/dev/null; echo half >\"${out#file:}\"\n"
+                          "echo frame=12 >&2; echo progress=end >&2\n"
+                          "echo \"Error writing trailer of $out: No space left on device\" >&2")
+            << false << 0
+            << "ffmpeg reported an error: Error writing trailer of the video: No "
+               "space left on device";
+        QTest::newRow("half the frames")
+            << QByteArray("for a; do out=$a; done; cat >/dev/null; echo half >\"${out#file:}\"\n"
+                          "echo frame=6 >&2; echo progress=end >&2")
+            << true << 0 << "ffmpeg made 6 of the 12 frames into the video";
+        // Its status is not lost where SIGCHLD came ignored.
+        QTest::newRow("failing, SIGCHLD ignored")
+            << QByteArray("for a; do out=$a; done; cat >/dev/null; echo half >\"${out#file:}\"\n"
+                          "exit 3")
+            << true << -SIGCHLD << "ffmpeg failed (status 3)";
         for (const int signal : {SIGINT, SIGTERM})
             QTest::addRow("hanging, signal %d", signal)
                 << QByteArray("exec sleep 100000") << true << signal << QString();
@@ -400,19 +589,26 @@ private slots:
                 ? QStringList{"--movie", video, "--to", "0.21,-0.51,0.01,0.01", "--frames", "100"}
                 : movie(video);
         const auto before = tree(folder.path());
-        if (signal != 0) {
+        if (signal > 0) {
             QProcess process;
             process.setProcessEnvironment(environment);
             start(process, quenthar(), arguments);
-            QTest::qWait(1000);
+            // Once ffmpeg runs: it is killed and reaped on the way out.
+            QList<qint64> ffmpeg;
+            QVERIFY(waitFor([&] { return !(ffmpeg = childrenOf(process.processId())).isEmpty(); }));
             ::kill(pid_t(process.processId()), signal);
             QElapsedTimer timer;
             timer.start();
             QVERIFY(finish(process).crashed);
             QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+            QVERIFY(!isRunning(ffmpeg.constFirst()));
         } else {
             long peakKiB = 0;
-            const Outcome outcome = runMeasured(arguments, peakKiB, environment);
+            const Outcome outcome =
+                signal == -SIGCHLD
+                    ? run(QStringList{"--ignore-signal=CHLD", quenthar()} + arguments,
+                          QStringLiteral("env"), environment)
+                    : runMeasured(arguments, peakKiB, environment);
             QCOMPARE(outcome.status, 1);
             QVERIFY2(outcome.oneLine() && outcome.err.contains(line.toUtf8()),
                      outcome.err.constData());
@@ -504,7 +700,8 @@ private slots:
 
     // A video takes the place of a file as --render does, and only where
     // --render would: a read-only file and a FIFO are refused, a private file
-    // stays private, and a symbolic link stays a link to the video. Run as
+    // stays private, and a symbolic link stays a link to the video, made
+    // where the link leads if nothing is there yet. Run as
     // nobody where the suite runs as root, to whom no file is read-only.
     void videoTargets()
     {
@@ -512,6 +709,11 @@ private slots:
         QVERIFY(QFile::setPermissions(folder.path(), QFile::Permissions(0x7777)));
         const QString bin = fakeFfmpeg(folder, fakeVideo, QFile::Permissions(0x7555));
         QVERIFY(!bin.isEmpty());
+        // A copy of the program where nobody reaches it: the build may lie in
+        // a home of its own, as /root is.
+        const QString program = folder.filePath(QStringLiteral("Quenthar"));
+        QVERIFY(QFile::copy(quenthar(), program));
+        QVERIFY(QFile::setPermissions(program, QFile::Permissions(0x7555)));
         const char* script = R"sh(
             cd "$1" && PATH=$PWD/bin:$PATH || exit
             v() { "$0" --movie "$1" --to "$3" --size 64x48 --frames 12 --quiet; echo "$1 $?"; }
@@ -519,15 +721,17 @@ private slots:
             echo old >priv.mp4; chmod 0600 priv.mp4; v priv.mp4 "$@"; stat -c %a priv.mp4
             echo old >target.mp4; ln -s target.mp4 link.mp4; v link.mp4 "$@"
             [ -L link.mp4 ] && cat target.mp4
+            ln -s new.mp4 dangling.mp4; v dangling.mp4 "$@"; [ -L dangling.mp4 ] && cat new.mp4
             mkfifo ff.mp4; v ff.mp4 "$@"
             ls -A | grep '^\.')sh";
-        const QStringList arguments = {"-c", QString::fromLatin1(script), quenthar(), folder.path(),
+        const QStringList arguments = {"-c", QString::fromLatin1(script), program, folder.path(),
                                        viewText(dense)};
         const Outcome outcome = ::geteuid() == 0
                                     ? run(QStringList{"-u", "nobody", "--", "/bin/sh"} + arguments,
                                           QStringLiteral("runuser"))
                                     : run(arguments, QStringLiteral("/bin/sh"));
-        QVERIFY2(outcome.out == "ro.mp4 2\npriv.mp4 0\n600\nlink.mp4 0\nvideo\nff.mp4 2\n",
+        QVERIFY2(outcome.out == "ro.mp4 2\npriv.mp4 0\n600\nlink.mp4 0\nvideo\ndangling.mp4 "
+                                "0\nvideo\nff.mp4 2\n",
                  outcome.out + outcome.err);
         QVERIFY2(outcome.err.contains("cannot write 'ro.mp4': Permission denied") &&
                      outcome.err.contains("cannot write 'ff.mp4': it is not a regular file"),
@@ -579,8 +783,9 @@ private slots:
                  quenthar(), "--movie", folder.filePath(QStringLiteral("zoom.webm")),
                  "--frames-from", frames},
                 QStringLiteral("unshare"));
-        if (outcome.status == 77 || outcome.err.contains("unshare failed"))
-            QSKIP("no mount namespace of its own can be made here");
+        if (outcome.status == 77 || outcome.err.startsWith("unshare:"))
+            QSKIP(qPrintable(QStringLiteral("no mount namespace of its own can be made here: ") +
+                             QString::fromLocal8Bit(outcome.err.trimmed())));
         QCOMPARE(outcome.err, QByteArray());
         QCOMPARE(outcome.status, 0);
     }
@@ -641,6 +846,21 @@ private slots:
             "lacks the frame frame-0.png of 2");
         row("join too few", {"--movie", "out.mp4", "--frames-from", "sized", "--frames", "5"},
             "lacks the frame frame-0.png of 5");
+        row("seconds beyond the frames", {"--movie", "out", "--to", to, "--seconds", "1e7"},
+            "10000000 seconds at 30 frames a second make 300000000 frames");
+        row("an option for OUT", {"--movie", "-v.mp4", "--to", to},
+            "and '-v.mp4' is an option: the name is missing before it");
+        row("a name too long for a file's", {"--movie", "a." + QString(32768, 'y'), "--to", to},
+            ": File name too long");
+        row("the frames' folder a link loop", {"--movie", "loop", "--to", to},
+            "cannot write the frames into 'loop': Too many levels of symbolic links");
+        row("join the first frames of a longer movie",
+            {"--movie", "out.mp4", "--frames-from", "first"},
+            "'first' holds frame-00.png to frame-09.png, the first frames of a movie of 11 to 100 "
+            "frames");
+        row("check a folder of another movie's frames",
+            {"--movie", "sized", "--to", to, "--size", "64x48", "--check"},
+            "'sized/frame-000.png' is 8x8 pixels, not 64x48");
         row("--from without --movie", {"--from", to}, "--from applies only with --movie");
         row("both commands", {"--movie", "out", "--render", "a.png", "--to", to},
             "either --render or --movie");
@@ -655,8 +875,11 @@ private slots:
         plain.fill(Qt::black);
         QVERIFY(plain.save(dir.filePath(QStringLiteral("plain.png"))));
         writeFile(dir.filePath(QStringLiteral("notes")), "notes");
-        for (const char* name : {"sized", "sized/empty", "gap", "fifo"})
+        for (const char* name : {"sized", "sized/empty", "gap", "fifo", "first"})
             QVERIFY(dir.mkdir(QString::fromLatin1(name)));
+        for (int frame = 0; frame < 10; ++frame)
+            QVERIFY(plain.save(dir.filePath(QStringLiteral("first/") + frameName(frame))));
+        QCOMPARE(::symlink("loop", QFile::encodeName(dir.filePath("loop")).constData()), 0);
         QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("fifo/frame-00.png")), 0600), 0);
         QVERIFY(plain.save(dir.filePath(QStringLiteral("sized/frame-000.png"))));
         QVERIFY(plain.save(dir.filePath(QStringLiteral("gap/frame-0.png"))));

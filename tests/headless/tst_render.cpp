@@ -26,6 +26,7 @@
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -94,6 +95,9 @@ private slots:
         QCOMPARE(run({"--render", again, "--size", "97x31", "--view", viewText(drawn.view)}).status,
                  0);
         QCOMPARE(contents(again), contents(out));
+        // --view takes the picture itself, as --from and --to do.
+        QCOMPARE(run({"--render", again, "--size", "97x31", "--view", out}).status, 0);
+        QCOMPARE(contents(again), contents(out));
     }
 
     // Each is refused in one line with status 2, before any window would
@@ -110,6 +114,9 @@ private slots:
         row("-reverse", {"-reverse"},
             "Quenthar: unknown option '-reverse' (try 'Quenthar --help')");
         row("threads", {"--threads", "0"}, "--threads takes a whole number");
+        row("an option for OUT", {"--render", "--size", "1920x1080"},
+            "--render takes the name of the file to write, and '--size' is an option: the name is "
+            "missing before it");
         row("missing file", {"missing.png"}, "cannot read 'missing.png': No such file");
         row("folder", {"."}, "cannot read '.'");
         row("not an image", {"text.png"}, "'text.png' is not a PNG or JPEG image");
@@ -311,8 +318,9 @@ private slots:
                 QCOMPARE(ioctl(readEnd, FIONREAD, &queued), 0);
             }
             QVERIFY(queued == before);
+        } else {
+            QVERIFY(waitFor([&] { return inSyscall(process.processId(), SYS_openat); }));
         }
-        QTest::qWait(300);
         QCOMPARE(process.state(), QProcess::Running);
 
         ::kill(pid_t(process.processId()), signal);
@@ -356,8 +364,8 @@ private slots:
     }
 
     // A name that is not UTF-8 is written with its bytes; an earlier file
-    // keeps its mode and, behind a symbolic link, its link; a new file gets
-    // the mode the umask gives.
+    // keeps its mode and, behind a symbolic link, its link, even one to a
+    // file not made yet; a new file gets the mode the umask gives.
     void fileKeepsItsNameModeAndLink()
     {
         QTemporaryDir folder;
@@ -377,6 +385,13 @@ private slots:
         QCOMPARE(mode(name), mode_t(S_IFREG | 0604));
         QVERIFY(S_ISLNK(mode(QFile::encodeName(folder.filePath("link.png")))));
         QCOMPARE(readPicture(folder.filePath("link.png")).size(), QSize(8, 6));
+        // A link to nothing yet leads to the picture made.
+        QVERIFY(::symlink("new.png", QFile::encodeName(folder.filePath("dangling.png"))) == 0);
+        QCOMPARE(run({"--render", folder.filePath("dangling.png"), "--size", "8x6"}).status, 0);
+        QVERIFY(S_ISLNK(mode(QFile::encodeName(folder.filePath("dangling.png")))));
+        QCOMPARE(readPicture(folder.filePath("new.png")).size(), QSize(8, 6));
+        QVERIFY(QFile::remove(folder.filePath("dangling.png")) &&
+                QFile::remove(folder.filePath("new.png")));
         // Qt lists and removes no name that is not UTF-8.
         QCOMPARE(::unlink(name.constData()), 0);
         QCOMPARE(
@@ -420,9 +435,9 @@ private slots:
         for (int signal : {SIGTERM, SIGINT}) {
             QProcess process;
             start(process, quenthar(), {"--render", out, "--size", "16384x16384"});
-            QTest::qWait(500);
-            QCOMPARE(process.state(), QProcess::Running);
-            ::kill(pid_t(process.processId()), signal);
+            // Once its temporary file is there.
+            QVERIFY(waitFor([&] { return !hiddenFiles(folder.path()).isEmpty(); }));
+            signalWhereItStands(process.processId(), signal);
             const Outcome outcome = finish(process);
             QVERIFY(outcome.crashed);
             QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),

@@ -65,4 +65,17 @@ refuses "must be even" frames v.mp4 "${to[@]}" --size 63x48
 refuses "2 to 1000000 frames" frames v.mp4 "${to[@]}" --frames 0
 refuses "ends in '.avi'" frames v.avi "${to[@]}"
 refuses "--threads is set by this script" frames v.mp4 "${to[@]}" --threads 4
+# A folder that holds another movie's frames is refused before anything runs.
+"$program" --movie other --to -1,-1,0.5,0.5 --size 64x48 --frames 12 --quiet
+refuses "is not this movie's frame" other v.mp4 "${to[@]}" --frames 12 --size 64x48
+
+# An sbatch whose answer is no job id (it ignores --parsable) gets no join.
+printf '#!/bin/sh\nprintf "%%s\\n" "$@" >>"$SBATCH_LOG"\necho "Submitted batch job 7"\n' \
+    >"$work/bin/sbatch"
+rm -f log
+if "$script" frames v.mp4 "${to[@]}" --frames 12 >out 2>err || ! grep -qF "not a job id" err ||
+    grep -q -- '--dependency' log; then
+    echo "a join was submitted after sbatch answered no job id: $(cat err)"
+    failed=1
+fi
 exit $failed
