@@ -43,6 +43,12 @@ FileKind fileKind(const QString& name, Links links)
     return S_ISREG(status.st_mode) ? FileKind::regular : FileKind::other;
 }
 
+qint64 fileSize(const QString& name)
+{
+    struct stat status {};
+    return ::stat(fileNameToBytes(name).constData(), &status) == 0 ? qint64(status.st_size) : 0;
+}
+
 QString inFolder(const QString& folder, const QString& name)
 {
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;

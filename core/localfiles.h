@@ -21,6 +21,9 @@ enum class Links { follow, keep };
 // What name leads to.
 FileKind fileKind(const QString& name, Links links = Links::follow);
 
+// The size in bytes of the file name leads to, or 0 if there is none.
+qint64 fileSize(const QString& name);
+
 // name inside folder.
 QString inFolder(const QString& folder, const QString& name);
 

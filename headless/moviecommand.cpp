@@ -238,7 +238,7 @@ std::optional<int> frameIntoMovie(const MovieJob& job, int frame, bool toMake, R
             return failWith(QStringLiteral("cannot read the frame %1: %2")
                                 .arg(quoted(fileName), shownText(*error)));
         }
-        progress.keptFed();
+        progress.keptFed(double(fileSize(fileName)));
         return std::nullopt;
     }
     QString error;
@@ -256,7 +256,7 @@ std::optional<int> frameIntoMovie(const MovieJob& job, int frame, bool toMake, R
         progress.stop();
         return renderEnd(outcome, fileName, error);
     }
-    progress.made();
+    progress.made(double(fileSize(fileName)));
     return std::nullopt;
 }
 

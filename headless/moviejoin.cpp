@@ -269,7 +269,7 @@ int joinFrames(const MovieJob& job)
         // A write that failed is ffmpeg's to explain.
         if (!encoder.errorString().isEmpty())
             break;
-        progress.keptFed();
+        progress.keptFed(double(fileSize(fileName)));
         progress.encoded(encoder.encodedFrames());
     }
     if (stopFlag())

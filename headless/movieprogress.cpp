@@ -81,15 +81,30 @@ void MovieProgress::setClock(FrameClock clock)
     draw();
 }
 
-void MovieProgress::fed()
+void MovieProgress::fed(double bytes)
 {
-    if (m_fed++ == 0)
-        m_firstFedAt = Clock::now();
+    ++m_fed;
+    m_bytesBefore.push_back(m_bytesBefore.back() + bytes);
 }
 
-void MovieProgress::keptFed()
+// The weight of the encoding of the frames first to last - 1: a frame's
+// encoding takes a time of its own, and about as much again for its detail,
+// which its PNG's size beside the others' tells. A frame not in yet weighs
+// as much as those in on average.
+double MovieProgress::encodingWeight(int first, int last) const
 {
-    fed();
+    const double mean = m_fed > 0 && m_bytesBefore.back() > 0 ? m_bytesBefore.back() / m_fed : 0;
+    const auto before = [&](int frame) {
+        const double bytes = frame <= m_fed ? m_bytesBefore[size_t(frame)]
+                                            : m_bytesBefore.back() + (frame - m_fed) * mean;
+        return frame + (mean > 0 ? bytes / mean : frame);
+    };
+    return before(last) - before(first);
+}
+
+void MovieProgress::keptFed(double bytes)
+{
+    fed(bytes);
     ++m_keptFed;
     m_keptSeconds += since(m_lastFed);
     m_lastFed = Clock::now();
@@ -102,13 +117,13 @@ void MovieProgress::making(double share)
     draw();
 }
 
-void MovieProgress::made()
+void MovieProgress::made(double bytes)
 {
     m_clock.made(since(m_lastFed));
     m_lastFed = Clock::now();
     ++m_made;
     if (m_video)
-        fed();
+        fed(bytes);
     m_share = 0;
     draw();
 }
@@ -137,42 +152,40 @@ void MovieProgress::finish()
              : QByteArray()));
 }
 
+// The time ffmpeg still takes for the frames it has not encoded, at the rate
+// for their weight it showed between its first report and its last (before
+// its first one it has taken in more frames than it gave, looking ahead, and
+// a rate up to it would be far too slow), less the time since its last.
+std::optional<double> MovieProgress::encodingLeft() const
+{
+    if (m_encoded <= m_firstEncoded)
+        return std::nullopt;
+    const double rate = std::chrono::duration<double>(m_encodedAt - m_firstEncodedAt).count() /
+                        encodingWeight(m_firstEncoded, m_encoded);
+    return std::max(0.0, encodingWeight(m_encoded, m_frames) * rate -
+                             std::chrono::duration<double>(Clock::now() - m_encodedAt).count());
+}
+
 // The job ends with the slower of its frames and their encoding, which go
 // side by side: the frames kept and made go into ffmpeg at the rate they did
-// so far, and ffmpeg encodes at the rate it did since its first frame.
+// so far, and ffmpeg encodes at the rate it did.
 std::optional<double> MovieProgress::secondsLeft() const
 {
-    const double spent = since(m_lastFed);
-    std::optional<double> fed = m_clock.secondsLeft(m_share, spent);
+    std::optional<double> fed = m_clock.secondsLeft(m_share, since(m_lastFed));
     const int keptLeft = m_video ? m_frames - m_clock.frames() - m_keptFed : 0;
-    // ffmpeg's rate between its first report and its last, or up to its
-    // first from the first frame it was given.
-    std::optional<double> encodingRate;
-    if (m_encoded > m_firstEncoded)
-        encodingRate = std::chrono::duration<double>(m_encodedAt - m_firstEncodedAt).count() /
-                       (m_encoded - m_firstEncoded);
-    else if (m_encoded > 0)
-        encodingRate =
-            std::chrono::duration<double>(m_firstEncodedAt - m_firstFedAt).count() / m_encoded;
-    if (keptLeft > 0) {
-        if (m_keptFed > 0)
-            fed = fed ? std::optional(*fed + keptLeft * m_keptSeconds / m_keptFed) : std::nullopt;
-        else
-            fed =
-                fed && encodingRate ? std::optional(*fed + keptLeft * *encodingRate) : std::nullopt;
-    }
-    if (!m_video || !fed)
+    const std::optional<double> encoding = m_video ? encodingLeft() : std::nullopt;
+    // Kept frames go in at ffmpeg's pace, which it shows only once it has
+    // looked ahead and given its first frames.
+    if (keptLeft > 0 && !encoding)
+        return std::nullopt;
+    if (keptLeft > 0 && fed)
+        fed = *fed + keptLeft * m_keptSeconds / std::max(m_keptFed, 1);
+    // Every frame in, ffmpeg alone tells how long it takes.
+    if (m_video && m_fed == m_frames && !encoding)
+        return std::nullopt;
+    if (!fed || !encoding)
         return fed;
-    // Once every frame went in, for want of any, the rate at which they went
-    // in.
-    if (!encodingRate && m_fed == m_frames && m_fed > 0)
-        encodingRate = m_line.elapsed() / m_fed;
-    if (!encodingRate)
-        return fed;
-    const double encoding =
-        std::max(0.0, (m_frames - m_encoded) * *encodingRate -
-                          std::chrono::duration<double>(Clock::now() - m_encodedAt).count());
-    return std::max(*fed, m_encoded > 0 ? encoding : (m_frames - m_encoded) * *encodingRate);
+    return std::max(*fed, *encoding);
 }
 
 void MovieProgress::draw()

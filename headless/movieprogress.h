@@ -48,12 +48,12 @@ public:
     // The frames this run makes, weighed.
     void setClock(FrameClock clock);
 
-    // A kept frame went into the video.
-    void keptFed();
+    // A kept frame of bytes went into the video.
+    void keptFed(double bytes);
     // share (0 to 1) of the next frame to make is made.
     void making(double share);
-    // The frame being made is made (and went into the video).
-    void made();
+    // The frame being made is made, of bytes (and went into the video).
+    void made(double bytes);
     // The video's frames encoded, as ffmpeg said last.
     void encoded(int encoded);
 
@@ -65,7 +65,9 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
-    void fed();
+    void fed(double bytes);
+    double encodingWeight(int first, int last) const;
+    std::optional<double> encodingLeft() const;
     std::optional<double> secondsLeft() const;
     void draw();
 
@@ -79,7 +81,9 @@ private:
     double m_keptSeconds = 0;
     double m_share = 0;
     Clock::time_point m_lastFed = Clock::now();
-    Clock::time_point m_firstFedAt;
+    // The bytes of the frames that went into the video, summed in their
+    // order (encodingWeight()).
+    std::vector<double> m_bytesBefore{0};
     // ffmpeg's count, and the time of its first and last change.
     int m_encoded = 0;
     int m_firstEncoded = 0;

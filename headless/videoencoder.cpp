@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <cmath>
 
 #include <sys/stat.h>
 
@@ -146,10 +147,20 @@ bool VideoEncoder::start(const QString& program)
                 return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
             }))
             return false;
+        // frame= counts the frames the encoder took in; out_time_us= the
+        // time of the video written so far, which lags behind by the frames
+        // the encoder looks ahead.
         if (line.startsWith("frame="))
-            m_encoded.store(line.sliced(6).toInt(), std::memory_order_relaxed);
-        if (line == "progress=end")
+            m_framesIn = line.sliced(6).toInt();
+        if (line.startsWith("out_time_us=")) {
+            const double frames = std::round(line.sliced(12).toDouble() * m_fps / 1e6);
+            m_encoded.store(int(std::clamp(frames, 0.0, double(m_framesIn))),
+                            std::memory_order_relaxed);
+        }
+        if (line == "progress=end") {
             m_reportedEnd = true;
+            m_encoded.store(m_framesIn, std::memory_order_relaxed);
+        }
         return true;
     });
     if (!m_ffmpeg.start(arguments))
@@ -227,9 +238,9 @@ QString VideoEncoder::unfinishedVideo() const
         return QStringLiteral("ffmpeg wrote nothing");
     // Its last report counts the frames in the video.
     const int frames = int(m_rowsWritten / m_height);
-    if (!m_reportedEnd || encodedFrames() != frames)
+    if (!m_reportedEnd || m_framesIn != frames)
         return QStringLiteral("ffmpeg made %1 of the %2 frames into the video")
-            .arg(encodedFrames())
+            .arg(m_framesIn)
             .arg(frames);
     return {};
 }

@@ -50,8 +50,8 @@ public:
     // raised (stopped() then).
     bool finish(const std::function<void()>& waiting = {});
     bool stopped() const { return m_stop && m_stop->load(); }
-    // The frames ffmpeg has encoded, as it last said while it was written to
-    // or waited for.
+    // The frames ffmpeg has encoded into the video, as it last said while it
+    // was written to or waited for.
     int encodedFrames() const { return m_encoded.load(std::memory_order_relaxed); }
     // Stops ffmpeg and removes the temporary file.
     void cancel();
@@ -72,6 +72,8 @@ private:
     ChildProcess m_ffmpeg;
     bool m_started = false;
     std::atomic<int> m_encoded{0};
+    // The frames ffmpeg said it took in, and whether it said it ended.
+    int m_framesIn = 0;
     bool m_reportedEnd = false;
     qint64 m_rowsWritten = 0;
     std::array<uint8_t, 3 * 256> m_rgbOfLevel;

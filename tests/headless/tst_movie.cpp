@@ -906,34 +906,52 @@ private slots:
         QCOMPARE(outcome.out, QByteArray());
     }
 
-    // The time left of a video counts its encoding: with an encoder that
-    // takes a quarter of a second a frame, far slower than the drawing, it
-    // holds within 30 % from a tenth of the job on (and a second, the line's
-    // own rounding).
+    // The time left of a video counts its encoding, and its encoder's lag:
+    // with an encoder far slower than the drawing, that gives its first
+    // frames after more have come in (as ffmpeg's encoders look ahead), it
+    // holds within 30 % from a tenth of the job on (and a second, the
+    // line's own rounding), while the frames are made or kept frames go in,
+    // and while it finishes, counting down.
+    void timeLeftCountsTheEncoding_data()
+    {
+        QTest::addColumn<bool>("resume");
+        QTest::addColumn<int>("lag");
+        QTest::newRow("frames made") << false << 0;
+        QTest::newRow("a resume, frames kept") << true << 10;
+    }
     void timeLeftCountsTheEncoding()
     {
+        QFETCH(bool, resume);
+        QFETCH(int, lag);
         if (!canOpenTerminal())
             QSKIP("no pseudo-terminal can be opened here");
         QTemporaryDir folder;
-        const QString bin = fakeFfmpeg(
-            folder,
-            "for a; do out=$a; done\nn=0\n"
+        // An encoder of 0.2 s a frame that reports as ffmpeg does: the frames
+        // it took in, and the time of the video written, lag frames behind.
+        const QByteArray script =
+            "for a; do out=$a; done\nn=0\nlag=" + QByteArray::number(lag) +
+            "\nreport() { echo frame=$1; echo out_time_us=$(($2 * 1000000 / 30)); } >&2\n"
             "while [ \"$(dd bs=9216 count=1 iflag=fullblock status=none | wc -c)\" -gt 0 ]\n"
-            "do sleep 0.25; n=$((n + 1)); echo \"frame=$n\" >&2; done\n"
-            "echo progress=end >&2; echo video >\"${out#file:}\"\n");
+            "do sleep 0.2; n=$((n + 1)); report $n $((n > lag ? n - lag : 0)); done\n"
+            "for i in $(seq $lag); do sleep 0.2; done\n"
+            "{ echo frame=$n; echo progress=end; } >&2\necho video >\"${out#file:}\"\n";
+        const QString bin = fakeFfmpeg(folder, script);
         QVERIFY(!bin.isEmpty());
         QProcessEnvironment environment = noDisplay();
         environment.insert(QStringLiteral("PATH"), bin + QStringLiteral(":/usr/bin:/bin"));
+        const QString video = folder.filePath(QStringLiteral("zoom.mp4"));
+        const QStringList movie = {"--to", viewText(dense), "--size", "64x48", "--frames", "30"};
+        if (resume)
+            QCOMPARE(run(QStringList{"--movie", video + QStringLiteral(".frames")} + movie).status,
+                     0);
         QElapsedTimer timer;
         timer.start();
-        const Outcome outcome =
-            runOnTerminal({"--movie", folder.filePath(QStringLiteral("zoom.mp4")), "--to",
-                           viewText(dense), "--size", "64x48", "--frames", "24"},
-                          environment);
+        const Outcome outcome = runOnTerminal(QStringList{"--movie", video} + movie, environment);
         const double all = timer.elapsed() / 1000.0;
         QCOMPARE(outcome.status, 0);
         const QRegularExpression drawn(QStringLiteral("(\\d+):(\\d+) spent  (\\d+):(\\d+) left"));
         int checked = 0;
+        int checkedAtTheEnd = 0;
         for (const QByteArray& line : outcome.out.split('\r')) {
             const QRegularExpressionMatch match = drawn.match(QString::fromUtf8(line));
             if (!match.hasMatch())
@@ -941,15 +959,50 @@ private slots:
             const double spent = match.captured(1).toInt() * 60 + match.captured(2).toInt();
             const double left = match.captured(3).toInt() * 60 + match.captured(4).toInt();
             const double real = all - spent;
-            if (spent < all / 10 || real < 2)
+            // The line rounds the time spent to the second.
+            if (spent - 0.5 < all / 10 || real < 2)
                 continue;
             ++checked;
+            checkedAtTheEnd += real < lag * 0.2 + 1;
             QVERIFY2(
                 std::abs(left - real) <= 0.3 * real + 1,
                 qPrintable(
                     QStringLiteral("%1 left after %2 s of %3 s").arg(left).arg(spent).arg(all)));
         }
         QVERIFY2(checked > 0, outcome.out.constData());
+        QVERIFY2(lag == 0 || checkedAtTheEnd > 0, outcome.out.constData());
+    }
+
+    // However many its frames, a movie shows its line and starts its first
+    // frame at once, and a stop there says how far it came.
+    void startsAtOnce()
+    {
+        if (!canOpenTerminal())
+            QSKIP("no pseudo-terminal can be opened here");
+        QTemporaryDir folder;
+        const QString frames = folder.filePath(QStringLiteral("frames"));
+        QProcess process;
+        QElapsedTimer timer;
+        timer.start();
+        start(process, QStringLiteral("script"),
+              {"-qec",
+               QStringLiteral("exec '%1' --movie '%2' --to %3 --size 64x48 --frames 100000")
+                   .arg(quenthar(), frames, viewText(dense)),
+               "/dev/null"});
+        QVERIFY(
+            waitFor([&] { return QFile::exists(frames + QStringLiteral("/frame-00000.png")); }));
+        const qint64 first = timer.elapsed();
+        const QList<qint64> program = childrenOf(process.processId());
+        QCOMPARE(program.size(), 1);
+        signalWhereItStands(program.constFirst(), SIGINT);
+        const Outcome outcome = finish(process);
+        QVERIFY2(outcome.out.contains("frames  0:00 spent"), outcome.out.constData());
+        QVERIFY2(QRegularExpression(QStringLiteral("\\r?\\nQuenthar: stopped with [1-9][0-9]* of "
+                                                   "the 100000 frames made"))
+                     .match(QString::fromUtf8(outcome.out))
+                     .hasMatch(),
+                 outcome.out.right(300).constData());
+        QVERIFY2(memoryMeasured ? first < 1000 : first < 10000, qPrintable(QString::number(first)));
     }
 };
 
