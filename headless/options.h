@@ -42,9 +42,9 @@ struct Options {
         QStringLiteral("view"),
         QStringLiteral("Opens or renders this view: the complex point at the picture's "
                        "top-left corner and the extents on the real and the imaginary "
-                       "axis, as a saved picture holds them. The default view is "
-                       "-1.5,-1.5,3,3. Refused unless every pixel gets finite coordinates, "
-                       "different from its neighbours'."),
+                       "axis, as a saved picture holds them, or a picture saved by "
+                       "Quenthar. The default view is -1.5,-1.5,3,3. Refused unless every "
+                       "pixel gets finite coordinates, different from its neighbours'."),
         QStringLiteral("L,T,W,H")};
     QCommandLineOption render{
         QStringLiteral("render"),
@@ -113,8 +113,9 @@ struct Options {
         QStringLiteral("DIR")};
     QCommandLineOption check{
         QStringLiteral("check"),
-        QStringLiteral("With --movie: checks the options and OUT, draws nothing, and prints "
-                       "the movie's options in full, one a line, views as numbers.")};
+        QStringLiteral("With --movie: checks the options, OUT and the frames there, draws "
+                       "nothing, and prints the movie's options in full, one a line, views as "
+                       "numbers.")};
 };
 
 // "--" and the option's first name.
