@@ -1,12 +1,13 @@
 #include "accessibility.h"
 #include "commandline.h"
-#include "commandrun.h"
 #include "form1.h"
 #include "identity.h"
 #include "moviecommand.h"
 #include "platformstart.h"
+#include "printing.h"
 #include "rendercommand.h"
 #include "slovene.h"
+#include "stopsignals.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -18,9 +19,11 @@ int main(int argc, char* argv[])
     CommandLine commandLine;
     const CommandLine::Outcome outcome = commandLine.parse(CommandLine::arguments(argc, argv));
     if (outcome == CommandLine::Outcome::Render)
-        return runCommand([&] { return runRender(argc, argv, commandLine); });
+        return runCommand(
+            [&] { return runRender(argc, argv, commandLine.render(), commandLine.threads()); });
     if (outcome == CommandLine::Outcome::Movie)
-        return runCommand([&] { return runMovie(argc, argv, commandLine); });
+        return runCommand(
+            [&] { return runMovie(argc, argv, commandLine.movieJob(), commandLine.threads()); });
     if (outcome != CommandLine::Outcome::Run)
         return commandLine.report(outcome);
 

@@ -10,10 +10,19 @@ set(quenthar_layer_rule
     "quenthar_picture:quenthar_views"
     # The core, on Qt Core alone.
     "quenthar_core:Qt6::Core quenthar_views"
-    # The command line, --render and --movie: no Qt Gui, no widgets.
-    "quenthar_headless:Qt6::Core quenthar_core quenthar_views quenthar_picture quenthar_kernel"
-    # The window.
-    "quenthar_window:Qt6::Core Qt6::Gui Qt6::Widgets quenthar_core quenthar_views quenthar_headless")
+    # A picture's view and a frame's rows, on the core.
+    "quenthar_picturefile:Qt6::Core quenthar_core quenthar_views quenthar_picture"
+    # The renderer's layer, no Qt Gui, no widgets, each room on those before
+    # it: --render, a video by ffmpeg, --movie, the command line.
+    "quenthar_render:Qt6::Core quenthar_core quenthar_views quenthar_kernel"
+    "quenthar_video:Qt6::Core quenthar_core quenthar_views quenthar_render"
+    "quenthar_movie:Qt6::Core quenthar_core quenthar_views quenthar_picture quenthar_picturefile \
+quenthar_render quenthar_video"
+    "quenthar_commandline:Qt6::Core quenthar_core quenthar_views quenthar_picture \
+quenthar_picturefile quenthar_render quenthar_video quenthar_movie"
+    # The window: a picture's view, none of the renderer's layer.
+    "quenthar_window:Qt6::Core Qt6::Gui Qt6::Widgets quenthar_core quenthar_views quenthar_picture \
+quenthar_picturefile")
 
 # quenthar_layer(TARGET): declares TARGET, a static library of the program,
 # as a layer. When CMake has read every folder, what TARGET links is checked

@@ -13,3 +13,14 @@ bool printText(std::FILE* stream, const QString& text);
 
 // Prints "Quenthar: " and line on stderr, as one line.
 void printErrorLine(const QString& line);
+
+// The same, and returns status: what a command that runs without a window
+// says before it ends with status.
+int failWith(const QString& line, int status = 1);
+// The same with status 2: what the command line asks for cannot be done, and
+// nothing is written.
+int refuseWith(const QString& line);
+// A file's name as a message quotes it: 'name', escaped.
+QString quoted(const QString& fileName);
+// A file that cannot be written, quoted as outside text, and why.
+int cannotWrite(const QString& fileName, const QString& reason, int status = 1);

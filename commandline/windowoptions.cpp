@@ -1,0 +1,16 @@
+#include "windowoptions.h"
+
+#include "picturescan.h"
+
+#include <QCommandLineParser>
+
+OptionCheck readWindow(const QCommandLineParser& parser, const Options& options,
+                       std::optional<View>& view)
+{
+    if (const OptionCheck error = refuseOptions(
+            parser, {&options.size, &options.stretch, &options.quiet}, "--render or --movie"))
+        return error;
+    if (const OptionCheck error = refuseOptions(parser, options.movieOwn(), "--movie"))
+        return error;
+    return readViewOrFile(parser, options, picture::columns, picture::rows, view);
+}

@@ -1,0 +1,125 @@
+#include "movieframes.h"
+
+#include "atomicfile.h"
+#include "framereader.h"
+#include "localfiles.h"
+#include "outsidetext.h"
+#include "viewtext.h"
+
+#include <QRegularExpression>
+
+#include <cerrno>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+// A frame read back looks at the stop flag this often.
+constexpr int rowsBetweenStops = 64;
+
+} // namespace
+
+int frameDigits(int frames)
+{
+    return int(QString::number(std::max(frames - 1, 0)).size());
+}
+
+QString frameFileName(int frame, int frames)
+{
+    return QStringLiteral("frame-%1.png").arg(frame, frameDigits(frames), 10, QLatin1Char('0'));
+}
+
+std::optional<FrameNumber> frameNumber(const QString& fileName)
+{
+    static const QRegularExpression pattern(QStringLiteral("^frame-([0-9]{1,9})\\.png$"));
+    const QRegularExpressionMatch match = pattern.match(fileName);
+    if (!match.hasMatch())
+        return std::nullopt;
+    return FrameNumber{match.captured(1).toInt(), int(match.capturedLength(1))};
+}
+
+FrameCheck checkFrame(const QString& fileName, const RenderJob& job, const std::atomic<bool>* stop,
+                      bool rows)
+{
+    const QSize size(job.width, job.height);
+    FrameCheck check;
+    FrameReader frame(fileName);
+    check.reason = frame.reason();
+    switch (frame.kind()) {
+    case FrameReader::Kind::missing:
+        return check;
+    case FrameReader::Kind::notFile:
+        check.state = FrameCheck::State::notFile;
+        return check;
+    case FrameReader::Kind::damaged:
+        check.state = FrameCheck::State::stale;
+        return check;
+    case FrameReader::Kind::picture:
+        break;
+    }
+    check.size = frame.size();
+    if (check.size != size) {
+        check.state = FrameCheck::State::otherSize;
+        return check;
+    }
+    if (frame.view() != formatView(job.view)) {
+        check.state = FrameCheck::State::otherView;
+        check.view = QString::fromStdString(frame.view());
+        return check;
+    }
+    // A frame made before frames recorded their rate is this movie's too.
+    if (!frame.frameRate().empty() && frame.frameRate() != formatNumber(job.frameRate)) {
+        check.state = FrameCheck::State::otherRate;
+        check.frameRate = QString::fromStdString(frame.frameRate());
+        return check;
+    }
+    check.state = FrameCheck::State::stale;
+    if (!rows)
+        return check;
+    std::vector<uint8_t> row(size_t(size.width()) * 3);
+    for (int y = 0; y < size.height(); ++y) {
+        if (y % rowsBetweenStops == 0 && stop && stop->load()) {
+            check.state = FrameCheck::State::stopped;
+            return check;
+        }
+        if (!frame.readRows(row.data(), 1)) {
+            check.reason = frame.reason();
+            return check;
+        }
+    }
+    if (!frame.finish()) {
+        check.reason = frame.reason();
+        return check;
+    }
+    check.state = FrameCheck::State::whole;
+    return check;
+}
+
+Render::Outcome writeFrame(const QString& fileName, Render& render, const RenderJob& job,
+                           LevelSink* levels, const std::function<void(int rows)>& progress,
+                           const std::atomic<bool>* stop, QString* error)
+{
+    AtomicFile file(fileName, Links::keep);
+    if (file.writesInPlace()) {
+        *error = QStringLiteral("it is not a regular file");
+        return Render::Outcome::writeFailed;
+    }
+    if (!file.open()) {
+        *error = file.errorString();
+        return Render::Outcome::writeFailed;
+    }
+    const Render::Outcome outcome =
+        render.run(job, {.png = &file, .levels = levels}, progress, stop);
+    if (outcome == Render::Outcome::writeFailed)
+        *error = render.errorString();
+    if (outcome != Render::Outcome::done) {
+        file.discard();
+        return outcome;
+    }
+    if (!file.commit()) {
+        *error = file.errorString();
+        return Render::Outcome::writeFailed;
+    }
+    return outcome;
+}

@@ -1,0 +1,26 @@
+#include "moviejob.h"
+
+#include "viewtext.h"
+
+#include <string>
+
+QString MovieJob::optionLines() const
+{
+    QString lines;
+    const auto line = [&lines](const char* name, const std::string& value) {
+        lines +=
+            QStringLiteral("--%1=%2\n").arg(QLatin1String(name), QString::fromStdString(value));
+    };
+    if (framesFrom.isEmpty() || viewsGiven) {
+        line("from", formatView(from));
+        line("to", formatView(to));
+    }
+    if (framesFrom.isEmpty() || sizeGiven)
+        line("size", std::to_string(width) + 'x' + std::to_string(height));
+    if (stretch)
+        lines += QStringLiteral("--stretch\n");
+    line("fps", formatNumber(fps));
+    if (framesFrom.isEmpty() || framesGiven)
+        line("frames", std::to_string(frames));
+    return lines;
+}

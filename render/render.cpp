@@ -1,0 +1,170 @@
+#include "render.h"
+
+#include "bytesink.h"
+#include "colourramp.h"
+#include "lanecounts.h"
+#include "pngstream.h"
+#include "printing.h"
+#include "stopsignals.h"
+#include "viewmath.h"
+#include "viewtext.h"
+
+#include <algorithm>
+#include <future>
+#include <optional>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+// A band holds about this many pixels: a few hundred kilobytes, worked out
+// in a fraction of a second even where every pixel takes the full 1024
+// tests, so that a stop and the progress come soon.
+constexpr size_t bandPixels = size_t(1) << 18;
+// Bands in flight: one being worked out while the one before is written.
+constexpr int bandBuffers = 2;
+
+// The palette of a render: the ramp's levels, in order, so that a pixel's
+// index is its level.
+std::vector<uint32_t> rampPalette()
+{
+    std::vector<uint32_t> colours(rampLevels);
+    for (int level = 0; level < rampLevels; ++level)
+        colours[size_t(level)] = colourOfLevel(uint8_t(level));
+    return colours;
+}
+
+// Starts the PNG stream of the job's picture, with the texts it records.
+bool beginPng(PngStream& png, const RenderJob& job)
+{
+    std::vector<PictureText> texts = pictureTexts(job.view);
+    if (job.frameRate > 0)
+        texts.push_back({frameRateKey, formatNumber(job.frameRate)});
+    return png.begin(job.width, job.height, rampPalette(), texts);
+}
+
+} // namespace
+
+Render::Render(PassThreads& threads) : m_threads(threads) {}
+
+namespace {
+
+// Writes each band on a thread of its own while the next one is worked out,
+// or where no thread can be started, at once.
+class BandWriter {
+public:
+    explicit BandWriter(std::function<bool(const uint8_t*, int)> write) : m_write(std::move(write))
+    {
+    }
+    // Hands on a band once the one before is written; false if a write failed.
+    bool write(const uint8_t* pixels, int rows)
+    {
+        if (!written())
+            return false;
+        try {
+            m_writing = std::async(std::launch::async,
+                                   [this, pixels, rows] { return m_write(pixels, rows); });
+            return true;
+        } catch (const std::system_error&) {
+            return m_write(pixels, rows);
+        }
+    }
+    // Waits for the band being written; false if its write failed.
+    bool written() { return !m_writing.valid() || m_writing.get(); }
+
+private:
+    std::function<bool(const uint8_t*, int)> m_write;
+    std::future<bool> m_writing;
+};
+
+} // namespace
+
+// The levels of a band's pixels, from their counts, on the pass's threads.
+void Render::workOut(const PixelLattice& lattice, size_t pixels, uint8_t* levels,
+                     std::vector<int16_t>& counts, const std::atomic<bool>* stop)
+{
+    m_threads.forEachBlock(pixels, [&](size_t begin, size_t end) {
+        if (stop && stop->load(std::memory_order_relaxed))
+            return;
+        laneCounts(lattice, begin, end, counts.data() + begin);
+        for (size_t i = begin; i < end; ++i)
+            levels[i] = levelOf(counts[i]);
+    });
+}
+
+Render::Outcome Render::run(const RenderJob& job, Outputs outputs,
+                            const std::function<void(int rows)>& progress,
+                            const std::atomic<bool>* stop)
+{
+    m_error.clear();
+    const int width = job.width;
+    const int height = job.height;
+    const int bandRows = int(std::clamp(bandPixels / size_t(width), size_t(1), size_t(height)));
+    const int bands = (height + bandRows - 1) / bandRows;
+    const auto rowsOf = [&](int band) { return std::min(bandRows, height - band * bandRows); };
+    std::vector<uint8_t> buffers[bandBuffers];
+    for (std::vector<uint8_t>& buffer : buffers)
+        buffer.resize(size_t(bandRows) * size_t(width));
+    // The counts of the band being worked out, turned into its levels.
+    std::vector<int16_t> counts(size_t(bandRows) * size_t(width));
+
+    std::optional<PngStream> png;
+    if (outputs.png && !beginPng(png.emplace(*outputs.png), job)) {
+        m_error = png->errorString();
+        return Outcome::writeFailed;
+    }
+    // A band to the outputs; false, with m_error set, if one failed.
+    BandWriter writer([&](const uint8_t* pixels, int rows) {
+        if (png && !png->writeRows(pixels, rows)) {
+            m_error = png->errorString();
+            return false;
+        }
+        if (outputs.levels && !outputs.levels->writeLevels(pixels, width, rows)) {
+            m_error = outputs.levels->errorString();
+            return false;
+        }
+        return true;
+    });
+
+    const Scales scales = scalesOf(job.view, width, height);
+    PixelLattice lattice{scales.x, scales.y, job.view.viewLeft, job.view.viewTop, width};
+    Outcome outcome = Outcome::done;
+    for (int band = 0; band < bands && outcome == Outcome::done; ++band) {
+        uint8_t* pixels = buffers[band % bandBuffers].data();
+        lattice.firstRow = band * bandRows;
+        workOut(lattice, size_t(rowsOf(band)) * size_t(width), pixels, counts, stop);
+        if (stop && stop->load(std::memory_order_relaxed))
+            outcome = Outcome::stopped;
+        else if (!writer.write(pixels, rowsOf(band)))
+            outcome = Outcome::writeFailed;
+        // The rows worked out, which the time their work took goes with.
+        else if (progress)
+            progress(std::min(height, (band + 1) * bandRows));
+    }
+    // The last band's write ends before its buffer and the stream go.
+    if (!writer.written() && outcome == Outcome::done)
+        outcome = Outcome::writeFailed;
+    if (outcome == Outcome::done && png && !png->finish()) {
+        m_error = png->errorString();
+        outcome = Outcome::writeFailed;
+    }
+    // A write given up for the stop is the stop's.
+    if (outcome == Outcome::writeFailed && stop && stop->load(std::memory_order_relaxed))
+        outcome = Outcome::stopped;
+    if (outcome == Outcome::done && progress)
+        progress(height);
+    return outcome;
+}
+
+int renderEnd(Render::Outcome outcome, const QString& fileName, const QString& writeError)
+{
+    switch (outcome) {
+    case Render::Outcome::done:
+        return 0;
+    case Render::Outcome::stopped:
+        endByStopSignal();
+    case Render::Outcome::writeFailed:
+        return cannotWrite(fileName, writeError);
+    }
+    return 1;
+}

@@ -1,0 +1,85 @@
+// Drawing a view into a PNG of any size without a window. The counts are
+// worked out a band of rows at a time on the pass's threads, and a thread of
+// its own compresses and writes each band while the next one is worked out,
+// so that memory does not grow with the picture's height.
+#pragma once
+
+#include "passthreads.h"
+#include "picturescan.h"
+#include "viewstate.h"
+
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class ByteSink;
+struct PixelLattice;
+
+// Where a render's pixels go beside or instead of a PNG: each band's rows of
+// palette indices (the ramp's levels), in order, on the render's writer.
+class LevelSink {
+public:
+    virtual ~LevelSink() = default;
+    // False on failure; errorString() then says why.
+    virtual bool writeLevels(const uint8_t* levels, int width, int rows) = 0;
+    virtual QString errorString() const = 0;
+};
+
+struct RenderJob {
+    View view;
+    int width = picture::columns;
+    int height = picture::rows;
+    // A movie's frame: its movie's rate, recorded in the picture.
+    double frameRate = 0;
+};
+
+class Render {
+public:
+    enum class Outcome {
+        done,
+        // The stop flag was raised.
+        stopped,
+        // A write to an output failed: errorString() says why.
+        writeFailed,
+    };
+
+    static constexpr int largestSide = 16384;
+
+    // Each pixel gets Engine's count with the arguments a pass of the same
+    // size passes, worked out by the lane kernel (no engine library is
+    // loaded), and is coloured as a pass colours it.
+    explicit Render(PassThreads& threads);
+
+    // Where the picture goes: a PNG with the text entries of a saved
+    // picture into png, which must be open (committing it is the caller's),
+    // and the levels into levels; either may be left out.
+    struct Outputs {
+        ByteSink* png = nullptr;
+        LevelSink* levels = nullptr;
+    };
+
+    // Draws the picture of job into outputs. After each band, progress (if
+    // set) is called with the number of rows worked out so far, on the
+    // calling thread. A raised stop flag ends the render within a block of
+    // pixels.
+    Outcome run(const RenderJob& job, Outputs outputs,
+                const std::function<void(int rows)>& progress = {},
+                const std::atomic<bool>* stop = nullptr);
+
+    const QString& errorString() const { return m_error; }
+
+private:
+    void workOut(const PixelLattice& lattice, size_t pixels, uint8_t* levels,
+                 std::vector<int16_t>& counts, const std::atomic<bool>* stop);
+
+    PassThreads& m_threads;
+    QString m_error;
+};
+
+// The exit status of a render into fileName that ended with outcome, after
+// the line that says why; a stop ends the program by its signal. writeError
+// is why a write failed.
+int renderEnd(Render::Outcome outcome, const QString& fileName, const QString& writeError);
