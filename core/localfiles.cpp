@@ -26,6 +26,11 @@ QString lastError()
 
 } // namespace
 
+QString notRegularFile()
+{
+    return QStringLiteral("it is not a regular file");
+}
+
 QString systemError(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -58,8 +63,7 @@ std::optional<QString> openRegularFile(QFile& file, const QString& name)
 {
     const QByteArray path = fileNameToBytes(name);
     const auto notRegular = [](const struct stat& status) {
-        return S_ISDIR(status.st_mode) ? systemError(EISDIR)
-                                       : QStringLiteral("it is not a regular file");
+        return S_ISDIR(status.st_mode) ? systemError(EISDIR) : notRegularFile();
     };
     // Checked before the open, which could wait on a FIFO, and again after,
     // in case the name was replaced between.

@@ -54,5 +54,9 @@ struct TemporaryFile {
 TemporaryFile makeTemporaryFile(const QByteArray& folder, const QByteArray& prefix,
                                 mode_t mode = 0600);
 
+// Why something that must be a regular file cannot be used: "it is not a
+// regular file".
+QString notRegularFile();
+
 // The system's text for errno value error.
 QString systemError(int error);

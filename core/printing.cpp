@@ -12,9 +12,14 @@ bool printText(std::FILE* stream, const QString& text)
     return std::fflush(stream) == 0 && written;
 }
 
+QString errorLine(const QString& line)
+{
+    return QStringLiteral("Quenthar: %1\n").arg(line);
+}
+
 void printErrorLine(const QString& line)
 {
-    printText(stderr, QStringLiteral("Quenthar: %1\n").arg(line));
+    printText(stderr, errorLine(line));
 }
 
 int failWith(const QString& line, int status)

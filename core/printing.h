@@ -11,7 +11,9 @@
 // not be written whole.
 bool printText(std::FILE* stream, const QString& text);
 
-// Prints "Quenthar: " and line on stderr, as one line.
+// "Quenthar: " and line, and the end of the line: the one line of an error.
+QString errorLine(const QString& line);
+// Prints it on stderr.
 void printErrorLine(const QString& line);
 
 // The same, and returns status: what a command that runs without a window

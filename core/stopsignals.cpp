@@ -118,8 +118,7 @@ void setStopLine(const QString& line)
 {
     const int next = 1 - shownStopLine.load();
     StopLine& stopLine = stopLines[next];
-    const QByteArray bytes =
-        line.isEmpty() ? QByteArray() : QStringLiteral("Quenthar: %1\n").arg(line).toLocal8Bit();
+    const QByteArray bytes = line.isEmpty() ? QByteArray() : errorLine(line).toLocal8Bit();
     stopLine.size = std::min(std::size_t(bytes.size()), sizeof stopLine.bytes);
     std::memcpy(stopLine.bytes, bytes.constData(), stopLine.size);
     shownStopLine.store(next);

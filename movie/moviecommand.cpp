@@ -43,6 +43,13 @@ QString framesFolder(const MovieJob& job)
     return job.video ? job.out + QStringLiteral(".frames") : job.out;
 }
 
+// The line that refuses folder, a name for the frames that is no folder.
+QString notAFolder(const QString& folder)
+{
+    return QStringLiteral("cannot write the frames into %1: it is not a folder")
+        .arg(quoted(folder));
+}
+
 // Creates the folder unless it is there (removed again on the way out if no
 // frame ever goes into it), and checks that it takes files.
 std::optional<QString> prepareFolder(const QString& folder)
@@ -79,8 +86,7 @@ std::optional<QString> refusal(const FrameCheck& check, const QString& fileName,
 {
     switch (check.state) {
     case FrameCheck::State::notFile:
-        return QStringLiteral("%1 is not a regular file: it cannot be a frame")
-            .arg(quoted(fileName));
+        return notAFrame(fileName);
     case FrameCheck::State::otherSize:
         return QStringLiteral("%1 is %2x%3 pixels, not %4x%5: the folder holds another movie")
             .arg(quoted(fileName))
@@ -122,8 +128,7 @@ int framesToMake(const MovieJob& job, QList<int>& missing, MovieProgress& progre
     const QString folder = framesFolder(job);
     const FileKind kind = fileKind(folder);
     if (kind != FileKind::missing && kind != FileKind::folder)
-        return refuseWith(QStringLiteral("cannot write the frames into %1: it is not a folder")
-                              .arg(quoted(folder)));
+        return refuseWith(notAFolder(folder));
     const int all = job.last - job.first + 1;
     for (int frame = job.first; frame <= job.last; ++frame) {
         const int checked = frame - job.first;
@@ -235,8 +240,7 @@ std::optional<int> frameIntoMovie(const MovieJob& job, int frame, bool toMake, R
             return std::nullopt;
         if (const std::optional<QString> error = pipeFrame(fileName, job.size(), *video)) {
             progress.stop();
-            return failWith(QStringLiteral("cannot read the frame %1: %2")
-                                .arg(quoted(fileName), shownText(*error)));
+            return failWith(cannotReadFrame(fileName, *error));
         }
         progress.keptFed(double(fileSize(fileName)));
         return std::nullopt;
@@ -332,8 +336,7 @@ int checkMovie(MovieJob job)
 {
     const FileKind out = fileKind(job.out);
     if (!job.video && out != FileKind::missing && out != FileKind::folder)
-        return refuseWith(QStringLiteral("cannot write the frames into %1: it is not a folder")
-                              .arg(quoted(job.out)));
+        return refuseWith(notAFolder(job.out));
     if (job.video && out != FileKind::missing && out != FileKind::regular)
         return refuseWith(QStringLiteral("cannot write the video %1: it is not a regular file")
                               .arg(quoted(job.out)));

@@ -4,6 +4,7 @@
 #include "framereader.h"
 #include "localfiles.h"
 #include "outsidetext.h"
+#include "printing.h"
 #include "viewtext.h"
 
 #include <QRegularExpression>
@@ -25,9 +26,24 @@ int frameDigits(int frames)
     return int(QString::number(std::max(frames - 1, 0)).size());
 }
 
+QString frameFileNameOfDigits(int frame, int digits)
+{
+    return QStringLiteral("frame-%1.png").arg(frame, digits, 10, QLatin1Char('0'));
+}
+
 QString frameFileName(int frame, int frames)
 {
-    return QStringLiteral("frame-%1.png").arg(frame, frameDigits(frames), 10, QLatin1Char('0'));
+    return frameFileNameOfDigits(frame, frameDigits(frames));
+}
+
+QString notAFrame(const QString& fileName)
+{
+    return QStringLiteral("%1 is not a regular file: it cannot be a frame").arg(quoted(fileName));
+}
+
+QString cannotReadFrame(const QString& fileName, const QString& reason)
+{
+    return QStringLiteral("cannot read the frame %1: %2").arg(quoted(fileName), shownText(reason));
 }
 
 std::optional<FrameNumber> frameNumber(const QString& fileName)
@@ -102,7 +118,7 @@ Render::Outcome writeFrame(const QString& fileName, Render& render, const Render
 {
     AtomicFile file(fileName, Links::keep);
     if (file.writesInPlace()) {
-        *error = QStringLiteral("it is not a regular file");
+        *error = notRegularFile();
         return Render::Outcome::writeFailed;
     }
     if (!file.open()) {

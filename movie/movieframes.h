@@ -15,6 +15,8 @@
 // "frame-0042.png": frame numbered with as many digits as the movie's last
 // frame has, so that the names sort in the frames' order.
 QString frameFileName(int frame, int frames);
+// The same with digits digits.
+QString frameFileNameOfDigits(int frame, int digits);
 // The number of a frame's file name, with its count of digits; empty for any
 // other name.
 struct FrameNumber {
@@ -23,6 +25,11 @@ struct FrameNumber {
 };
 std::optional<FrameNumber> frameNumber(const QString& fileName);
 int frameDigits(int frames);
+
+// The lines that refuse a frame's file: not a regular file, or one that
+// cannot be read (and why).
+QString notAFrame(const QString& fileName);
+QString cannotReadFrame(const QString& fileName, const QString& reason);
 
 // What a file in the folder is to the movie.
 struct FrameCheck {

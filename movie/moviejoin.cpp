@@ -73,7 +73,7 @@ JoinedFrames framesToJoin(const MovieJob& job)
         // first ones of a longer movie.
         const auto [digits, frame] = *highest.begin();
         const auto name = [digits = digits](int number) {
-            return QStringLiteral("frame-%1.png").arg(number, digits, 10, QLatin1Char('0'));
+            return frameFileNameOfDigits(number, digits);
         };
         return fail(QStringLiteral("%1 holds %2 to %3, the first frames of a movie of %4 to %5 "
                                    "frames: give --frames, or make the frames that are missing")
@@ -119,11 +119,9 @@ int checkNames(const MovieJob& job, const JoinedFrames& joined)
 int checkReadable(const QString& fileName, const FrameReader& reader)
 {
     if (reader.kind() == FrameReader::Kind::notFile)
-        return refuseWith(
-            QStringLiteral("%1 is not a regular file: it cannot be a frame").arg(quoted(fileName)));
+        return refuseWith(notAFrame(fileName));
     if (reader.kind() != FrameReader::Kind::picture)
-        return refuseWith(QStringLiteral("cannot read the frame %1: %2")
-                              .arg(quoted(fileName), shownText(reader.reason())));
+        return refuseWith(cannotReadFrame(fileName, reader.reason()));
     return 0;
 }
 

@@ -1,15 +1,13 @@
 #include "movieprogress.h"
 
+#include "workestimate.h"
+
 #include <QByteArray>
 
 #include <algorithm>
 
 namespace {
 
-// What a frame's pixel costs beside its iterations (its level, its share of
-// the PNG stream's compression), in iterations of the lane kernel: about 200,
-// by the movie's time-left benchmark.
-constexpr double framePixelCost = 200;
 // A frame's own share is shown once it has taken this long.
 constexpr double longFrame = 1; // s
 
@@ -32,31 +30,45 @@ void FrameClock::made(double seconds)
         m_seconds.push_back(seconds);
 }
 
+// A frame's time is a rate times its work (its iterations and a cost of its
+// pixels), and a cost of its own (opening, finishing and writing a picture),
+// as the frames made so far show them: by a line fitted through their times
+// once their work differs enough to tell the two apart, else by the rate
+// alone, of the frames made, of the share of the first made so far, or the
+// one guessed.
 std::optional<double> FrameClock::secondsLeft(double share, double spent) const
 {
     const size_t made = m_seconds.size();
     if (made >= m_iterations.size())
         return 0.0;
-    // A frame's time goes with its iterations and a cost of its pixels, at
-    // a rate that the frames made so far give, or the share of the first, or
-    // the guess.
-    const double pixelCost = framePixelCost * m_pixels;
-    double seconds = 0;
-    double work = 0;
+    const auto work = [&](size_t frame) { return m_iterations[frame] + pixelCost * m_pixels; };
+    double rate = 0;
+    double ownCost = 0;
+    double sumWork = 0, sumSeconds = 0, sumSquares = 0, sumProducts = 0;
     for (size_t i = 0; i < made; ++i) {
-        seconds += m_seconds[i];
-        work += m_iterations[i] + pixelCost;
+        sumWork += work(i);
+        sumSeconds += m_seconds[i];
+        sumSquares += work(i) * work(i);
+        sumProducts += work(i) * m_seconds[i];
     }
-    if (made == 0 && share > 0) {
-        seconds = spent;
-        work = share * (m_iterations[0] + pixelCost);
+    const double spread = sumSquares * double(made) - sumWork * sumWork;
+    if (made >= 3 && spread > 0.01 * sumSquares * double(made)) {
+        rate = (sumProducts * double(made) - sumWork * sumSeconds) / spread;
+        ownCost = (sumSeconds - rate * sumWork) / double(made);
     }
-    double left = (1 - share) * (m_iterations[made] + pixelCost);
+    if (!(rate > 0 && ownCost >= 0)) {
+        ownCost = 0;
+        rate = made > 0              ? sumSeconds / sumWork
+               : share > 0           ? spent / (share * work(0))
+               : m_guess.has_value() ? *m_guess
+                                     : 0;
+    }
+    if (!(rate > 0))
+        return std::nullopt;
+    double left = (1 - share) * (rate * work(made) + ownCost);
     for (size_t i = made + 1; i < m_iterations.size(); ++i)
-        left += m_iterations[i] + pixelCost;
-    if (!(seconds > 0 && work > 0))
-        return m_guess ? std::optional(left * *m_guess) : std::nullopt;
-    return left * seconds / work;
+        left += rate * work(i) + ownCost;
+    return left;
 }
 
 MovieProgress::MovieProgress(int fd, int frames, bool video)

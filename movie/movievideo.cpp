@@ -14,6 +14,11 @@ namespace {
 // Frames are read back about a render's band at a time.
 constexpr int pixelsAtOnce = 1 << 18;
 
+int cannotMake(const QString& fileName, const QString& reason)
+{
+    return failWith(QStringLiteral("cannot make the video %1: %2").arg(quoted(fileName), reason));
+}
+
 } // namespace
 
 int openVideo(VideoEncoder& encoder, const QString& fileName)
@@ -30,12 +35,10 @@ int startFfmpeg(VideoEncoder& encoder, const QString& fileName)
 {
     const QString ffmpeg = VideoEncoder::findFfmpeg();
     if (ffmpeg.isEmpty())
-        return failWith(QStringLiteral("cannot make the video %1: ffmpeg is not on PATH (install "
-                                       "it, or give a folder for the frames)")
-                            .arg(quoted(fileName)));
+        return cannotMake(fileName, QStringLiteral("ffmpeg is not on PATH (install it, or give a "
+                                                   "folder for the frames)"));
     if (!encoder.start(ffmpeg))
-        return failWith(QStringLiteral("cannot make the video %1: %2")
-                            .arg(quoted(fileName), encoder.errorString()));
+        return cannotMake(fileName, encoder.errorString());
     return 0;
 }
 
@@ -73,8 +76,7 @@ int finishVideo(VideoEncoder& encoder, const QString& fileName, MovieProgress& p
         progress.stop();
         if (stopFlag())
             endByStopSignal();
-        return failWith(QStringLiteral("cannot make the video %1: %2")
-                            .arg(quoted(fileName), encoder.errorString()));
+        return cannotMake(fileName, encoder.errorString());
     }
     progress.finish();
     return 0;

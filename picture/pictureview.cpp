@@ -29,7 +29,7 @@ QString PictureView::reason() const
     case Fault::folder:
         return QStringLiteral("cannot read %1: it is a folder").arg(name);
     case Fault::notRegularFile:
-        return QStringLiteral("cannot read %1: it is not a regular file").arg(name);
+        return QStringLiteral("cannot read %1: %2").arg(name, notRegularFile());
     case Fault::notPicture:
         return QStringLiteral("%1 is not a PNG or JPEG image").arg(name);
     case Fault::damaged:

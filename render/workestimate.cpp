@@ -14,11 +14,6 @@ namespace {
 constexpr int sampleStride = 16;
 // The pixels of a picture's sample that weighs it beside others.
 constexpr double sampledPixels = 1024;
-// What a pixel costs beside its iterations (handing it to a lane, mapping
-// it, its count written out, its colour and its share of the PNG stream), in
-// iterations, which the lanes run in a fraction of a nanosecond: about 20, by
-// the time-left benchmark.
-constexpr double pixelCost = 20;
 
 // The sampled pixels along an axis of size pixels: the middle of each stretch
 // of sampleStride, at least one.

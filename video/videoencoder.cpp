@@ -62,7 +62,7 @@ std::optional<QString> VideoEncoder::open()
 {
     // ffmpeg seeks in what it writes: a FIFO or a device cannot take a video.
     if (m_file.writesInPlace())
-        return QStringLiteral("it is not a regular file");
+        return notRegularFile();
     if (!m_file.open())
         return m_file.errorString();
     return std::nullopt;

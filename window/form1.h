@@ -13,7 +13,7 @@
 // The arithmetic they use lives in core/: the picture's size and the scan
 // order, the scales and the zoom's view, the colours, the pass's threads, the
 // view as text and the list of views. A saved picture's view is read back by
-// headless/pictureview.h. Here beside the window: the picture file and the
+// picture/pictureview.h. Here beside the window: the picture file and the
 // clipboard and their dialogs (picturefile.h), the refusal of a picture
 // whose view cannot be opened (pictureopen.h), the table of keys that the
 // keys' box and the manual page list (keytable.h).
