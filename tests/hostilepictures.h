@@ -3,50 +3,22 @@
 // holding terminal escapes, and a FIFO.
 #pragma once
 
-#include "viewtext.h"
+#include "fixtures.h"
 
 #include <QDir>
 #include <QFile>
-#include <QtEndian>
 
 #include <sys/stat.h>
-#include <zlib.h>
 
 namespace hostile {
 
-inline QByteArray bigEndian(quint32 value)
-{
-    QByteArray bytes(4, '\0');
-    qToBigEndian(value, bytes.data());
-    return bytes;
-}
-
-// A PNG chunk whose length field says length.
-inline QByteArray chunk(const char* type, const QByteArray& data, quint32 length)
-{
-    const QByteArray body = QByteArray(type) + data;
-    return bigEndian(length) + body +
-           bigEndian(quint32(
-               crc32(0, reinterpret_cast<const Bytef*>(body.constData()), uInt(body.size()))));
-}
-
-inline QByteArray chunk(const char* type, const QByteArray& data)
-{
-    return chunk(type, data, quint32(data.size()));
-}
+using png::chunk;
+using png::viewChunk;
 
 // A 1 x 1 PNG with the given chunks between its header and its pixels.
 inline QByteArray png(const QByteArray& chunks)
 {
-    const uchar header[] = {0, 0, 0, 1, 0, 0, 0, 1, 8, 0, 0, 0, 0};
-    return QByteArray("\x89PNG\r\n\x1a\n", 8) +
-           chunk("IHDR", QByteArray(reinterpret_cast<const char*>(header), sizeof header)) +
-           chunks + chunk("IDAT", QByteArray::fromHex("789c636000000002 0001")) + chunk("IEND", {});
-}
-
-inline QByteArray viewChunk(const QByteArray& text)
-{
-    return chunk("tEXt", QByteArray(viewKey) + '\0' + text);
+    return png::picture(1, 1, chunks);
 }
 
 struct File {
@@ -76,12 +48,9 @@ inline bool write(const QDir& folder)
         png(viewChunk(QByteArray(8 << 20, '1'))),        png(viewChunk(QByteArray(2000, '1'))),
         png(viewChunk("\x1b]0;title\a\x1b[2J\n,2,3,4")),
     };
-    for (size_t i = 0; i < std::size(contents); ++i) {
-        QFile file(folder.filePath(QString::fromLatin1(files[i].name)));
-        if (!file.open(QIODevice::WriteOnly) || file.write(contents[i]) != contents[i].size() ||
-            !file.flush())
+    for (size_t i = 0; i < std::size(contents); ++i)
+        if (!writeFile(folder.filePath(QString::fromLatin1(files[i].name)), contents[i]))
             return false;
-    }
     return mkfifo(QFile::encodeName(folder.filePath(QStringLiteral("fifo"))).constData(), 0600) ==
            0;
 }
