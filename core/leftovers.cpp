@@ -29,7 +29,7 @@ static_assert(std::atomic<int>::is_always_lock_free);
 
 constexpr int slotCount = 64;
 constexpr int serials = INT_MAX / slotCount;
-Slot slots[slotCount];
+Slot entries[slotCount];
 
 Ticket claim(int kind, const char* path, pid_t pid)
 {
@@ -37,14 +37,14 @@ Ticket claim(int kind, const char* path, pid_t pid)
         return -1;
     for (int i = 0; i < slotCount; ++i) {
         int expected = free;
-        if (!slots[i].kind.compare_exchange_strong(expected, claimed))
+        if (!entries[i].kind.compare_exchange_strong(expected, claimed))
             continue;
         if (path)
-            std::strcpy(slots[i].path, path);
-        slots[i].pid = pid;
-        slots[i].serial = (slots[i].serial + 1) % serials;
-        slots[i].kind.store(kind, std::memory_order_release);
-        return slots[i].serial * slotCount + i;
+            std::strcpy(entries[i].path, path);
+        entries[i].pid = pid;
+        entries[i].serial = (entries[i].serial + 1) % serials;
+        entries[i].kind.store(kind, std::memory_order_release);
+        return entries[i].serial * slotCount + i;
     }
     return -1;
 }
@@ -77,7 +77,7 @@ void release(Ticket ticket)
 {
     if (ticket < 0)
         return;
-    Slot& slot = slots[ticket % slotCount];
+    Slot& slot = entries[ticket % slotCount];
     int kind = slot.kind.load(std::memory_order_acquire);
     if (kind != free && kind != claimed && slot.serial == ticket / slotCount)
         slot.kind.compare_exchange_strong(kind, free, std::memory_order_release);
@@ -87,20 +87,20 @@ void removeAll()
 {
     const int savedErrno = errno;
     // The children first, so that none writes a file that is then removed.
-    for (Slot& slot : slots)
+    for (Slot& slot : entries)
         if (take(slot, child)) {
             ::kill(slot.pid, SIGKILL);
             while (::waitpid(slot.pid, nullptr, 0) < 0 && errno == EINTR) {
             }
             slot.kind.store(free, std::memory_order_release);
         }
-    for (Slot& slot : slots)
+    for (Slot& slot : entries)
         if (take(slot, file)) {
             ::unlink(slot.path);
             slot.kind.store(free, std::memory_order_release);
         }
     // A folder goes only if nothing is left in it.
-    for (Slot& slot : slots)
+    for (Slot& slot : entries)
         if (take(slot, folder)) {
             ::rmdir(slot.path);
             slot.kind.store(free, std::memory_order_release);
