@@ -53,6 +53,26 @@ void kernelBenchmark(benchmark::State& state, const NamedView& view)
         state.SkipWithError("the kernel's counts are not the engine's");
 }
 
+// The same runs to the same cap, counted in 32 bits and with the points
+// after the escapes: what smooth colours would cost beside the counts alone.
+void escapesBenchmark(benchmark::State& state, const NamedView& view)
+{
+    const Scales scales = scalesOf(view.view, picture::columns, picture::rows);
+    const PixelLattice lattice{scales.x, scales.y, view.view.viewLeft, view.view.viewTop,
+                               picture::columns};
+    std::vector<int32_t> counts(picture::pixels);
+    std::vector<EscapePoint> points(picture::pixels);
+    for (auto _ : state) {
+        for (size_t begin = 0; begin < counts.size(); begin += 256)
+            laneCounts(lattice, begin, std::min(counts.size(), begin + 256), counts.data() + begin,
+                       1024, points.data() + begin);
+        benchmark::DoNotOptimize(counts.data());
+        benchmark::DoNotOptimize(points.data());
+    }
+    if (std::accumulate(counts.begin(), counts.end(), int64_t(0)) != countSums[view.name])
+        state.SkipWithError("the kernel's counts are not the engine's");
+}
+
 // With the program's c every orbit escapes sooner or later (even the slowest
 // pixels within a few thousand steps), so the chain runs with c = -0.54 + 0.4i
 // instead, whose orbit of 0 settles on an attracting fixed point: every step
@@ -82,6 +102,13 @@ void registerEngineBenchmarks()
     for (const NamedView* view : views)
         benchmark::RegisterBenchmark((std::string("kernel/") + view->name).c_str(), kernelBenchmark,
                                      *view)
+            ->Iterations(view == &denseView ? 2 : 8)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+    // Not in the default run: --benchmark_filter='^(kernel|escapes)/'.
+    for (const NamedView* view : views)
+        benchmark::RegisterBenchmark((std::string("escapes/") + view->name).c_str(),
+                                     escapesBenchmark, *view)
             ->Iterations(view == &denseView ? 2 : 8)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();

@@ -32,7 +32,6 @@ using M = hn::Mask<D>;
 constexpr double cReal = 0.54; // subtracted: c = -0.54 + 0.58i
 constexpr double cImag = 0.58;
 constexpr double escapeBound = 4.0;
-constexpr int64_t testCap = 1024;
 // The most lanes of a vector of doubles on any target (SVE's longest).
 constexpr size_t maxLanes = HWY_MAX_BYTES / sizeof(double);
 
@@ -45,7 +44,11 @@ struct Lane {
     int64_t pixel;
 };
 
-// The run's pixels in order, mapped as Engine maps them.
+// The run's pixels in order, mapped as Engine maps them. A column or row
+// index (below 2^31) times the step (below 2^31) is worked out in 64 bits,
+// where it cannot overflow; the column or row it gives fits 32 bits by the
+// lattice's rule, so that columns and rows of any size up to 2^31 - 1 map
+// exactly.
 class Feed {
 public:
     Feed(const PixelLattice& lattice, size_t begin, size_t end)
@@ -167,26 +170,55 @@ HWY_INLINE M Test(D d, V& x, V& y)
     return escaped;
 }
 
-// The lanes whose test in round was their last one: 1024 rounds after their
+// The lanes whose test in round was their last one: cap rounds after their
 // first.
-HWY_INLINE M AtCap(D d, const LaneStore& lanes, int64_t round)
+HWY_INLINE M AtCap(D d, const LaneStore& lanes, int64_t round, int64_t cap)
 {
     const DI di;
-    return hn::RebindMask(d, hn::Eq(hn::Load(di, lanes.start), hn::Set(di, round - (testCap - 1))));
+    return hn::RebindMask(d, hn::Eq(hn::Load(di, lanes.start), hn::Set(di, round - (cap - 1))));
 }
+
+// Where the loop's counts go, of what type, and its cap. Engine's counts,
+// 16 bits each, have Engine's cap built in, so that its loop is the one it
+// always was. (A count narrowed to its type before put, rather than in it,
+// keeps GCC from copying the round between registers in every round of the
+// loop, a few per cent of its time.)
+struct EngineCounts {
+    using Count = int16_t;
+    static constexpr int64_t cap = 1024;
+    Count* counts;
+
+    void put(int64_t pixel, Count count, const LaneStore&, size_t) const { counts[pixel] = count; }
+};
+
+// Counts to the caller's cap, and the lane's point after its last test if
+// the caller wants them: for a lane that escaped, the point after the
+// escape, which its vector took on in the same test.
+struct CappedCounts {
+    using Count = int32_t;
+    int64_t cap;
+    Count* counts;
+    EscapePoint* escapes;
+
+    void put(int64_t pixel, Count count, const LaneStore& lanes, size_t i) const
+    {
+        counts[pixel] = count;
+        if (escapes)
+            escapes[pixel] = {lanes.x[i], lanes.y[i]};
+    }
+};
 
 // A loop over kVectors vectors of lanes, all but the vectors themselves:
 // where its pixels come from and their counts go, its lanes spelled out,
 // its round, how many lanes work and the round of the first last test to
 // come.
-template <size_t kVectors, class Source> struct Loop {
-    Loop(Source& source, int16_t* counts, int64_t round)
-        : source(source), counts(counts), round(round)
+template <size_t kVectors, class Source, class Sink> struct Loop {
+    Loop(Source& source, const Sink& sink, int64_t round) : source(source), sink(sink), round(round)
     {
     }
 
     Source& source;
-    int16_t* counts;
+    const Sink sink;
     int64_t round;
     size_t active = 0;
     int64_t nextCap = idle.start;
@@ -194,25 +226,27 @@ template <size_t kVectors, class Source> struct Loop {
 };
 
 // The round of the next last test among the loop's lanes.
-template <size_t kVectors, class Source>
-HWY_INLINE int64_t NextCap(D d, const Loop<kVectors, Source>& loop)
+template <size_t kVectors, class Source, class Sink>
+HWY_INLINE int64_t NextCap(D d, const Loop<kVectors, Source, Sink>& loop)
 {
     int64_t first = idle.start;
     for (const LaneStore& lanes : loop.lanes)
         for (size_t i = 0; i < hn::Lanes(d); ++i)
             first = std::min(first, lanes.start[i]);
-    return first + (testCap - 1);
+    return first + (loop.sink.cap - 1);
 }
 
 // Writes out the counts of the lanes of vector v (x, y) whose pixel ended in
 // the loop's round and gives them the next lanes from its source, whose
 // first test or next one is in the next round. A lane that escaped at its
-// n-th test counts n; one that stayed inside for all 1024 tests counts 1025.
-// The loop's nextCap becomes the round of a new lane's last test if that
-// comes first.
-template <size_t kVectors, class Source>
-HWY_INLINE void Refill(D d, Loop<kVectors, Source>& loop, size_t v, V& x, V& y, M ended, M escaped)
+// n-th test counts n; one that stayed inside for all cap tests counts
+// cap + 1. The loop's nextCap becomes the round of a new lane's last test if
+// that comes first.
+template <size_t kVectors, class Source, class Sink>
+HWY_INLINE void Refill(D d, Loop<kVectors, Source, Sink>& loop, size_t v, V& x, V& y, M ended,
+                       M escaped)
 {
+    const int64_t cap = loop.sink.cap;
     LaneStore& lanes = loop.lanes[v];
     hn::Store(x, d, lanes.x);
     hn::Store(y, d, lanes.y);
@@ -221,14 +255,15 @@ HWY_INLINE void Refill(D d, Loop<kVectors, Source>& loop, size_t v, V& x, V& y, 
         const auto i = size_t(std::countr_zero(endedBits));
         if (lanes.pixel[i] >= 0) {
             const bool escapedHere = (escapedBits >> i) & 1;
-            loop.counts[lanes.pixel[i]] =
-                int16_t(escapedHere ? loop.round - lanes.start[i] + 1 : testCap + 1);
+            const auto count =
+                typename Sink::Count(escapedHere ? loop.round - lanes.start[i] + 1 : cap + 1);
+            loop.sink.put(lanes.pixel[i], count, lanes, i);
             --loop.active;
         }
         Lane lane;
         if (loop.source.next(lane, loop.round + 1)) {
             ++loop.active;
-            loop.nextCap = std::min(loop.nextCap, lane.start + (testCap - 1));
+            loop.nextCap = std::min(loop.nextCap, lane.start + (cap - 1));
         } else {
             lane = idle;
         }
@@ -253,8 +288,8 @@ HWY_INLINE void Refill(D d, Loop<kVectors, Source>& loop, size_t v, V& x, V& y, 
 // loop's round less the round of its first test, so that only the lanes'
 // escapes are looked at in each round, and the cap only in the rounds where
 // a lane reaches it.
-template <size_t kVectors, class Source, class More>
-HWY_INLINE void RunLoop(D d, Loop<kVectors, Source>& loop, More more)
+template <size_t kVectors, class Source, class Sink, class More>
+HWY_INLINE void RunLoop(D d, Loop<kVectors, Source, Sink>& loop, More more)
 {
     static_assert(kVectors >= 1 && kVectors <= 4);
     // Sizeless on some targets (SVE), vectors and masks cannot be held in
@@ -293,7 +328,7 @@ HWY_INLINE void RunLoop(D d, Loop<kVectors, Source>& loop, More more)
         each([&](size_t v, V& x, V& y, M& escaped) VECTOR_LAMBDA {
             M ended = escaped;
             if (cap)
-                ended = hn::Or(ended, AtCap(d, loop.lanes[v], loop.round));
+                ended = hn::Or(ended, AtCap(d, loop.lanes[v], loop.round, loop.sink.cap));
             if (!hn::AllFalse(d, ended))
                 Refill(d, loop, v, x, y, ended, escaped);
         });
@@ -309,11 +344,12 @@ HWY_INLINE void RunLoop(D d, Loop<kVectors, Source>& loop, More more)
 // The counts of the run's pixels on four vectors at once while the run
 // lasts. Once it is out, the lanes still working go on in two vectors, so
 // that a few long orbits at the end do not keep four vectors turning.
-void CountRun(const PixelLattice& lattice, size_t begin, size_t end, int16_t* counts)
+template <class Sink>
+HWY_INLINE void CountInto(const PixelLattice& lattice, size_t begin, size_t end, const Sink& sink)
 {
     const D d;
     Feed feed(lattice, begin, end);
-    Loop<4, Feed> run(feed, counts, 0);
+    Loop<4, Feed, Sink> run(feed, sink, 0);
     RunLoop(d, run, [&] { return !feed.empty(); });
 
     InFlight flight(run.round);
@@ -321,8 +357,19 @@ void CountRun(const PixelLattice& lattice, size_t begin, size_t end, int16_t* co
         for (size_t i = 0; i < hn::Lanes(d); ++i)
             if (vector.pixel[i] >= 0)
                 flight.add(vector.lane(i));
-    Loop<2, InFlight> drain(flight, counts, run.round);
+    Loop<2, InFlight, Sink> drain(flight, sink, run.round);
     RunLoop(d, drain, [&] { return drain.active > 0; });
+}
+
+void CountRun(const PixelLattice& lattice, size_t begin, size_t end, int16_t* counts)
+{
+    CountInto(lattice, begin, end, EngineCounts{counts});
+}
+
+void CountRunCapped(const PixelLattice& lattice, size_t begin, size_t end, int32_t* counts,
+                    int32_t cap, EscapePoint* escapes)
+{
+    CountInto(lattice, begin, end, CappedCounts{cap, counts, escapes});
 }
 
 int64_t Target()
@@ -339,11 +386,18 @@ HWY_AFTER_NAMESPACE();
 namespace lanekernel {
 
 HWY_EXPORT(CountRun);
+HWY_EXPORT(CountRunCapped);
 HWY_EXPORT(Target);
 
 void countRun(const PixelLattice& lattice, size_t begin, size_t end, int16_t* counts)
 {
     HWY_DYNAMIC_DISPATCH(CountRun)(lattice, begin, end, counts);
+}
+
+void countRun(const PixelLattice& lattice, size_t begin, size_t end, int32_t* counts, int32_t cap,
+              EscapePoint* escapes)
+{
+    HWY_DYNAMIC_DISPATCH(CountRunCapped)(lattice, begin, end, counts, cap, escapes);
 }
 
 int64_t target()
@@ -357,6 +411,13 @@ void laneCounts(const PixelLattice& lattice, size_t begin, size_t end, int16_t* 
 {
     if (begin < end)
         lanekernel::countRun(lattice, begin, end, counts);
+}
+
+void laneCounts(const PixelLattice& lattice, size_t begin, size_t end, int32_t* counts, int32_t cap,
+                EscapePoint* escapes)
+{
+    if (begin < end)
+        lanekernel::countRun(lattice, begin, end, counts, std::clamp(cap, 1, maxLaneCap), escapes);
 }
 
 const char* laneTarget()

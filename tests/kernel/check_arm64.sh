@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The engine and the lane kernel built for arm64 (the preset arm64, in
-# build-arm64/) and run under qemu-aarch64 on the kernel's cases: Engine's
-# digests there, and the kernel's on every instruction set qemu's processor
-# runs (NEON, SVE, SVE2), must all be this machine's Engine's.
+# build-arm64/) and run under qemu-aarch64 on the kernel's cases, and on its
+# counts to other caps with the points after the escapes: Engine's digests
+# there, and the kernel's on every instruction set qemu's processor runs
+# (NEON, SVE, SVE2), must all be this machine's Engine's.
 # Usage: check_arm64.sh SOURCE_DIR NATIVE_KERNEL_DIGESTS
 # Skips itself (77) where the cross compiler, qemu or Highway for arm64 is
 # missing; ./quenthar.sh test installs them.

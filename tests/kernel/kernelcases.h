@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine.h"
+#include "escapeloop.h"
 #include "lanecounts.h"
 
 #include <algorithm>
@@ -62,16 +63,86 @@ inline int32_t engineCount(const PixelLattice& l, size_t i)
     return Engine(col, row, l.scaleX, l.scaleY, l.left, l.top);
 }
 
-// The kernel's counts of all the case's pixels, in runs of 0 to 300 pixels
+// Calls run(begin, end) on runs of 0 to 300 of the pixels 0 to pixels - 1
 // that start anywhere in a row and cross rows, as a render's threads cut
 // them: shorter and longer than the lanes of any vector.
+template <class Run> void inRuns(size_t pixels, Run run)
+{
+    std::minstd_rand random(1);
+    for (size_t begin = 0, end = 0; begin < pixels; begin = end) {
+        end = std::min(pixels, begin + random() % 301);
+        run(begin, end);
+    }
+}
+
+// The kernel's counts of all the case's pixels, in runs.
 inline std::vector<int16_t> countsInRuns(const KernelCase& c)
 {
     std::vector<int16_t> counts(c.pixels, 0);
-    std::minstd_rand random(1);
-    for (size_t begin = 0, end = 0; begin < counts.size(); begin = end) {
-        end = std::min(counts.size(), begin + random() % 301);
+    inRuns(c.pixels, [&](size_t begin, size_t end) {
         laneCounts(c.lattice, begin, end, counts.data() + begin);
-    }
+    });
+    return counts;
+}
+
+// Pixels begin to begin + pixels - 1 of a lattice, counted to each of caps.
+struct CapCase {
+    const char* name;
+    PixelLattice lattice;
+    size_t begin;
+    size_t pixels;
+    std::vector<int32_t> caps;
+};
+
+inline std::vector<CapCase> capCases()
+{
+    // The halves from -2 to 2: (+-2, 0) and (0, +-2) lie on the bound, the
+    // corners beyond it.
+    const PixelLattice halves{2, 2, -2, -2, 9};
+    // All of these escape, two of them after more than 5000 tests.
+    const PixelLattice dense{160 / 0.04, 120 / 0.03, 0.2, -0.52, 160};
+    const PixelLattice whole{160 / 3.0, 120 / 3.0, -1.5, -1.5, 160};
+    // No drawable pixel stays inside for good; NaN does.
+    const PixelLattice nan{1, 1, std::numeric_limits<double>::quiet_NaN(), 0, 5};
+    // The dense view on a poster of a million pixels a side with 8 x 8
+    // samples each, and every 16th of them: the ends of their last two rows.
+    const int32_t side = 8000000;
+    const PixelLattice poster{side / 0.04, side / 0.03, 0.2, -0.52, side};
+    const PixelLattice sample{poster.scaleX, poster.scaleY, 0.2, -0.52, side / 16, 8, 8, 16};
+    return {
+        {"on the bound", halves, 0, 81, {1, 2, 7, 1024, maxLaneCap}},
+        {"dense", dense, 0, 160 * 120, {1, 2, 7, 100, 1024, 5000, 100000}},
+        {"default", whole, 0, 160 * 120, {7, 100, 1024, 5000}},
+        {"NaN", nan, 0, 15, {1, 1024, maxLaneCap}},
+        {"poster's corner", poster, size_t(side) * (side - 1) - 1000, 2000, {1024, 5000}},
+        {"poster's sample's corner",
+         sample,
+         size_t(side / 16) * (side / 16 - 1) - 150,
+         300,
+         {1024, 5000}},
+    };
+}
+
+// The counts of a cap case's pixels to the cap, and their points after their
+// escapes unless points is null: by the kernel in runs, or by the plain loop.
+inline std::vector<int32_t> cappedInRuns(const CapCase& c, int32_t cap,
+                                         std::vector<EscapePoint>* points)
+{
+    std::vector<int32_t> counts(c.pixels, 0);
+    if (points)
+        points->assign(c.pixels, {});
+    inRuns(c.pixels, [&](size_t begin, size_t end) {
+        laneCounts(c.lattice, c.begin + begin, c.begin + end, counts.data() + begin, cap,
+                   points ? points->data() + begin : nullptr);
+    });
+    return counts;
+}
+inline std::vector<int32_t> cappedByLoop(const CapCase& c, int32_t cap,
+                                         std::vector<EscapePoint>& points)
+{
+    std::vector<int32_t> counts(c.pixels);
+    points.resize(c.pixels);
+    for (size_t i = 0; i < c.pixels; ++i)
+        counts[i] = escapeLoop(c.lattice, c.begin + i, cap, points[i]);
     return counts;
 }
