@@ -105,6 +105,9 @@ OptionCheck readFrameSize(const QCommandLineParser& parser, const Options& optio
     job.width = size.width();
     job.height = size.height();
     job.sizeGiven = parser.isSet(options.size);
+    job.samplesGiven = parser.isSet(options.samples);
+    if (const OptionCheck error = readSamples(parser, options, job.samples))
+        return error;
     job.stretch = parser.isSet(options.stretch);
     job.quiet = parser.isSet(options.quiet);
     if (const auto refusal =

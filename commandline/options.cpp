@@ -43,9 +43,10 @@ QCommandLineOption hiddenOption(const QString& name, bool takesValue)
 
 QList<QCommandLineOption> Options::all() const
 {
-    return QList<QCommandLineOption>{help,    version, threads, view,       render,     size,
-                                     stretch, quiet,   display, movie,      from,       to,
-                                     fps,     seconds, frames,  frameRange, framesFrom, check} +
+    return QList<QCommandLineOption>{help,   version,    threads,    view,  render,
+                                     size,   stretch,    samples,    quiet, display,
+                                     movie,  from,       to,         fps,   seconds,
+                                     frames, frameRange, framesFrom, check} +
            qtOptions();
 }
 
@@ -194,6 +195,20 @@ OptionCheck fitView(const QCommandLineParser& parser, const Options& options, QS
                                .arg(size.height())
                                .arg(QString::fromStdString(parse.reason()))};
     view = fitted;
+    return std::nullopt;
+}
+
+OptionCheck readSamples(const QCommandLineParser& parser, const Options& options, int& samples)
+{
+    if (!parser.isSet(options.samples))
+        return std::nullopt;
+    const std::optional<int> value =
+        wholeNumber(parser.value(options.samples), 1, RenderJob::mostSamples);
+    if (!value)
+        return usageError(QStringLiteral("--samples takes a whole number from 1 to %1, not '%2'")
+                              .arg(RenderJob::mostSamples)
+                              .arg(shownText(parser.value(options.samples))));
+    samples = *value;
     return std::nullopt;
 }
 

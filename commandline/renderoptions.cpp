@@ -22,6 +22,8 @@ OptionCheck readRender(const QCommandLineParser& parser, const Options& options,
         return error;
     job.width = size.width();
     job.height = size.height();
+    if (const OptionCheck error = readSamples(parser, options, job.samples))
+        return error;
     render.quiet = parser.isSet(options.quiet);
     if (const OptionCheck error = refuseOptions(parser, options.movieOwn(), "--movie"))
         return error;

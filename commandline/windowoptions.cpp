@@ -8,7 +8,8 @@ OptionCheck readWindow(const QCommandLineParser& parser, const Options& options,
                        std::optional<View>& view)
 {
     if (const OptionCheck error = refuseOptions(
-            parser, {&options.size, &options.stretch, &options.quiet}, "--render or --movie"))
+            parser, {&options.size, &options.stretch, &options.samples, &options.quiet},
+            "--render or --movie"))
         return error;
     if (const OptionCheck error = refuseOptions(parser, options.movieOwn(), "--movie"))
         return error;

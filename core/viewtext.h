@@ -6,6 +6,7 @@
 #include "viewmath.h"
 #include "viewstate.h"
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,12 @@ std::vector<PictureText> pictureTexts(const View& view, bool finished = true);
 inline constexpr const char* viewKey = "View";
 // A movie's frame records its movie's rate, frames a second, beside its view.
 inline constexpr const char* frameRateKey = "FrameRate";
+// A picture of several samples a pixel records N, for N x N of them.
+inline constexpr const char* samplesKey = "Samples";
+// The entries beside the view that record what made a picture, which a
+// picture's reader keeps: each at most longestRecorded bytes.
+inline constexpr const char* recordedKeys[] = {frameRateKey, samplesKey};
+inline constexpr std::size_t longestRecorded = 8192;
 inline constexpr const char* unfinishedKey = "Unfinished";
 inline constexpr const char* unfinishedText =
     "the drawing was stopped before every pixel was drawn";

@@ -32,7 +32,8 @@ namespace {
 
 RenderJob frameJob(const MovieJob& job, int frame)
 {
-    return {movieFrame(job.from, job.to, frame, job.frames), job.width, job.height, job.fps};
+    return {movieFrame(job.from, job.to, frame, job.frames), job.width, job.height, job.fps,
+            job.samples};
 }
 
 // Where the frames go: OUT, or for a video a work folder beside it, which
@@ -106,6 +107,13 @@ std::optional<QString> refusal(const FrameCheck& check, const QString& fileName,
             .arg(quoted(fileName))
             .arg(frame)
             .arg(shownText(check.frameRate), QString::fromStdString(formatNumber(job.fps)));
+    case FrameCheck::State::otherSamples:
+        return QStringLiteral("%1 is this movie's frame %2 with %3 samples a pixel, not %4: give "
+                              "--samples %5, or another folder")
+            .arg(quoted(fileName))
+            .arg(frame)
+            .arg(samplesText(check.samples), samplesText(job.samples))
+            .arg(check.samples);
     default:
         return std::nullopt;
     }
@@ -159,7 +167,9 @@ FrameClock frameClock(const MovieJob& job, const QList<int>& frames, PassThreads
                       bool shown)
 {
     constexpr qsizetype sampledFrames = 64;
-    const double pixels = double(job.width) * double(job.height);
+    // A frame's pixels are its samples, for their cost beside their
+    // iterations.
+    const double pixels = double(job.width) * double(job.height) * job.samples * job.samples;
     std::vector<double> iterations(size_t(frames.size()));
     if (!shown || frames.isEmpty())
         return FrameClock(iterations, pixels);
@@ -340,8 +350,7 @@ int checkMovie(MovieJob job)
     if (job.video && out != FileKind::missing && out != FileKind::regular)
         return refuseWith(QStringLiteral("cannot write the video %1: it is not a regular file")
                               .arg(quoted(job.out)));
-    if (const int status =
-            job.framesFrom.isEmpty() ? checkFramesThere(job) : checkJoinFrames(job, job.fps))
+    if (const int status = job.framesFrom.isEmpty() ? checkFramesThere(job) : checkJoinFrames(job))
         return status;
     const QByteArray lines = job.optionLines().toUtf8();
     if (std::fputs(lines.constData(), stdout) < 0 || std::fflush(stdout) != 0)

@@ -3,6 +3,7 @@
 #include "atomicfile.h"
 #include "framereader.h"
 #include "localfiles.h"
+#include "optionvalues.h"
 #include "outsidetext.h"
 #include "printing.h"
 #include "viewtext.h"
@@ -34,6 +35,20 @@ QString frameFileNameOfDigits(int frame, int digits)
 QString frameFileName(int frame, int frames)
 {
     return frameFileNameOfDigits(frame, frameDigits(frames));
+}
+
+int recordedSamples(const std::string& text)
+{
+    if (text.empty())
+        return 1;
+    const std::optional<int> samples =
+        wholeNumber(QString::fromStdString(text), 1, RenderJob::mostSamples);
+    return samples.value_or(0);
+}
+
+QString samplesText(int samples)
+{
+    return samples > 0 ? QStringLiteral("%1x%1").arg(samples) : QStringLiteral("unreadable");
 }
 
 QString notAFrame(const QString& fileName)
@@ -88,6 +103,11 @@ FrameCheck checkFrame(const QString& fileName, const RenderJob& job, const std::
     if (!frame.frameRate().empty() && frame.frameRate() != formatNumber(job.frameRate)) {
         check.state = FrameCheck::State::otherRate;
         check.frameRate = QString::fromStdString(frame.frameRate());
+        return check;
+    }
+    check.samples = recordedSamples(frame.samples());
+    if (check.samples != job.samples) {
+        check.state = FrameCheck::State::otherSamples;
         return check;
     }
     check.state = FrameCheck::State::stale;

@@ -26,6 +26,12 @@ struct FrameNumber {
 std::optional<FrameNumber> frameNumber(const QString& fileName);
 int frameDigits(int frames);
 
+// The samples a pixel of a picture whose Samples text is text: 1 if there is
+// none, 0 if it is not a number of samples.
+int recordedSamples(const std::string& text);
+// Samples a pixel as messages write them: "3x3", or "unreadable" for 0.
+QString samplesText(int samples);
+
 // The lines that refuse a frame's file: not a regular file, or one that
 // cannot be read (and why).
 QString notAFrame(const QString& fileName);
@@ -45,9 +51,10 @@ struct FrameCheck {
         // movie's, or not a movie's, and left alone.
         otherSize,
         otherView,
-        // This movie's frame at another rate: the folder would hold frames of
-        // two rates.
+        // This movie's frame at another rate, or of other samples a pixel:
+        // the folder would hold frames of two movies.
         otherRate,
+        otherSamples,
         // A frame of this movie, or something that is not a picture, that
         // does not read whole: it is rendered again.
         stale,
@@ -60,6 +67,8 @@ struct FrameCheck {
     // otherRate).
     QString view;
     QString frameRate;
+    // Its samples a pixel, N for N x N (otherSamples).
+    int samples = 1;
     QString reason;
 };
 // Checks the frame fileName of job (a frame of a movie, its rate set),

@@ -19,6 +19,8 @@ QString MovieJob::optionLines() const
         line("size", std::to_string(width) + 'x' + std::to_string(height));
     if (stretch)
         lines += QStringLiteral("--stretch\n");
+    if (samples > 1)
+        line("samples", std::to_string(samples));
     line("fps", formatNumber(fps));
     if (framesFrom.isEmpty() || framesGiven)
         line("frames", std::to_string(frames));

@@ -35,6 +35,10 @@ struct MovieJob {
     bool sizeGiven = false;
     // --stretch: the views as given, not widened to the frames' shape.
     bool stretch = false;
+    // N x N samples a pixel; with a join, whether --samples named what the
+    // frames must have.
+    int samples = 1;
+    bool samplesGiven = false;
     bool quiet = false;
     // Only check the options and OUT, and print the movie's options in full.
     bool check = false;

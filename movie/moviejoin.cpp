@@ -125,6 +125,15 @@ int checkReadable(const QString& fileName, const FrameReader& reader)
     return 0;
 }
 
+// What the frames checked so far have, which every next one must have: the
+// size, the rate recorded (empty until one is) and the samples a pixel (0
+// until known).
+struct FramesSeen {
+    QSize size;
+    std::string rate;
+    int samples = 0;
+};
+
 // Frames record their movie's rate: one movie's frames have one. rate is the
 // first one recorded.
 int checkRate(const QString& fileName, const FrameReader& reader, std::string& rate)
@@ -140,6 +149,23 @@ int checkRate(const QString& fileName, const FrameReader& reader, std::string& r
                                          "%3: the folder holds frames of two movies")
                               .arg(quoted(fileName), viewText(reader.frameRate()), viewText(rate)));
     return 0;
+}
+
+// One movie's frames have one number of samples a pixel: the one given, or
+// else the first frame's.
+int checkSamples(const QString& fileName, const FrameReader& reader, const MovieJob& job,
+                 int& samples)
+{
+    const int own = recordedSamples(reader.samples());
+    if (samples == 0)
+        samples = job.samplesGiven ? job.samples : own;
+    if (own == samples)
+        return 0;
+    return refuseWith(QStringLiteral("%1 has %2 samples a pixel, not %3: %4")
+                          .arg(quoted(fileName), samplesText(own), samplesText(samples),
+                               job.samplesGiven ? QStringLiteral("the frames are another movie's")
+                                                : QStringLiteral("the folder holds frames of two "
+                                                                 "movies")));
 }
 
 // Refuses a size the video cannot have.
@@ -159,11 +185,12 @@ int checkVideoSize(const MovieJob& job, QSize size)
 // views ends holds; the ends themselves are read first and make those views
 // unless the movie was given.
 int checkJoinedFrame(const MovieJob& job, const JoinedFrames& joined, int at,
-                     const QString& fileName, QSize& size, std::string& rate, View ends[2])
+                     const QString& fileName, FramesSeen& seen, View ends[2])
 {
     const FrameReader reader(fileName);
     if (const int status = checkReadable(fileName, reader))
         return status;
+    QSize& size = seen.size;
     if (size.isEmpty())
         size = job.sizeGiven ? QSize(job.width, job.height) : reader.size();
     if (reader.size() != size)
@@ -174,7 +201,9 @@ int checkJoinedFrame(const MovieJob& job, const JoinedFrames& joined, int at,
                               .arg(reader.size().height())
                               .arg(size.width())
                               .arg(size.height()));
-    if (const int status = checkRate(fileName, reader, rate))
+    if (const int status = checkRate(fileName, reader, seen.rate))
+        return status;
+    if (const int status = checkSamples(fileName, reader, job, seen.samples))
         return status;
     const bool end = at == 0 || at == joined.frames - 1;
     const QString own = reader.view().empty() ? QStringLiteral("none") : viewText(reader.view());
@@ -200,7 +229,7 @@ int checkJoinedFrame(const MovieJob& job, const JoinedFrames& joined, int at,
 // and of one movie: each of the view on the path from the first frame's view
 // to the last's, or on the movie's path if it was given. Sets size, empty if
 // no frame was there, and rate.
-int checkJoin(const MovieJob& job, const JoinedFrames& joined, QSize& size, std::string& rate,
+int checkJoin(const MovieJob& job, const JoinedFrames& joined, FramesSeen& seen,
               MovieProgress& progress, bool partial = false)
 {
     if (const int status = partial ? 0 : checkNames(job, joined))
@@ -219,10 +248,10 @@ int checkJoin(const MovieJob& job, const JoinedFrames& joined, QSize& size, std:
         const QString fileName = inFolder(job.framesFrom, frameFileName(at, joined.frames));
         if (partial && fileKind(fileName, Links::keep) == FileKind::missing)
             continue;
-        if (const int status = checkJoinedFrame(job, joined, at, fileName, size, rate, ends))
+        if (const int status = checkJoinedFrame(job, joined, at, fileName, seen, ends))
             return status;
     }
-    return size.isEmpty() ? 0 : checkVideoSize(job, size);
+    return seen.size.isEmpty() ? 0 : checkVideoSize(job, seen.size);
 }
 
 // The rate of the video: the one given, else the one the frames record.
@@ -241,11 +270,11 @@ int joinFrames(const MovieJob& job)
     if (joined.error)
         return refuseWith(*joined.error);
     MovieProgress progress(job.quiet ? -1 : STDERR_FILENO, joined.frames, true);
-    QSize size;
-    std::string recorded;
-    if (const int status = checkJoin(job, joined, size, recorded, progress))
+    FramesSeen seen;
+    if (const int status = checkJoin(job, joined, seen, progress))
         return status;
-    const double fps = videoRate(job, recorded);
+    const QSize size = seen.size;
+    const double fps = videoRate(job, seen.rate);
 
     VideoEncoder encoder(job.out, size.width(), size.height(), fps, &stopFlag());
     if (const int status = startVideo(encoder, job.out))
@@ -279,22 +308,22 @@ int joinFrames(const MovieJob& job)
     return finishVideo(encoder, job.out, progress);
 }
 
-int checkJoinFrames(const MovieJob& job, double& fps)
+int checkJoinFrames(MovieJob& job)
 {
     // With the movie given, its frames may be made yet: those there must be
     // its frames.
     const bool partial = job.viewsGiven;
-    fps = job.fps;
     if (partial && fileKind(job.framesFrom) == FileKind::missing)
         return 0;
     const JoinedFrames joined = framesToJoin(job);
     if (joined.error)
         return refuseWith(*joined.error);
     MovieProgress progress(-1, joined.frames, true);
-    QSize size;
-    std::string recorded;
-    if (const int status = checkJoin(job, joined, size, recorded, progress, partial))
+    FramesSeen seen;
+    if (const int status = checkJoin(job, joined, seen, progress, partial))
         return status;
-    fps = videoRate(job, recorded);
+    job.fps = videoRate(job, seen.rate);
+    if (seen.samples > 0)
+        job.samples = seen.samples;
     return 0;
 }

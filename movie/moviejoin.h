@@ -11,5 +11,6 @@ int joinFrames(const MovieJob& job);
 
 // Checks the frames of the join job names as the join would, without joining
 // them; with the movie's views given, the frames not made yet are no fault.
-// The status, after one line unless 0, and the rate the video would have.
-int checkJoinFrames(const MovieJob& job, double& fps);
+// The status, after one line unless 0; the rate the video would have and the
+// frames' samples a pixel go into job.
+int checkJoinFrames(MovieJob& job);

@@ -34,7 +34,13 @@ FrameReader::FrameReader(const QString& fileName)
     m_size = QSize(read.width, read.height);
     if (read.fault == picture::Fault::none)
         m_view = read.view;
-    m_frameRate = read.frameRate;
+    m_recorded = read.recorded;
+}
+
+std::string FrameReader::recorded(const char* key) const
+{
+    const auto found = m_recorded.find(key);
+    return found == m_recorded.end() ? std::string() : found->second;
 }
 
 FrameReader::~FrameReader()

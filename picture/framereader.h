@@ -4,6 +4,7 @@
 #pragma once
 
 #include "picturereader.h"
+#include "viewtext.h"
 
 #include <QSize>
 #include <QString>
@@ -31,9 +32,13 @@ public:
 
     Kind kind() const { return m_kind; }
     QSize size() const { return m_size; }
-    // The View and Frame rate texts, exactly; empty if there is none.
+    // The View text, exactly; empty if there is none.
     const std::string& view() const { return m_view; }
-    const std::string& frameRate() const { return m_frameRate; }
+    // The text of the recorded entry key (viewtext.h), exactly; empty if
+    // there is none.
+    std::string recorded(const char* key) const;
+    std::string frameRate() const { return recorded(frameRateKey); }
+    std::string samples() const { return recorded(samplesKey); }
     // Reads the next rows into rgb, size().width() * 3 bytes each.
     bool readRows(uint8_t* rgb, int rows);
     // Reads what follows the last row.
@@ -47,6 +52,6 @@ private:
     Kind m_kind = Kind::missing;
     QSize m_size;
     std::string m_view;
-    std::string m_frameRate;
+    std::map<std::string, std::string> m_recorded;
     QString m_reason;
 };

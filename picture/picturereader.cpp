@@ -262,10 +262,11 @@ Read Reader::beginPng()
     if (png.readInfo()) {
         png_textp texts = nullptr;
         const int count = png_get_text(png.png, png.info, &texts, nullptr);
-        std::string frameRate;
+        std::map<std::string, std::string> recorded;
         for (int i = 0; i < count; ++i) {
-            if (std::strcmp(texts[i].key, frameRateKey) == 0 && texts[i].text_length < 32)
-                frameRate.assign(texts[i].text, texts[i].text_length);
+            for (const char* key : recordedKeys)
+                if (std::strcmp(texts[i].key, key) == 0 && texts[i].text_length <= longestRecorded)
+                    recorded[key].assign(texts[i].text, texts[i].text_length);
             if (std::strcmp(texts[i].key, viewKey) != 0 || read.fault != Fault::noView)
                 continue;
             const bool international = texts[i].compression >= PNG_ITXT_COMPRESSION_NONE;
@@ -273,7 +274,7 @@ Read Reader::beginPng()
                 {texts[i].text, international ? texts[i].itxt_length : texts[i].text_length},
                 international ? Encoding::utf8 : Encoding::latin1);
         }
-        read.frameRate = frameRate;
+        read.recorded = std::move(recorded);
         read.width = int(png_get_image_width(png.png, png.info));
         read.height = int(png_get_image_height(png.png, png.info));
         // The rows' bytes: at most twice the raw rows, a filter byte each.

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -53,8 +54,9 @@ struct Read {
     Fault fault = Fault::noView;
     // The View text, when fault is none (or badView).
     std::string view;
-    // A movie's frame's Frame rate text, if any.
-    std::string frameRate;
+    // The entries of recordedKeys (viewtext.h) that the picture holds, by
+    // key, exactly.
+    std::map<std::string, std::string> recorded;
     Encoding encoding = Encoding::latin1;
     std::string detail;
     int error = 0;

@@ -6,6 +6,7 @@
 #include "pngstream.h"
 #include "printing.h"
 #include "stopsignals.h"
+#include "supersample.h"
 #include "viewmath.h"
 #include "viewtext.h"
 
@@ -40,6 +41,8 @@ bool beginPng(PngStream& png, const RenderJob& job)
     std::vector<PictureText> texts = pictureTexts(job.view);
     if (job.frameRate > 0)
         texts.push_back({frameRateKey, formatNumber(job.frameRate)});
+    if (job.samples > 1)
+        texts.push_back({samplesKey, std::to_string(job.samples)});
     return png.begin(job.width, job.height, rampPalette(), texts);
 }
 
@@ -80,15 +83,32 @@ private:
 } // namespace
 
 // The levels of a band's pixels, from their counts, on the pass's threads.
-void Render::workOut(const PixelLattice& lattice, size_t pixels, uint8_t* levels,
-                     std::vector<int16_t>& counts, const std::atomic<bool>* stop)
+// The levels of a band's rows, from their counts, on the pass's threads;
+// with several samples a pixel, from the samples' counts, a row of pixels at
+// a time.
+void Render::workOut(const RenderJob& job, PixelLattice lattice, int firstRow, int rows,
+                     uint8_t* levels, std::vector<int16_t>& counts, const std::atomic<bool>* stop)
 {
-    m_threads.forEachBlock(pixels, [&](size_t begin, size_t end) {
+    const size_t width = size_t(job.width);
+    if (job.samples == 1)
+        lattice.firstRow = firstRow;
+    m_threads.forEachBlock(size_t(rows) * width, [&](size_t begin, size_t end) {
         if (stop && stop->load(std::memory_order_relaxed))
             return;
-        laneCounts(lattice, begin, end, counts.data() + begin);
-        for (size_t i = begin; i < end; ++i)
-            levels[i] = levelOf(counts[i]);
+        if (job.samples == 1) {
+            laneCounts(lattice, begin, end, counts.data() + begin);
+            for (size_t i = begin; i < end; ++i)
+                levels[i] = levelOf(counts[i]);
+            return;
+        }
+        thread_local std::vector<int16_t> samples;
+        for (size_t i = begin; i < end;) {
+            const size_t column = i % width;
+            const size_t count = std::min(end - i, width - column);
+            supersampledLevels(lattice, job.samples, firstRow + int(i / width), int(column),
+                               int(count), levels + i, samples);
+            i += count;
+        }
     });
 }
 
@@ -99,7 +119,9 @@ Render::Outcome Render::run(const RenderJob& job, Outputs outputs,
     m_error.clear();
     const int width = job.width;
     const int height = job.height;
-    const int bandRows = int(std::clamp(bandPixels / size_t(width), size_t(1), size_t(height)));
+    // A band of the same work whatever the samples.
+    const size_t bandWork = bandPixels / size_t(job.samples * job.samples);
+    const int bandRows = int(std::clamp(bandWork / size_t(width), size_t(1), size_t(height)));
     const int bands = (height + bandRows - 1) / bandRows;
     const auto rowsOf = [&](int band) { return std::min(bandRows, height - band * bandRows); };
     std::vector<uint8_t> buffers[bandBuffers];
@@ -126,13 +148,15 @@ Render::Outcome Render::run(const RenderJob& job, Outputs outputs,
         return true;
     });
 
-    const Scales scales = scalesOf(job.view, width, height);
-    PixelLattice lattice{scales.x, scales.y, job.view.viewLeft, job.view.viewTop, width};
+    // The lattice of the samples: with N of them a side, the pixels of the
+    // picture N times as wide and as high.
+    const Scales scales = scalesOf(job.view, width * job.samples, height * job.samples);
+    const PixelLattice lattice{scales.x, scales.y, job.view.viewLeft, job.view.viewTop,
+                               width * job.samples};
     Outcome outcome = Outcome::done;
     for (int band = 0; band < bands && outcome == Outcome::done; ++band) {
         uint8_t* pixels = buffers[band % bandBuffers].data();
-        lattice.firstRow = band * bandRows;
-        workOut(lattice, size_t(rowsOf(band)) * size_t(width), pixels, counts, stop);
+        workOut(job, lattice, band * bandRows, rowsOf(band), pixels, counts, stop);
         if (stop && stop->load(std::memory_order_relaxed))
             outcome = Outcome::stopped;
         else if (!writer.write(pixels, rowsOf(band)))

@@ -29,11 +29,16 @@ public:
 };
 
 struct RenderJob {
+    static constexpr int mostSamples = 8;
+
     View view;
     int width = picture::columns;
     int height = picture::rows;
     // A movie's frame: its movie's rate, recorded in the picture.
     double frameRate = 0;
+    // N for N x N samples a pixel (supersample.h), recorded in the picture
+    // where above 1.
+    int samples = 1;
 };
 
 class Render {
@@ -72,8 +77,8 @@ public:
     const QString& errorString() const { return m_error; }
 
 private:
-    void workOut(const PixelLattice& lattice, size_t pixels, uint8_t* levels,
-                 std::vector<int16_t>& counts, const std::atomic<bool>* stop);
+    void workOut(const RenderJob& job, PixelLattice lattice, int firstRow, int rows,
+                 uint8_t* levels, std::vector<int16_t>& counts, const std::atomic<bool>* stop);
 
     PassThreads& m_threads;
     QString m_error;

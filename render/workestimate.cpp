@@ -28,13 +28,15 @@ std::vector<int> samplePositions(int size)
 }
 
 // The counts of a lattice of the job's pixels, row by row, on threads: size
-// of them, every step-th from first on each axis.
+// of them, every step-th from first on each axis; of a pixel's first sample
+// where it has several.
 std::vector<int16_t> latticeCounts(const RenderJob& job, QPoint first, int step, QSize size,
                                    PassThreads& threads)
 {
-    const Scales scales = scalesOf(job.view, job.width, job.height);
-    const PixelLattice lattice{scales.x,     scales.y,  job.view.viewLeft, job.view.viewTop,
-                               size.width(), first.x(), first.y(),         step};
+    const int n = job.samples;
+    const Scales scales = scalesOf(job.view, job.width * n, job.height * n);
+    const PixelLattice lattice{scales.x,     scales.y,      job.view.viewLeft, job.view.viewTop,
+                               size.width(), first.x() * n, first.y() * n,     step * n};
     std::vector<int16_t> counts(size_t(size.width()) * size_t(size.height()));
     threads.forEachBlock(counts.size(), [&](size_t begin, size_t end) {
         laneCounts(lattice, begin, end, counts.data() + begin);
@@ -51,9 +53,11 @@ WorkEstimate WorkEstimate::sample(const RenderJob& job, PassThreads& threads)
     const std::vector<int16_t> counts =
         latticeCounts(job, {columns.front(), rows.front()}, sampleStride,
                       {int(columns.size()), int(rows.size())}, threads);
+    // A pixel's work is its samples'.
+    const double samples = double(job.samples) * job.samples;
     std::vector<double> rowWork(rows.size());
     for (size_t i = 0; i < counts.size(); ++i)
-        rowWork[i / columns.size()] += counts[i] + pixelCost;
+        rowWork[i / columns.size()] += samples * (counts[i] + pixelCost);
 
     // Each sampled row stands for the rows nearest to it.
     WorkEstimate estimate;
@@ -79,9 +83,10 @@ double WorkEstimate::pictureIterations(const RenderJob& job, PassThreads& thread
     double iterations = 0;
     for (const int16_t count : counts)
         iterations += count;
+    const double samples = double(job.samples) * job.samples;
     if (sampled)
-        *sampled = double(counts.size()) / pixels;
-    return iterations * pixels / double(counts.size());
+        *sampled = double(counts.size()) / (pixels * samples);
+    return iterations * pixels * samples / double(counts.size());
 }
 
 double WorkEstimate::share(int rows) const

@@ -23,9 +23,10 @@ public:
     // every 16th row) with the lane kernel, on threads.
     static WorkEstimate sample(const RenderJob& job, PassThreads& threads);
 
-    // The iterations of the whole picture of job, from about a thousand of
-    // its pixels: what a movie's frames weigh beside each other. The share of
-    // the pixels that were worked out goes into sampled if given.
+    // The iterations of the whole picture of job, all its samples', from
+    // about a thousand of its pixels: what a movie's frames weigh beside each
+    // other. The share of the samples that were worked out goes into sampled
+    // if given.
     static double pictureIterations(const RenderJob& job, PassThreads& threads,
                                     double* sampled = nullptr);
 

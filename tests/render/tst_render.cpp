@@ -30,8 +30,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
+
+Q_DECLARE_METATYPE(View)
 
 namespace {
 
@@ -74,6 +77,76 @@ private slots:
         QFile a(one), b(three);
         QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
         QCOMPARE(a.readAll(), b.readAll());
+    }
+
+    // With N x N samples a pixel, each pixel is the average in linear light of
+    // the N x N block of the picture N times as large (its samples), encoded
+    // back to sRGB and rounded to the nearest level: a box filter of the
+    // larger picture, exactly; the picture records its samples. One sample
+    // is today's picture, byte for byte.
+    void supersampled_data()
+    {
+        QTest::addColumn<View>("view");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("samples");
+        const View dense{0.2, -0.52, 0.04, 0.03};
+        QTest::newRow("default, 2") << View{} << QSize(64, 48) << 2;
+        QTest::newRow("default, 3") << View{} << QSize(64, 48) << 3;
+        QTest::newRow("dense, 2") << dense << QSize(64, 48) << 2;
+        QTest::newRow("dense, 3") << dense << QSize(64, 48) << 3;
+        QTest::newRow("odd size, 3") << View{-0.9, -0.6, 1.7, 1.1} << QSize(37, 23) << 3;
+    }
+    void supersampled()
+    {
+        QFETCH(View, view);
+        QFETCH(QSize, size);
+        QFETCH(int, samples);
+        QTemporaryDir folder;
+        const QString out = folder.filePath(QStringLiteral("out.png"));
+        const QString large = folder.filePath(QStringLiteral("large.png"));
+        const auto sizeText = [](QSize s) {
+            return QStringLiteral("%1x%2").arg(s.width()).arg(s.height());
+        };
+        QCOMPARE(run({"--render", out, "--size", sizeText(size), "--stretch", "--samples",
+                      QString::number(samples), "--view", viewText(view)})
+                     .status,
+                 0);
+        QCOMPARE(run({"--render", large, "--size", sizeText(size * samples), "--stretch", "--view",
+                      viewText(view)})
+                     .status,
+                 0);
+        // The standard sRGB transfer functions.
+        const auto decode = [](double c) {
+            return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+        };
+        const auto encode = [](double l) {
+            return l <= 0.0031308 ? 12.92 * l : 1.055 * std::pow(l, 1 / 2.4) - 0.055;
+        };
+        const QImage picture = readPicture(out);
+        const QImage samplesPicture = readPicture(large);
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x) {
+                double light = 0;
+                for (int j = 0; j < samples; ++j)
+                    for (int i = 0; i < samples; ++i)
+                        light += decode(
+                            qRed(samplesPicture.pixel(x * samples + i, y * samples + j)) / 255.0);
+                const int level = int(std::nearbyint(255 * encode(light / (samples * samples))));
+                QCOMPARE(picture.pixel(x, y), qRgb(level, level, 0));
+            }
+        QCOMPARE(QImageReader(out).text(QStringLiteral("Samples")), QString::number(samples));
+        QCOMPARE(QImageReader(large).text(QStringLiteral("Samples")), QString());
+        // One sample a pixel is today's picture.
+        const QString one = folder.filePath(QStringLiteral("one.png"));
+        QCOMPARE(run({"--render", one, "--size", sizeText(size), "--stretch", "--samples", "1",
+                      "--view", viewText(view)})
+                     .status,
+                 0);
+        QCOMPARE(
+            run({"--render", out, "--size", sizeText(size), "--stretch", "--view", viewText(view)})
+                .status,
+            0);
+        QCOMPARE(contents(one), contents(out));
     }
 
     // Given a size of another shape, the view is widened about its centre to
@@ -471,6 +544,13 @@ private slots:
         QCOMPARE(reader.size(), QSize(16384, 16384));
         qInfo("Peak resident memory of the render: %.1f MiB", peakKiB / 1024.0);
         QVERIFY(peakKiB > 0 && peakKiB < 100 * 1024);
+        // Nor with the samples: never more than the rows of samples of a band.
+        const Outcome sampled = runMeasured(
+            {"--render", out, "--size", "16384x256", "--samples", "8", "--view", "10,10,1,1"},
+            peakKiB);
+        QCOMPARE(sampled.status, 0);
+        qInfo("Peak resident memory with 8x8 samples: %.1f MiB", peakKiB / 1024.0);
+        QVERIFY(peakKiB > 0 && peakKiB < 50 * 1024);
     }
 };
 
