@@ -178,6 +178,11 @@ private slots:
             {"--render", "out.png", "--size", "16384x1", "--view", "0,0,1,1e305"},
             "widened to the shape of 16384x1 pixels (--stretch keeps it as given), cannot be "
             "drawn");
+        for (const char* samples : {"0", "9", "x", "2.5"})
+            row(samples, {"--render", "out.png", "--samples", samples},
+                "--samples takes a whole number from 1 to 8");
+        row("window: samples", {"--samples", "2"},
+            "--samples applies only with --render or --movie");
         for (const char* option : {"--view=1,2,3,4", "--size=8x8", "--threads=2", "--quiet"})
             row(option, {"--render", "out.png", option, option},
                 "is given more than once (try 'Quenthar --help')");

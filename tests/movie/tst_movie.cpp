@@ -217,6 +217,45 @@ private slots:
                  viewText(dense));
     }
 
+    // Frames with samples are the pictures --render --samples makes of their
+    // views; a resume refuses frames of other samples, a join frames of
+    // mixed samples, naming both, and a join's check gives the frames' own.
+    void framesWithSamples()
+    {
+        QTemporaryDir folder;
+        const QDir dir(folder.path());
+        const QStringList sized = {"--to", viewText(dense), "--size", "32x24", "--frames", "3"};
+        QCOMPARE(
+            run(QStringList{"--movie", dir.filePath("two")} + sized + QStringList{"--samples", "2"})
+                .status,
+            0);
+        for (int frame = 0; frame < 3; ++frame) {
+            const QString name = dir.filePath(QStringLiteral("two/frame-%1.png").arg(frame));
+            const QString render = dir.filePath(QStringLiteral("render.png"));
+            QCOMPARE(run({"--render", render, "--size", "32x24", "--samples", "2", "--view",
+                          QImageReader(name).text(QStringLiteral("View"))})
+                         .status,
+                     0);
+            QCOMPARE(QImage(name), QImage(render));
+            QCOMPARE(QImageReader(name).text(QStringLiteral("Samples")), QStringLiteral("2"));
+        }
+        Outcome outcome = run(QStringList{"--movie", dir.filePath("two")} + sized);
+        QVERIFY2(refusedWith(outcome, "frame-0.png' is this movie's frame 0 with 2x2 samples a "
+                                      "pixel, not 1x1: give --samples 2"),
+                 outcome.err.constData());
+        outcome = run(
+            {"--movie", dir.filePath("v.mp4"), "--frames-from", dir.filePath("two"), "--check"});
+        QVERIFY2(outcome.status == 0 && outcome.out.contains("--samples=2\n"),
+                 outcome.out + outcome.err);
+        QCOMPARE(run(QStringList{"--movie", dir.filePath("one")} + sized).status, 0);
+        QVERIFY(QFile::remove(dir.filePath("one/frame-1.png")) &&
+                QFile::copy(dir.filePath("two/frame-1.png"), dir.filePath("one/frame-1.png")));
+        outcome = run({"--movie", dir.filePath("v.mp4"), "--frames-from", dir.filePath("one")});
+        QVERIFY2(refusedWith(outcome, "frame-1.png' has 2x2 samples a pixel, not 1x1: the folder "
+                                      "holds frames of two movies"),
+                 outcome.err.constData());
+    }
+
     // Slices rendered apart make the same frames as the whole; a second run
     // keeps the whole frames of the movie and renders the rest: missing, cut
     // short, or not a picture at all. An interrupt leaves only whole frames.

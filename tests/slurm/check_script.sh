@@ -55,6 +55,7 @@ for said in "rendering: job 7, an array of 4 tasks" "every node must share" \
     "logs $PWD/frames.logs/render-7_TASK.out" "joining: job 7, after job 7" "ffmpeg on its node"; do
     grep -qF -- "$said" out || { echo "it did not say '$said': $(cat out)"; failed=1; }
 done
+submits 2:--samples=3 2:--frames=12 -- frames v.mp4 "${to[@]}" --frames 12 --samples 3
 submits 2:--frames=8 1:--array=0-7 -- --tasks 08 frames v.webm "${to[@]}" --frames 08 --size 64x48
 submits '2:--frames=40' '2:--from=-1.5,-1.5,3,3' -- frames v.mkv "${to[@]}" --seconds 2 --fps 20
 refuses "--tasks takes a whole number" --tasks 99999999999999999999 frames v.mp4 "${to[@]}"
