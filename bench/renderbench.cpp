@@ -70,11 +70,13 @@ private:
     bool m_open = false;
 };
 
-void renderBenchmark(benchmark::State& state, const NamedView& view)
+void renderBenchmark(benchmark::State& state, const NamedView& view, int samples)
 {
     NullRender render;
+    RenderJob job{view.view, renderWidth, renderHeight};
+    job.samples = samples;
     for (auto _ : state)
-        if (!render.run(state, {view.view, renderWidth, renderHeight}))
+        if (!render.run(state, job))
             break;
 }
 
@@ -169,7 +171,7 @@ void movieTimeLeftBenchmark(benchmark::State& state)
 // The installed way: the program beside the bench renders a cheap view far
 // outside the set (every pixel escapes at once) at the largest size, so that
 // its memory is that of the bands and the PNG stream, not of the engine.
-void renderPeakBenchmark(benchmark::State& state)
+void renderPeakBenchmark(benchmark::State& state, int samples)
 {
     // GNU time reports the program's own peak: a child's ru_maxrss as wait4
     // gives it would start from this process's, which it shares until exec.
@@ -179,9 +181,10 @@ void renderPeakBenchmark(benchmark::State& state)
         return;
     }
     const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/Quenthar");
-    const QStringList arguments{"-q",     "-f",        "%M",        "-o",     peak.fileName(),
-                                program,  "--render",  "/dev/null", "--size", "16384x16384",
-                                "--view", "10,10,1,1", "--quiet"};
+    const QStringList arguments{
+        "-q",     "-f",        "%M",        "-o",        peak.fileName(),
+        program,  "--render",  "/dev/null", "--size",    "16384x16384",
+        "--view", "10,10,1,1", "--quiet",   "--samples", QString::number(samples)};
     for (auto _ : state) {
         if (QProcess::execute(QStringLiteral("/usr/bin/time"), arguments) != 0) {
             state.SkipWithError("Quenthar --render failed (or /usr/bin/time is missing)");
@@ -204,13 +207,15 @@ void registerRenderBenchmarks()
             ->Repetitions(3)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
-        benchmark::RegisterBenchmark((std::string("render/") + view->name).c_str(), renderBenchmark,
-                                     *view)
-            ->Iterations(1)
-            ->Repetitions(3)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime()
-            ->MeasureProcessCPUTime();
+        for (const int samples : {1, 3})
+            benchmark::RegisterBenchmark(
+                (std::string("render/") + view->name + (samples > 1 ? "/samples3" : "")).c_str(),
+                renderBenchmark, *view, samples)
+                ->Iterations(1)
+                ->Repetitions(3)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime()
+                ->MeasureProcessCPUTime();
     }
     for (const NamedView* view : views)
         for (const auto& [width, height] : timeLeftSizes)
@@ -227,11 +232,13 @@ void registerRenderBenchmarks()
         ->Repetitions(1)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
-    benchmark::RegisterBenchmark("peak/render", renderPeakBenchmark)
-        ->Iterations(1)
-        ->Repetitions(1)
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
+    for (const int samples : {1, 4})
+        benchmark::RegisterBenchmark(samples > 1 ? "peak/render/samples4" : "peak/render",
+                                     renderPeakBenchmark, samples)
+            ->Iterations(1)
+            ->Repetitions(1)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
 }
 
 } // namespace bench
