@@ -100,7 +100,7 @@ OptionCheck readLength(const QCommandLineParser& parser, const Options& options,
 OptionCheck readFrameSize(const QCommandLineParser& parser, const Options& options, MovieJob& job)
 {
     QSize size(job.width, job.height);
-    if (const OptionCheck error = readSize(parser, options, size))
+    if (const OptionCheck error = readSize(parser, options, MovieJob::largestSide, size))
         return error;
     job.width = size.width();
     job.height = size.height();

@@ -164,18 +164,23 @@ OptionCheck readViewOrFile(const QCommandLineParser& parser, const Options& opti
     return std::nullopt;
 }
 
-OptionCheck readSize(const QCommandLineParser& parser, const Options& options, QSize& size)
+OptionCheck readSize(const QCommandLineParser& parser, const Options& options, int largest,
+                     QSize& size)
 {
     if (!parser.isSet(options.size))
         return parser.isSet(options.stretch)
                    ? OptionCheck(usageError(QStringLiteral("--stretch applies only with --size")))
                    : std::nullopt;
-    const std::optional<QSize> value = sizeValue(parser.value(options.size), Render::largestSide);
+    const std::optional<QSize> value = sizeValue(parser.value(options.size), largest);
     if (!value)
-        return usageError(
-            QStringLiteral("--size takes WIDTHxHEIGHT, whole numbers from 1 to %1, not '%2'")
-                .arg(Render::largestSide)
-                .arg(shownText(parser.value(options.size))));
+        return usageError(QStringLiteral("--size takes WIDTHxHEIGHT, whole numbers from 1 to %1%2, "
+                                         "not '%3'")
+                              .arg(largest)
+                              .arg(largest == Render::largestSide
+                                       ? QStringLiteral(" (the most a side that PNG readers "
+                                                        "commonly take)")
+                                       : QStringLiteral(" for a movie's frames"))
+                              .arg(shownText(parser.value(options.size))));
     size = *value;
     return std::nullopt;
 }

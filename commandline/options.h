@@ -58,10 +58,11 @@ struct Options {
         QStringLiteral("OUT")};
     QCommandLineOption size{
         QStringLiteral("size"),
-        QStringLiteral("With --render: the picture's width and height in pixels, 1 to %1 "
-                       "each (default: 640x480), the view widened to its shape. With "
-                       "--movie: each frame's.")
-            .arg(Render::largestSide),
+        QStringLiteral("With --render: the picture's width and height in pixels, 1 to %L1 "
+                       "each (default: 640x480), the view widened to its shape; memory stays "
+                       "that of a band of rows. With --movie: each frame's, up to %L2.")
+            .arg(Render::largestSide)
+            .arg(MovieJob::largestSide),
         QStringLiteral("WxH")};
     QCommandLineOption stretch{
         QStringLiteral("stretch"),
@@ -167,8 +168,10 @@ OptionCheck readName(const QCommandLineParser& parser, const QCommandLineOption&
 OptionCheck readViewOrFile(const QCommandLineParser& parser, const Options& options, int columns,
                            int rows, std::optional<View>& view);
 
-// --size, if given, into size; --stretch only with it.
-OptionCheck readSize(const QCommandLineParser& parser, const Options& options, QSize& size);
+// --size, if given, into size, each side at most largest; --stretch only
+// with it.
+OptionCheck readSize(const QCommandLineParser& parser, const Options& options, int largest,
+                     QSize& size);
 // The view drawn on size: with --size, widened to its shape unless
 // --stretch; refused if it cannot be drawn then.
 OptionCheck fitView(const QCommandLineParser& parser, const Options& options, QSize size,

@@ -18,7 +18,7 @@ OptionCheck readRender(const QCommandLineParser& parser, const Options& options,
                                .arg(shownText(render.file), shownText(suffix))};
     RenderJob& job = render.job;
     QSize size(job.width, job.height);
-    if (const OptionCheck error = readSize(parser, options, size))
+    if (const OptionCheck error = readSize(parser, options, Render::largestSide, size))
         return error;
     job.width = size.width();
     job.height = size.height();

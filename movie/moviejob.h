@@ -11,6 +11,9 @@
 
 struct MovieJob {
     static constexpr int largestFrames = 1000000;
+    // The largest side of a frame: those of a video's codecs, and of frames
+    // made for one.
+    static constexpr int largestSide = 16384;
     static constexpr double largestFps = 1000;
 
     // A folder of frames, or a video file (video set).

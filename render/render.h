@@ -51,7 +51,9 @@ public:
         writeFailed,
     };
 
-    static constexpr int largestSide = 16384;
+    // The largest side of a picture: the most that readers of PNG commonly
+    // take (libpng's own default limit), far below the 2^31 - 1 PNG allows.
+    static constexpr int largestSide = 1000000;
 
     // Each pixel gets Engine's count with the arguments a pass of the same
     // size passes, worked out by the lane kernel (no engine library is
