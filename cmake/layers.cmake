@@ -8,6 +8,9 @@ set(quenthar_layer_rule
     "quenthar_kernel:"
     # A saved picture or a frame read, on libpng alone.
     "quenthar_picture:quenthar_views"
+    # The colourings and their palettes, on a picture's reader for opening
+    # a .map file.
+    "quenthar_colour:quenthar_views quenthar_picture"
     # The core, on Qt Core alone.
     "quenthar_core:Qt6::Core quenthar_views"
     # A picture's view and a frame's rows, on the core.
