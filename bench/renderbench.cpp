@@ -73,7 +73,7 @@ private:
 void renderBenchmark(benchmark::State& state, const NamedView& view, int samples)
 {
     NullRender render;
-    RenderJob job{view.view, renderWidth, renderHeight};
+    RenderJob job{.view = view.view, .width = renderWidth, .height = renderHeight};
     job.samples = samples;
     for (auto _ : state)
         if (!render.run(state, job))
@@ -116,7 +116,7 @@ void reportTimeLeft(benchmark::State& state, const std::vector<std::pair<double,
 void timeLeftBenchmark(benchmark::State& state, const NamedView& view, int width, int height)
 {
     NullRender render;
-    const RenderJob job{view.view, width, height};
+    const RenderJob job{.view = view.view, .width = width, .height = height};
     for (auto _ : state) {
         const Clock::time_point start = Clock::now();
         const WorkEstimate work = WorkEstimate::sample(job, render.threads());
@@ -142,7 +142,9 @@ void movieTimeLeftBenchmark(benchmark::State& state)
     constexpr int frames = 48;
     NullRender render;
     const auto job = [](int frame) {
-        return RenderJob{movieFrame(defaultView.view, denseView.view, frame, frames), 1280, 720};
+        return RenderJob{.view = movieFrame(defaultView.view, denseView.view, frame, frames),
+                         .width = 1280,
+                         .height = 720};
     };
     for (auto _ : state) {
         const Clock::time_point start = Clock::now();

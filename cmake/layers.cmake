@@ -17,12 +17,14 @@ set(quenthar_layer_rule
     "quenthar_picturefile:Qt6::Core quenthar_core quenthar_views quenthar_picture"
     # The renderer's layer, no Qt Gui, no widgets, each room on those before
     # it: --render, a video by ffmpeg, --movie, the command line.
-    "quenthar_render:Qt6::Core quenthar_core quenthar_views quenthar_kernel"
-    "quenthar_video:Qt6::Core quenthar_core quenthar_views quenthar_render"
+    "quenthar_render:Qt6::Core quenthar_core quenthar_views quenthar_kernel quenthar_picture \
+quenthar_colour"
+    "quenthar_video:Qt6::Core quenthar_core quenthar_views quenthar_picture quenthar_colour \
+quenthar_render"
     "quenthar_movie:Qt6::Core quenthar_core quenthar_views quenthar_picture quenthar_picturefile \
-quenthar_render quenthar_video"
+quenthar_colour quenthar_render quenthar_video"
     "quenthar_commandline:Qt6::Core quenthar_core quenthar_views quenthar_picture \
-quenthar_picturefile quenthar_render quenthar_video quenthar_movie"
+quenthar_picturefile quenthar_colour quenthar_render quenthar_video quenthar_movie"
     # The window: a picture's view, none of the renderer's layer.
     "quenthar_window:Qt6::Core Qt6::Gui Qt6::Widgets quenthar_core quenthar_views quenthar_picture \
 quenthar_picturefile")

@@ -25,9 +25,6 @@ constexpr int extraSteps = 3;
 // and at most 57 as ln |z|, where above 0, is at least ln(1 + 2^-52) / 2.
 constexpr double continuousBeyondCount = 64;
 
-constexpr double cReal = 0.54; // subtracted: c = -0.54 + 0.58i
-constexpr double cImag = 0.58;
-
 // The index of palette place floor(place) in a palette of size entries,
 // counted from entry 0 either way round.
 std::size_t wrapped(double place, std::size_t size)

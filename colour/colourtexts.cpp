@@ -24,24 +24,6 @@ void appendHex(std::string& text, Rgb colour)
     }
 }
 
-std::string paletteText(const Palette& palette)
-{
-    const std::optional<Palette> builtIn = builtInPalette(palette.name);
-    if (builtIn && *builtIn == palette)
-        return palette.name;
-    std::string text;
-    for (const Rgb& entry : palette.entries) {
-        if (!text.empty())
-            text += colourSeparator;
-        appendHex(text, entry);
-    }
-    if (palette.inside != Rgb{}) {
-        text += insideSeparator;
-        appendHex(text, palette.inside);
-    }
-    return text;
-}
-
 // Six hex digits, either case, as a colour.
 std::optional<Rgb> colourOfHex(std::string_view hex)
 {
@@ -54,30 +36,6 @@ std::optional<Rgb> colourOfHex(std::string_view hex)
             return std::nullopt;
     }
     return Rgb{channels[0], channels[1], channels[2]};
-}
-
-std::optional<Palette> paletteOfText(std::string_view text)
-{
-    if (std::optional<Palette> builtIn = builtInPalette(text))
-        return builtIn;
-    Palette palette;
-    const std::size_t slash = text.find(insideSeparator);
-    if (slash != text.npos) {
-        const std::optional<Rgb> inside = colourOfHex(text.substr(slash + 1));
-        if (!inside)
-            return std::nullopt;
-        palette.inside = *inside;
-        text = text.substr(0, slash);
-    }
-    for (std::size_t start = 0; start <= text.size();) {
-        const std::size_t end = std::min(text.find(colourSeparator, start), text.size());
-        const std::optional<Rgb> entry = colourOfHex(text.substr(start, end - start));
-        if (!entry || palette.entries.size() == mostPaletteEntries)
-            return std::nullopt;
-        palette.entries.push_back(*entry);
-        start = end + 1;
-    }
-    return palette;
 }
 
 // A number that is the whole of text.
@@ -160,6 +118,48 @@ std::string readPaletteAndPlaces(const Values& values, ColourChoice& choice)
 }
 
 } // namespace
+
+std::string paletteText(const Palette& palette)
+{
+    const std::optional<Palette> builtIn = builtInPalette(palette.name);
+    if (builtIn && *builtIn == palette)
+        return palette.name;
+    std::string text;
+    for (const Rgb& entry : palette.entries) {
+        if (!text.empty())
+            text += colourSeparator;
+        appendHex(text, entry);
+    }
+    if (palette.inside != Rgb{}) {
+        text += insideSeparator;
+        appendHex(text, palette.inside);
+    }
+    return text;
+}
+
+std::optional<Palette> paletteOfText(std::string_view text)
+{
+    if (std::optional<Palette> builtIn = builtInPalette(text))
+        return builtIn;
+    Palette palette;
+    const std::size_t slash = text.find(insideSeparator);
+    if (slash != text.npos) {
+        const std::optional<Rgb> inside = colourOfHex(text.substr(slash + 1));
+        if (!inside)
+            return std::nullopt;
+        palette.inside = *inside;
+        text = text.substr(0, slash);
+    }
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t end = std::min(text.find(colourSeparator, start), text.size());
+        const std::optional<Rgb> entry = colourOfHex(text.substr(start, end - start));
+        if (!entry || palette.entries.size() == mostPaletteEntries)
+            return std::nullopt;
+        palette.entries.push_back(*entry);
+        start = end + 1;
+    }
+    return palette;
+}
 
 std::vector<PictureText> colourTexts(const ColourChoice& choice)
 {

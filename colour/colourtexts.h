@@ -9,22 +9,21 @@
 #include <string>
 #include <vector>
 
-// The cap, e.g. "5000".
-inline constexpr const char* iterationsKey = "Iterations";
-// The mode's name: "cycle" or "smooth".
-inline constexpr const char* colourKey = "Colour";
-// A built-in palette's name, e.g. "ice"; or the palette's colours as six
-// lower-case hex digits each (red, green, blue), separated by commas, e.g.
-// "000000,ff8000,ffffff", followed by "/" and the inside colour where that is
-// not black.
-inline constexpr const char* paletteKey = "Palette";
-// Numbers written as formatNumber writes them, e.g. "0.25", "-3".
-inline constexpr const char* densityKey = "Density";
-inline constexpr const char* offsetKey = "Offset";
+// The entries (viewtext.h): the cap, e.g. "5000"; the mode's name, "cycle"
+// or "smooth"; a built-in palette's name, e.g. "ice", or the palette's
+// colours as six lower-case hex digits each (red, green, blue), separated by
+// commas, e.g. "000000,ff8000,ffffff", followed by "/" and the inside colour
+// where that is not black; the density and the offset, numbers written as
+// formatNumber writes them, e.g. "0.25", "-3".
 
 // A recorded text is refused unread beyond this length: a palette of 256
 // colours and an inside colour take 1,798 bytes.
 inline constexpr std::size_t longestColourText = 2048;
+
+// A palette as the Palette entry records it: a built-in's name, or its
+// colours; and back, refused (none) if it is neither.
+std::string paletteText(const Palette& palette);
+std::optional<Palette> paletteOfText(std::string_view text);
 
 // The entries that record choice, in the order above, each only where it is
 // not the default: none for the ramp to Engine's cap. A ramp's palette,

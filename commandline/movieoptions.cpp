@@ -1,5 +1,6 @@
 #include "movieoptions.h"
 
+#include "colouroptions.h"
 #include "localfiles.h"
 #include "moviepath.h"
 #include "optionvalues.h"
@@ -107,6 +108,8 @@ OptionCheck readFrameSize(const QCommandLineParser& parser, const Options& optio
     job.sizeGiven = parser.isSet(options.size);
     job.samplesGiven = parser.isSet(options.samples);
     if (const OptionCheck error = readSamples(parser, options, job.samples))
+        return error;
+    if (const OptionCheck error = readColouring(parser, options, job.colour, job.colourGiven))
         return error;
     job.stretch = parser.isSet(options.stretch);
     job.quiet = parser.isSet(options.quiet);

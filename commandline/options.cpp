@@ -43,11 +43,24 @@ QCommandLineOption hiddenOption(const QString& name, bool takesValue)
 
 QList<QCommandLineOption> Options::all() const
 {
-    return QList<QCommandLineOption>{help,   version,    threads,    view,  render,
-                                     size,   stretch,    samples,    quiet, display,
-                                     movie,  from,       to,         fps,   seconds,
-                                     frames, frameRange, framesFrom, check} +
+    return QList<QCommandLineOption>{help,    version, threads,    view,       render,     size,
+                                     stretch, samples, iterations, colour,     palette,    density,
+                                     offset,  quiet,   display,    movie,      from,       to,
+                                     fps,     seconds, frames,     frameRange, framesFrom, check} +
            qtOptions();
+}
+
+QList<const QCommandLineOption*> Options::colourOwn() const
+{
+    return {&iterations, &colour, &palette, &density, &offset};
+}
+
+std::string paletteNames()
+{
+    std::string names;
+    for (const std::string_view name : builtInPaletteNames())
+        names += (names.empty() ? "" : ", ") + std::string(name);
+    return names;
 }
 
 QList<const QCommandLineOption*> Options::movieOwn() const
@@ -99,13 +112,15 @@ QString optionName(const QCommandLineOption& option)
 }
 
 OptionCheck readViewValue(const QCommandLineOption& option, const QString& text, int columns,
-                          int rows, View& view)
+                          int rows, View& view, std::optional<PictureView>* picture)
 {
     if (!text.contains(QLatin1Char(',')) || fileKind(text) != FileKind::missing) {
-        const PictureView picture = readPictureView(text, columns, rows);
-        if (!picture.ok())
-            return OptionError{picture.reason()};
-        view = picture.view;
+        PictureView read = readPictureView(text, columns, rows);
+        if (!read.ok())
+            return OptionError{read.reason()};
+        view = read.view;
+        if (picture)
+            *picture = std::move(read);
         return std::nullopt;
     }
     const ViewParse parse = parseView(text.toStdString(), columns, rows);
@@ -143,7 +158,7 @@ OptionCheck readName(const QCommandLineParser& parser, const QCommandLineOption&
 }
 
 OptionCheck readViewOrFile(const QCommandLineParser& parser, const Options& options, int columns,
-                           int rows, std::optional<View>& view)
+                           int rows, std::optional<View>& view, std::optional<PictureView>* picture)
 {
     const QStringList positional = parser.positionalArguments();
     if (parser.isSet(options.view)) {
@@ -151,15 +166,17 @@ OptionCheck readViewOrFile(const QCommandLineParser& parser, const Options& opti
             return usageError(
                 QStringLiteral("give the view either with --view or as a file, not both"));
         View given;
-        if (const OptionCheck error =
-                readViewValue(options.view, parser.value(options.view), columns, rows, given))
+        if (const OptionCheck error = readViewValue(options.view, parser.value(options.view),
+                                                    columns, rows, given, picture))
             return error;
         view = given;
     } else if (!positional.isEmpty()) {
-        const PictureView picture = readPictureView(positional.constFirst(), columns, rows);
-        if (!picture.ok())
-            return OptionError{picture.reason()};
-        view = picture.view;
+        PictureView read = readPictureView(positional.constFirst(), columns, rows);
+        if (!read.ok())
+            return OptionError{read.reason()};
+        view = read.view;
+        if (picture)
+            *picture = std::move(read);
     }
     return std::nullopt;
 }

@@ -5,7 +5,9 @@
 // all of its options.
 #pragma once
 
+#include "colouring.h"
 #include "moviejob.h"
+#include "pictureview.h"
 #include "render.h"
 #include "videoformats.h"
 
@@ -19,6 +21,9 @@
 
 class QCommandLineParser;
 
+// The built-in palettes' names, "fire, ice, ..." as the help lists them.
+std::string paletteNames();
+
 // An option that Qt's QApplication takes, which the help does not list.
 QCommandLineOption hiddenOption(const QString& name, bool takesValue = true);
 
@@ -29,6 +34,8 @@ struct Options {
     QList<QCommandLineOption> all() const;
     // The movie's options but --movie itself.
     QList<const QCommandLineOption*> movieOwn() const;
+    // The colouring's options.
+    QList<const QCommandLineOption*> colourOwn() const;
 
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
                             QStringLiteral("Shows this help and exits.")};
@@ -77,6 +84,38 @@ struct Options {
                        "samples the frames must have.")
             .arg(RenderJob::mostSamples),
         QStringLiteral("N")};
+    QCommandLineOption iterations{
+        QStringLiteral("iterations"),
+        QStringLiteral("With --render or --movie: the escape tests a point takes at most, N "
+                       "from 1 to %L1 (default %2, the window's): a deep zoom needs more to "
+                       "tell its points apart.")
+            .arg(maxLaneCap)
+            .arg(defaultCap),
+        QStringLiteral("N")};
+    QCommandLineOption colour{
+        QStringLiteral("colour"),
+        QStringLiteral("With --render or --movie: ramp (default: the window's black to yellow, "
+                       "a count's level n/4, all yellow from 1020 on), cycle (the palette's "
+                       "entries count by count, so that deep counts keep changing colour) or "
+                       "smooth (the palette followed by a continuous count, without bands)."),
+        QStringLiteral("MODE")};
+    QCommandLineOption palette{
+        QStringLiteral("palette"),
+        QStringLiteral("With --colour cycle or smooth: %1 (default %2), a .map file (a line "
+                       "of red, green and blue, 0 to 255 each, a colour, at most 256 "
+                       "colours), or the colours a picture's Palette entry holds.")
+            .arg(QString::fromStdString(paletteNames()), QLatin1String(defaultPaletteName)),
+        QStringLiteral("NAME|FILE")};
+    QCommandLineOption density{
+        QStringLiteral("density"),
+        QStringLiteral("With --colour cycle or smooth: the palette entries a count moves on by, a "
+                       "number above 0 (default 1)."),
+        QStringLiteral("D")};
+    QCommandLineOption offset{
+        QStringLiteral("offset"),
+        QStringLiteral("With --colour cycle or smooth: the palette entry count 0 is at, any "
+                       "number (default 0)."),
+        QStringLiteral("O")};
     QCommandLineOption quiet{
         QStringLiteral("quiet"),
         QStringLiteral("With --render or --movie: no progress line on a terminal.")};
@@ -154,7 +193,7 @@ using OptionCheck = std::optional<OptionError>;
 // saved by Quenthar, drawable on columns x rows pixels. Text with no comma,
 // or the name of a file that exists, is a picture.
 OptionCheck readViewValue(const QCommandLineOption& option, const QString& text, int columns,
-                          int rows, View& view);
+                          int rows, View& view, std::optional<PictureView>* picture = nullptr);
 
 // The file or folder name given to option, which takes what it names (e.g.
 // "the name of the file to write"): refused if empty, if it begins with '-'
@@ -166,7 +205,8 @@ OptionCheck readName(const QCommandLineParser& parser, const QCommandLineOption&
 // The view with --view, or of a picture given as FILE, if either is,
 // drawable on columns x rows pixels.
 OptionCheck readViewOrFile(const QCommandLineParser& parser, const Options& options, int columns,
-                           int rows, std::optional<View>& view);
+                           int rows, std::optional<View>& view,
+                           std::optional<PictureView>* picture = nullptr);
 
 // --size, if given, into size, each side at most largest; --stretch only
 // with it.

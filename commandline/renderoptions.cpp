@@ -1,5 +1,6 @@
 #include "renderoptions.h"
 
+#include "colouroptions.h"
 #include "outsidetext.h"
 
 #include <QCommandLineParser>
@@ -24,12 +25,26 @@ OptionCheck readRender(const QCommandLineParser& parser, const Options& options,
     job.height = size.height();
     if (const OptionCheck error = readSamples(parser, options, job.samples))
         return error;
+    bool colourGiven = false;
+    if (const OptionCheck error = readColouring(parser, options, job.colour, colourGiven))
+        return error;
     render.quiet = parser.isSet(options.quiet);
     if (const OptionCheck error = refuseOptions(parser, options.movieOwn(), "--movie"))
         return error;
     std::optional<View> view;
-    if (const OptionCheck error = readViewOrFile(parser, options, job.width, job.height, view))
+    std::optional<PictureView> picture;
+    if (const OptionCheck error =
+            readViewOrFile(parser, options, job.width, job.height, view, &picture))
         return error;
     job.view = view.value_or(View{});
+    // A picture drawn again looks as it did: its colouring and its samples,
+    // unless others are given.
+    if (picture && !colourGiven)
+        if (const OptionCheck error =
+                recordedColouring(picture->fileName, picture->recorded, job.colour))
+            return error;
+    if (picture && !parser.isSet(options.samples))
+        if (const OptionCheck error = recordedSamples(*picture, job.samples))
+            return error;
     return fitView(parser, options, size, job.view);
 }

@@ -1,6 +1,7 @@
 #include "optionvalues.h"
 
 #include <charconv>
+#include <cmath>
 
 namespace {
 
@@ -28,6 +29,12 @@ std::optional<double> positiveNumber(const QString& text, double last)
 {
     const std::optional<double> value = numberFrom<double>(text);
     return value && *value > 0 && *value <= last ? value : std::nullopt;
+}
+
+std::optional<double> finiteNumber(const QString& text)
+{
+    const std::optional<double> value = numberFrom<double>(text);
+    return value && std::isfinite(*value) ? value : std::nullopt;
 }
 
 std::optional<QSize> sizeValue(const QString& text, int largest)

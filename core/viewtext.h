@@ -51,9 +51,18 @@ inline constexpr const char* viewKey = "View";
 inline constexpr const char* frameRateKey = "FrameRate";
 // A picture of several samples a pixel records N, for N x N of them.
 inline constexpr const char* samplesKey = "Samples";
+// A picture coloured otherwise than the window's ramp to Engine's cap records
+// its colouring (colourtexts.h): the cap, the mode, the palette, the density
+// and the offset.
+inline constexpr const char* iterationsKey = "Iterations";
+inline constexpr const char* colourKey = "Colour";
+inline constexpr const char* paletteKey = "Palette";
+inline constexpr const char* densityKey = "Density";
+inline constexpr const char* offsetKey = "Offset";
 // The entries beside the view that record what made a picture, which a
 // picture's reader keeps: each at most longestRecorded bytes.
-inline constexpr const char* recordedKeys[] = {frameRateKey, samplesKey};
+inline constexpr const char* recordedKeys[] = {frameRateKey, samplesKey, iterationsKey, colourKey,
+                                               paletteKey,   densityKey, offsetKey};
 inline constexpr std::size_t longestRecorded = 8192;
 inline constexpr const char* unfinishedKey = "Unfinished";
 inline constexpr const char* unfinishedText =

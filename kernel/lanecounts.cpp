@@ -29,8 +29,6 @@ using DI = hn::RebindToSigned<D>;
 using V = hn::Vec<D>;
 using M = hn::Mask<D>;
 
-constexpr double cReal = 0.54; // subtracted: c = -0.54 + 0.58i
-constexpr double cImag = 0.58;
 constexpr double escapeBound = 4.0;
 // The most lanes of a vector of doubles on any target (SVE's longest).
 constexpr size_t maxLanes = HWY_MAX_BYTES / sizeof(double);

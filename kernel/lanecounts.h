@@ -9,6 +9,11 @@
 #include <string>
 #include <vector>
 
+// The constant c = -cReal + cImag i, as Engine has it: cReal is subtracted
+// from the real part, cImag added to the imaginary part.
+inline constexpr double cReal = 0.54;
+inline constexpr double cImag = 0.58;
+
 // Pixels as Engine maps them, x = col / scaleX + left and y = row / scaleY +
 // top, laid out row by row: the pixel at linear index i lies in column
 // firstCol + (i % columns) * step and row firstRow + (i / columns) * step.

@@ -32,8 +32,12 @@ namespace {
 
 RenderJob frameJob(const MovieJob& job, int frame)
 {
-    return {movieFrame(job.from, job.to, frame, job.frames), job.width, job.height, job.fps,
-            job.samples};
+    return {movieFrame(job.from, job.to, frame, job.frames),
+            job.width,
+            job.height,
+            job.fps,
+            job.samples,
+            job.colour};
 }
 
 // Where the frames go: OUT, or for a video a work folder beside it, which

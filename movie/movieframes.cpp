@@ -133,7 +133,7 @@ FrameCheck checkFrame(const QString& fileName, const RenderJob& job, const std::
 }
 
 Render::Outcome writeFrame(const QString& fileName, Render& render, const RenderJob& job,
-                           LevelSink* levels, const std::function<void(int rows)>& progress,
+                           PixelSink* pixels, const std::function<void(int rows)>& progress,
                            const std::atomic<bool>* stop, QString* error)
 {
     AtomicFile file(fileName, Links::keep);
@@ -146,7 +146,7 @@ Render::Outcome writeFrame(const QString& fileName, Render& render, const Render
         return Render::Outcome::writeFailed;
     }
     const Render::Outcome outcome =
-        render.run(job, {.png = &file, .levels = levels}, progress, stop);
+        render.run(job, {.png = &file, .pixels = pixels}, progress, stop);
     if (outcome == Render::Outcome::writeFailed)
         *error = render.errorString();
     if (outcome != Render::Outcome::done) {

@@ -83,5 +83,5 @@ FrameCheck checkFrame(const QString& fileName, const RenderJob& job, const std::
 // never through a symbolic link, and its levels into levels if given. The
 // outcome is render's, or writeFailed with error set.
 Render::Outcome writeFrame(const QString& fileName, Render& render, const RenderJob& job,
-                           LevelSink* levels, const std::function<void(int rows)>& progress,
+                           PixelSink* pixels, const std::function<void(int rows)>& progress,
                            const std::atomic<bool>* stop, QString* error);

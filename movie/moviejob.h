@@ -3,6 +3,7 @@
 // frames to join into a video.
 #pragma once
 
+#include "colouring.h"
 #include "picturescan.h"
 #include "viewstate.h"
 
@@ -42,6 +43,10 @@ struct MovieJob {
     // frames must have.
     int samples = 1;
     bool samplesGiven = false;
+    // The cap of the counts and the colours; with a join, whether options
+    // named what the frames must have.
+    ColourChoice colour = {};
+    bool colourGiven = false;
     bool quiet = false;
     // Only check the options and OUT, and print the movie's options in full.
     bool check = false;

@@ -59,6 +59,9 @@ PictureView pictureView(const QString& fileName, const picture::Read& read, int 
     PictureView result;
     result.fileName = fileName;
     result.fault = read.fault;
+    result.width = read.width;
+    result.height = read.height;
+    result.recorded = read.recorded;
     switch (read.fault) {
     case Fault::unreadable:
         result.detail = systemError(read.error);

@@ -9,6 +9,9 @@
 
 #include <QString>
 
+#include <map>
+#include <string>
+
 // The view read from a picture, or why there is none.
 struct PictureView {
     picture::Fault fault = picture::Fault::none;
@@ -19,6 +22,11 @@ struct PictureView {
     QString detail;
     qsizetype textLength = 0;
     ViewParse parse;
+    // The picture's size in pixels (0 for a JPEG picture), and the entries
+    // it records beside its view.
+    int width = 0;
+    int height = 0;
+    std::map<std::string, std::string> recorded;
 
     bool ok() const { return fault == picture::Fault::none; }
     // The file's name as messages quote it: escaped, on one line.

@@ -70,6 +70,7 @@ bool PngStream::begin(int width, int height, const std::vector<uint32_t>& palett
         return false;
     }
     m_width = width;
+    m_bytesPerPixel = palette.empty() ? 3 : 1;
 
     std::vector<png_color> colours;
     for (uint32_t colour : palette)
@@ -95,9 +96,11 @@ bool PngStream::begin(int width, int height, const std::vector<uint32_t>& palett
             write(static_cast<Png*>(png_get_io_ptr(png)), data, size);
         },
         nullptr);
-    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_PALETTE,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_PLTE(png, info, colours.data(), int(colours.size()));
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8,
+                 palette.empty() ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (!palette.empty())
+        png_set_PLTE(png, info, colours.data(), int(colours.size()));
     png_set_text(png, info, entries.data(), int(entries.size()));
     png_set_compression_level(png, compressionLevel);
     png_set_compression_strategy(png, compressionStrategy);
@@ -113,7 +116,7 @@ bool PngStream::writeRows(const uint8_t* pixels, int rows)
     if (setjmp(png_jmpbuf(png)))
         return false;
     for (int row = 0; row < rows; ++row)
-        png_write_row(png, pixels + size_t(row) * size_t(m_width));
+        png_write_row(png, pixels + size_t(row) * size_t(m_width) * size_t(m_bytesPerPixel));
     return true;
 }
 

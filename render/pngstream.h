@@ -21,10 +21,12 @@ public:
     PngStream& operator=(const PngStream&) = delete;
 
     // Writes the header of a width x height picture whose pixels index
-    // palette (0x00BBGGRR colours, at most 256), and the text entries.
+    // palette (0x00BBGGRR colours, at most 256) or, with no palette, are red,
+    // green and blue, and the text entries.
     bool begin(int width, int height, const std::vector<uint32_t>& palette,
                const std::vector<PictureText>& texts);
-    // Writes rows rows of width bytes each, the next ones from the top.
+    // Writes rows rows of width pixels each (a byte each, or three), the
+    // next ones from the top.
     bool writeRows(const uint8_t* pixels, int rows);
     // Writes what follows the last row. All rows must have been written.
     bool finish();
@@ -39,5 +41,6 @@ private:
     ByteSink& m_file;
     Png* m_png = nullptr;
     int m_width = 0;
+    int m_bytesPerPixel = 1;
     QString m_error;
 };

@@ -2,11 +2,12 @@
 
 #include "bytesink.h"
 #include "colourramp.h"
+#include "colourtexts.h"
 #include "lanecounts.h"
+#include "pixelcolours.h"
 #include "pngstream.h"
 #include "printing.h"
 #include "stopsignals.h"
-#include "supersample.h"
 #include "viewmath.h"
 #include "viewtext.h"
 
@@ -25,25 +26,18 @@ constexpr size_t bandPixels = size_t(1) << 18;
 // Bands in flight: one being worked out while the one before is written.
 constexpr int bandBuffers = 2;
 
-// The palette of a render: the ramp's levels, in order, so that a pixel's
-// index is its level.
-std::vector<uint32_t> rampPalette()
-{
-    std::vector<uint32_t> colours(rampLevels);
-    for (int level = 0; level < rampLevels; ++level)
-        colours[size_t(level)] = colourOfLevel(uint8_t(level));
-    return colours;
-}
-
-// Starts the PNG stream of the job's picture, with the texts it records.
-bool beginPng(PngStream& png, const RenderJob& job)
+// Starts the PNG stream of the job's picture, its pixels indices in palette
+// or, without one, red, green and blue, with the texts it records.
+bool beginPng(PngStream& png, const RenderJob& job, const std::vector<uint32_t>& palette)
 {
     std::vector<PictureText> texts = pictureTexts(job.view);
     if (job.frameRate > 0)
         texts.push_back({frameRateKey, formatNumber(job.frameRate)});
     if (job.samples > 1)
         texts.push_back({samplesKey, std::to_string(job.samples)});
-    return png.begin(job.width, job.height, rampPalette(), texts);
+    for (PictureText& text : colourTexts(job.colour))
+        texts.push_back(std::move(text));
+    return png.begin(job.width, job.height, palette, texts);
 }
 
 } // namespace
@@ -82,31 +76,32 @@ private:
 
 } // namespace
 
-// The levels of a band's pixels, from their counts, on the pass's threads.
-// The levels of a band's rows, from their counts, on the pass's threads;
-// with several samples a pixel, from the samples' counts, a row of pixels at
-// a time.
-void Render::workOut(const RenderJob& job, PixelLattice lattice, int firstRow, int rows,
-                     uint8_t* levels, std::vector<int16_t>& counts, const std::atomic<bool>* stop)
+// The bytes of a band's rows, on the pass's threads, a run of pixels of a
+// row at a time; the window's colours with one sample a pixel straight from
+// Engine's counts, a block at a time.
+void Render::workOut(const RenderJob& job, const PixelColours& colours, PixelLattice lattice,
+                     int firstRow, int rows, uint8_t* pixels, std::vector<int16_t>& counts,
+                     const std::atomic<bool>* stop)
 {
     const size_t width = size_t(job.width);
-    if (job.samples == 1)
+    const size_t bytes = size_t(colours.bytesPerPixel());
+    const bool engineLevels = job.samples == 1 && job.colour == ColourChoice{};
+    if (engineLevels)
         lattice.firstRow = firstRow;
     m_threads.forEachBlock(size_t(rows) * width, [&](size_t begin, size_t end) {
         if (stop && stop->load(std::memory_order_relaxed))
             return;
-        if (job.samples == 1) {
+        if (engineLevels) {
             laneCounts(lattice, begin, end, counts.data() + begin);
             for (size_t i = begin; i < end; ++i)
-                levels[i] = levelOf(counts[i]);
+                pixels[i] = levelOf(counts[i]);
             return;
         }
-        thread_local std::vector<int16_t> samples;
         for (size_t i = begin; i < end;) {
             const size_t column = i % width;
             const size_t count = std::min(end - i, width - column);
-            supersampledLevels(lattice, job.samples, firstRow + int(i / width), int(column),
-                               int(count), levels + i, samples);
+            colours.pixels(lattice, firstRow + int(i / width), int(column), int(count),
+                           pixels + i * bytes);
             i += count;
         }
     });
@@ -124,14 +119,15 @@ Render::Outcome Render::run(const RenderJob& job, Outputs outputs,
     const int bandRows = int(std::clamp(bandWork / size_t(width), size_t(1), size_t(height)));
     const int bands = (height + bandRows - 1) / bandRows;
     const auto rowsOf = [&](int band) { return std::min(bandRows, height - band * bandRows); };
+    const PixelColours colours(job);
     std::vector<uint8_t> buffers[bandBuffers];
     for (std::vector<uint8_t>& buffer : buffers)
-        buffer.resize(size_t(bandRows) * size_t(width));
+        buffer.resize(size_t(bandRows) * size_t(width) * size_t(colours.bytesPerPixel()));
     // The counts of the band being worked out, turned into its levels.
     std::vector<int16_t> counts(size_t(bandRows) * size_t(width));
 
     std::optional<PngStream> png;
-    if (outputs.png && !beginPng(png.emplace(*outputs.png), job)) {
+    if (outputs.png && !beginPng(png.emplace(*outputs.png), job, colours.palette())) {
         m_error = png->errorString();
         return Outcome::writeFailed;
     }
@@ -141,8 +137,9 @@ Render::Outcome Render::run(const RenderJob& job, Outputs outputs,
             m_error = png->errorString();
             return false;
         }
-        if (outputs.levels && !outputs.levels->writeLevels(pixels, width, rows)) {
-            m_error = outputs.levels->errorString();
+        if (outputs.pixels &&
+            !outputs.pixels->writePixels(pixels, width, rows, colours.palette())) {
+            m_error = outputs.pixels->errorString();
             return false;
         }
         return true;
@@ -156,7 +153,7 @@ Render::Outcome Render::run(const RenderJob& job, Outputs outputs,
     Outcome outcome = Outcome::done;
     for (int band = 0; band < bands && outcome == Outcome::done; ++band) {
         uint8_t* pixels = buffers[band % bandBuffers].data();
-        workOut(job, lattice, band * bandRows, rowsOf(band), pixels, counts, stop);
+        workOut(job, colours, lattice, band * bandRows, rowsOf(band), pixels, counts, stop);
         if (stop && stop->load(std::memory_order_relaxed))
             outcome = Outcome::stopped;
         else if (!writer.write(pixels, rowsOf(band)))

@@ -4,6 +4,7 @@
 // so that memory does not grow with the picture's height.
 #pragma once
 
+#include "colouring.h"
 #include "passthreads.h"
 #include "picturescan.h"
 #include "viewstate.h"
@@ -16,15 +17,18 @@
 #include <vector>
 
 class ByteSink;
+class PixelColours;
 struct PixelLattice;
 
-// Where a render's pixels go beside or instead of a PNG: each band's rows of
-// palette indices (the ramp's levels), in order, on the render's writer.
-class LevelSink {
+// Where a render's pixels go beside or instead of a PNG: each band's rows,
+// in order, on the render's writer, each pixel an index in palette
+// (0x00BBGGRR colours) or, where the palette is empty, red, green and blue.
+class PixelSink {
 public:
-    virtual ~LevelSink() = default;
+    virtual ~PixelSink() = default;
     // False on failure; errorString() then says why.
-    virtual bool writeLevels(const uint8_t* levels, int width, int rows) = 0;
+    virtual bool writePixels(const uint8_t* pixels, int width, int rows,
+                             const std::vector<uint32_t>& palette) = 0;
     virtual QString errorString() const = 0;
 };
 
@@ -39,6 +43,9 @@ struct RenderJob {
     // N for N x N samples a pixel (supersample.h), recorded in the picture
     // where above 1.
     int samples = 1;
+    // The cap of the counts and their colours: by default the window's ramp
+    // to Engine's cap, recorded in the picture otherwise.
+    ColourChoice colour = {};
 };
 
 class Render {
@@ -65,7 +72,7 @@ public:
     // and the levels into levels; either may be left out.
     struct Outputs {
         ByteSink* png = nullptr;
-        LevelSink* levels = nullptr;
+        PixelSink* pixels = nullptr;
     };
 
     // Draws the picture of job into outputs. After each band, progress (if
@@ -79,8 +86,9 @@ public:
     const QString& errorString() const { return m_error; }
 
 private:
-    void workOut(const RenderJob& job, PixelLattice lattice, int firstRow, int rows,
-                 uint8_t* levels, std::vector<int16_t>& counts, const std::atomic<bool>* stop);
+    void workOut(const RenderJob& job, const PixelColours& colours, PixelLattice lattice,
+                 int firstRow, int rows, uint8_t* pixels, std::vector<int16_t>& counts,
+                 const std::atomic<bool>* stop);
 
     PassThreads& m_threads;
     QString m_error;

@@ -1,7 +1,5 @@
 #include "supersample.h"
 
-#include "colourramp.h"
-
 #include <cmath>
 
 LinearAverage::LinearAverage()
@@ -47,26 +45,8 @@ uint8_t LinearAverage::level(double light) const
     return uint8_t(low);
 }
 
-void supersampledLevels(const PixelLattice& samplesLattice, int samplesPerSide, int row, int first,
-                        int count, uint8_t* levels, std::vector<int16_t>& samples)
+const LinearAverage& linearAverage()
 {
     static const LinearAverage average;
-    const size_t n = size_t(samplesPerSide);
-    const size_t across = size_t(count) * n;
-    samples.resize(across * n);
-    // The samples' rows of these pixels, each a run of the lattice's row.
-    PixelLattice lattice = samplesLattice;
-    for (size_t j = 0; j < n; ++j) {
-        lattice.firstRow = int32_t(int64_t(row) * samplesPerSide + int64_t(j));
-        const size_t begin = size_t(first) * n;
-        laneCounts(lattice, begin, begin + across, samples.data() + j * across);
-    }
-    const double area = double(n * n);
-    for (size_t x = 0; x < size_t(count); ++x) {
-        double light = 0;
-        for (size_t j = 0; j < n; ++j)
-            for (size_t i = 0; i < n; ++i)
-                light += average.linear(levelOf(samples[j * across + x * n + i]));
-        levels[x] = average.level(light / area);
-    }
+    return average;
 }

@@ -8,11 +8,8 @@
 // sample is grey-yellow, so is the average: again a level of the ramp.
 #pragma once
 
-#include "lanecounts.h"
-
 #include <array>
 #include <cstdint>
-#include <vector>
 
 class LinearAverage {
 public:
@@ -34,9 +31,5 @@ private:
     std::array<double, 256> m_threshold;
 };
 
-// The levels of a run of pixels of one row of a supersampled picture:
-// pixels first to first + count - 1 of row, each from its N x N samples of
-// the lattice of samples (one of the (W N) x (H N) picture). samples is the
-// caller's buffer, reused from call to call.
-void supersampledLevels(const PixelLattice& samplesLattice, int samplesPerSide, int row, int first,
-                        int count, uint8_t* levels, std::vector<int16_t>& samples);
+// The one average, its tables made once.
+const LinearAverage& linearAverage();

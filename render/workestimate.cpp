@@ -30,16 +30,17 @@ std::vector<int> samplePositions(int size)
 // The counts of a lattice of the job's pixels, row by row, on threads: size
 // of them, every step-th from first on each axis; of a pixel's first sample
 // where it has several.
-std::vector<int16_t> latticeCounts(const RenderJob& job, QPoint first, int step, QSize size,
+std::vector<int32_t> latticeCounts(const RenderJob& job, QPoint first, int step, QSize size,
                                    PassThreads& threads)
 {
     const int n = job.samples;
     const Scales scales = scalesOf(job.view, job.width * n, job.height * n);
     const PixelLattice lattice{scales.x,     scales.y,      job.view.viewLeft, job.view.viewTop,
                                size.width(), first.x() * n, first.y() * n,     step * n};
-    std::vector<int16_t> counts(size_t(size.width()) * size_t(size.height()));
+    // To the job's cap: a deep zoom's counts reach it.
+    std::vector<int32_t> counts(size_t(size.width()) * size_t(size.height()));
     threads.forEachBlock(counts.size(), [&](size_t begin, size_t end) {
-        laneCounts(lattice, begin, end, counts.data() + begin);
+        laneCounts(lattice, begin, end, counts.data() + begin, job.colour.cap);
     });
     return counts;
 }
@@ -50,7 +51,7 @@ WorkEstimate WorkEstimate::sample(const RenderJob& job, PassThreads& threads)
 {
     const std::vector<int> columns = samplePositions(job.width);
     const std::vector<int> rows = samplePositions(job.height);
-    const std::vector<int16_t> counts =
+    const std::vector<int32_t> counts =
         latticeCounts(job, {columns.front(), rows.front()}, sampleStride,
                       {int(columns.size()), int(rows.size())}, threads);
     // A pixel's work is its samples'.
@@ -79,9 +80,9 @@ double WorkEstimate::pictureIterations(const RenderJob& job, PassThreads& thread
     const QPoint first(std::min(step / 2, job.width / 2), std::min(step / 2, job.height / 2));
     const QSize size((job.width - first.x() + step - 1) / step,
                      (job.height - first.y() + step - 1) / step);
-    const std::vector<int16_t> counts = latticeCounts(job, first, step, size, threads);
+    const std::vector<int32_t> counts = latticeCounts(job, first, step, size, threads);
     double iterations = 0;
-    for (const int16_t count : counts)
+    for (const int32_t count : counts)
         iterations += count;
     const double samples = double(job.samples) * job.samples;
     if (sampled)

@@ -44,11 +44,6 @@ VideoEncoder::VideoEncoder(const QString& fileName, int width, int height, doubl
                            const std::atomic<bool>* stop)
     : m_file(fileName), m_width(width), m_height(height), m_fps(fps), m_stop(stop)
 {
-    for (int level = 0; level < rampLevels; ++level) {
-        const uint32_t colour = colourOfLevel(uint8_t(level));
-        for (int channel = 0; channel < 3; ++channel)
-            m_rgbOfLevel[size_t(3 * level + channel)] = uint8_t(colour >> (8 * channel));
-    }
 }
 
 bool VideoEncoder::fail(const QString& error)
@@ -138,12 +133,18 @@ bool VideoEncoder::writeRows(const uint8_t* rgb, int rows)
         QStringLiteral("ffmpeg stopped reading its frames: %1").arg(m_ffmpeg.errorString()));
 }
 
-bool VideoEncoder::writeLevels(const uint8_t* levels, int width, int rows)
+bool VideoEncoder::writePixels(const uint8_t* pixels, int width, int rows,
+                               const std::vector<uint32_t>& palette)
 {
-    const size_t pixels = size_t(width) * size_t(rows);
-    m_rgb.resize(pixels * 3);
-    for (size_t i = 0; i < pixels; ++i)
-        std::copy_n(&m_rgbOfLevel[size_t(3 * levels[i])], 3, &m_rgb[3 * i]);
+    if (palette.empty())
+        return writeRows(pixels, rows);
+    const size_t count = size_t(width) * size_t(rows);
+    m_rgb.resize(count * 3);
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t colour = palette[pixels[i]];
+        for (size_t channel = 0; channel < 3; ++channel)
+            m_rgb[3 * i + channel] = uint8_t(colour >> (8 * channel));
+    }
     return writeRows(m_rgb.data(), rows);
 }
 

@@ -18,7 +18,7 @@
 #include <optional>
 #include <vector>
 
-class VideoEncoder : public LevelSink {
+class VideoEncoder : public PixelSink {
 public:
     // ffmpeg's path on PATH, or empty.
     static QString findFfmpeg();
@@ -36,8 +36,9 @@ public:
     bool start(const QString& program);
     // Hands on rows of RGB pixels, width * 3 bytes each, from the top.
     bool writeRows(const uint8_t* rgb, int rows);
-    // The same from a render's levels.
-    bool writeLevels(const uint8_t* levels, int width, int rows) override;
+    // The same from a render's pixels.
+    bool writePixels(const uint8_t* pixels, int width, int rows,
+                     const std::vector<uint32_t>& palette) override;
     // Waits for ffmpeg to end, and gives the file the video's name if ffmpeg
     // ended with 0, reported no error, wrote something and says it encoded
     // every frame it was given. False if anything failed or the stop was
@@ -70,7 +71,6 @@ private:
     int m_framesIn = 0;
     bool m_reportedEnd = false;
     qint64 m_rowsWritten = 0;
-    std::array<uint8_t, 3 * 256> m_rgbOfLevel;
     std::vector<uint8_t> m_rgb;
     QString m_error;
 };

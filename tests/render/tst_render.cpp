@@ -515,7 +515,7 @@ private slots:
     {
         PassThreads threads;
         const int height = 2160;
-        const WorkEstimate work = WorkEstimate::sample(RenderJob{View{}, 3840, height}, threads);
+        const WorkEstimate work = WorkEstimate::sample(RenderJob{.view = View{}, .width = 3840, .height = height}, threads);
         QCOMPARE(work.share(0), 0.0);
         QCOMPARE(work.share(height), 1.0);
         for (int rows = 0; rows < height; rows += 8)
