@@ -11,6 +11,8 @@ OptionCheck readWindow(const QCommandLineParser& parser, const Options& options,
             parser, {&options.size, &options.stretch, &options.samples, &options.quiet},
             "--render or --movie"))
         return error;
+    if (const OptionCheck error = refuseOptions(parser, options.colourOwn(), "--render or --movie"))
+        return error;
     if (const OptionCheck error = refuseOptions(parser, options.movieOwn(), "--movie"))
         return error;
     return readViewOrFile(parser, options, picture::columns, picture::rows, view);

@@ -1,6 +1,7 @@
 #include "moviecommand.h"
 
 #include "leftovers.h"
+#include "colourtexts.h"
 #include "localfiles.h"
 #include "movieframes.h"
 #include "moviejoin.h"
@@ -111,6 +112,12 @@ std::optional<QString> refusal(const FrameCheck& check, const QString& fileName,
             .arg(quoted(fileName))
             .arg(frame)
             .arg(shownText(check.frameRate), QString::fromStdString(formatNumber(job.fps)));
+    case FrameCheck::State::otherColouring:
+        return QStringLiteral("%1 is this movie's frame %2 coloured %3, not %4: give its colour "
+                              "options, or another folder")
+            .arg(quoted(fileName))
+            .arg(frame)
+            .arg(check.colouring, colouringText(colourTexts(job.colour)));
     case FrameCheck::State::otherSamples:
         return QStringLiteral("%1 is this movie's frame %2 with %3 samples a pixel, not %4: give "
                               "--samples %5, or another folder")

@@ -1,6 +1,7 @@
 #include "movieframes.h"
 
 #include "atomicfile.h"
+#include "colourtexts.h"
 #include "framereader.h"
 #include "localfiles.h"
 #include "optionvalues.h"
@@ -35,6 +36,26 @@ QString frameFileNameOfDigits(int frame, int digits)
 QString frameFileName(int frame, int frames)
 {
     return frameFileNameOfDigits(frame, frameDigits(frames));
+}
+
+QString colouringText(const std::vector<PictureText>& entries)
+{
+    QStringList parts;
+    for (const PictureText& entry : entries)
+        parts << QStringLiteral("%1=%2").arg(QLatin1String(entry.key),
+                                             shownText(QString::fromStdString(entry.value)));
+    return parts.isEmpty() ? QStringLiteral("the window's") : parts.join(QLatin1Char(' '));
+}
+
+std::vector<PictureText> recordedColouring(const FrameReader& reader)
+{
+    std::vector<PictureText> entries;
+    for (const char* key : {iterationsKey, colourKey, paletteKey, densityKey, offsetKey}) {
+        const std::string value = reader.recorded(key);
+        if (!value.empty())
+            entries.push_back({key, value});
+    }
+    return entries;
 }
 
 int recordedSamples(const std::string& text)
@@ -108,6 +129,12 @@ FrameCheck checkFrame(const QString& fileName, const RenderJob& job, const std::
     check.samples = recordedSamples(frame.samples());
     if (check.samples != job.samples) {
         check.state = FrameCheck::State::otherSamples;
+        return check;
+    }
+    const std::vector<PictureText> colouring = recordedColouring(frame);
+    if (colouringText(colouring) != colouringText(colourTexts(job.colour))) {
+        check.state = FrameCheck::State::otherColouring;
+        check.colouring = colouringText(colouring);
         return check;
     }
     check.state = FrameCheck::State::stale;

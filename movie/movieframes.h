@@ -2,6 +2,7 @@
 // of this movie, and writing one.
 #pragma once
 
+#include "framereader.h"
 #include "render.h"
 #include "viewstate.h"
 
@@ -29,6 +30,12 @@ int frameDigits(int frames);
 // The samples a pixel of a picture whose Samples text is text: 1 if there is
 // none, 0 if it is not a number of samples.
 int recordedSamples(const std::string& text);
+// A picture's colouring as messages write them: its recorded entries, e.g.
+// "Iterations=5000 Colour=cycle", or "the window's" for none.
+QString colouringText(const std::vector<PictureText>& entries);
+// The colouring entries that reader's picture records.
+std::vector<PictureText> recordedColouring(const FrameReader& reader);
+
 // Samples a pixel as messages write them: "3x3", or "unreadable" for 0.
 QString samplesText(int samples);
 
@@ -55,6 +62,7 @@ struct FrameCheck {
         // the folder would hold frames of two movies.
         otherRate,
         otherSamples,
+        otherColouring,
         // A frame of this movie, or something that is not a picture, that
         // does not read whole: it is rendered again.
         stale,
@@ -67,8 +75,10 @@ struct FrameCheck {
     // otherRate).
     QString view;
     QString frameRate;
-    // Its samples a pixel, N for N x N (otherSamples).
+    // Its samples a pixel, N for N x N (otherSamples), and its colouring as
+    // colouringText() writes it (otherColouring).
     int samples = 1;
+    QString colouring;
     QString reason;
 };
 // Checks the frame fileName of job (a frame of a movie, its rate set),

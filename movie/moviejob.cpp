@@ -1,5 +1,6 @@
 #include "moviejob.h"
 
+#include "colourtexts.h"
 #include "viewtext.h"
 
 #include <string>
@@ -21,6 +22,9 @@ QString MovieJob::optionLines() const
         lines += QStringLiteral("--stretch\n");
     if (samples > 1)
         line("samples", std::to_string(samples));
+    // The colouring as a picture records it, each entry its option.
+    for (const PictureText& text : colourTexts(colour))
+        line(QString::fromLatin1(text.key).toLower().toLatin1().constData(), text.value);
     line("fps", formatNumber(fps));
     if (framesFrom.isEmpty() || framesGiven)
         line("frames", std::to_string(frames));

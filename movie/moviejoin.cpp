@@ -1,5 +1,6 @@
 #include "moviejoin.h"
 
+#include "colourtexts.h"
 #include "framereader.h"
 #include "localfiles.h"
 #include "movieframes.h"
@@ -132,6 +133,8 @@ struct FramesSeen {
     QSize size;
     std::string rate;
     int samples = 0;
+    // The colouring's entries, set by the first frame.
+    std::optional<std::vector<PictureText>> colouring;
 };
 
 // Frames record their movie's rate: one movie's frames have one. rate is the
@@ -166,6 +169,23 @@ int checkSamples(const QString& fileName, const FrameReader& reader, const Movie
                                job.samplesGiven ? QStringLiteral("the frames are another movie's")
                                                 : QStringLiteral("the folder holds frames of two "
                                                                  "movies")));
+}
+
+// One movie's frames have one colouring: the one given, or else the first
+// frame's.
+int checkColouring(const QString& fileName, const FrameReader& reader, const MovieJob& job,
+                   std::optional<std::vector<PictureText>>& colouring)
+{
+    const std::vector<PictureText> own = recordedColouring(reader);
+    if (!colouring)
+        colouring = job.colourGiven ? colourTexts(job.colour) : own;
+    if (colouringText(own) == colouringText(*colouring))
+        return 0;
+    return refuseWith(QStringLiteral("%1 is coloured %2, not %3: %4")
+                          .arg(quoted(fileName), colouringText(own), colouringText(*colouring),
+                               job.colourGiven ? QStringLiteral("the frames are another movie's")
+                                               : QStringLiteral("the folder holds frames of two "
+                                                                "movies")));
 }
 
 // Refuses a size the video cannot have.
@@ -204,6 +224,8 @@ int checkJoinedFrame(const MovieJob& job, const JoinedFrames& joined, int at,
     if (const int status = checkRate(fileName, reader, seen.rate))
         return status;
     if (const int status = checkSamples(fileName, reader, job, seen.samples))
+        return status;
+    if (const int status = checkColouring(fileName, reader, job, seen.colouring))
         return status;
     const bool end = at == 0 || at == joined.frames - 1;
     const QString own = reader.view().empty() ? QStringLiteral("none") : viewText(reader.view());
@@ -325,5 +347,7 @@ int checkJoinFrames(MovieJob& job)
     job.fps = videoRate(job, seen.rate);
     if (seen.samples > 0)
         job.samples = seen.samples;
+    if (seen.colouring)
+        job.colour = parseColourTexts(*seen.colouring).choice;
     return 0;
 }

@@ -67,7 +67,8 @@ inline QByteArray viewChunk(const QByteArray& text)
 // (sized/frame-000.png), of a movie with a gap (gap/frame-0.png and
 // frame-2.png), the first of a longer movie (first/frame-00.png to
 // frame-09.png), an empty folder (sized/empty), a FIFO in a frame's place
-// (fifo/frame-00.png) and a link to itself (loop). False if one could not be
+// (fifo/frame-00.png), a link to itself (loop) and a palette with a colour
+// value too large (bad.map). False if one could not be
 // made.
 inline bool writeRefusalInputs(const QString& folder)
 {
@@ -77,7 +78,8 @@ inline bool writeRefusalInputs(const QString& folder)
                 writeFile(dir.filePath(QStringLiteral("badview.png")),
                           png::picture(8, 8, png::viewChunk("1,2,0,4"))) &&
                 writeFile(dir.filePath(QStringLiteral("text.png")), "text\n") &&
-                writeFile(dir.filePath(QStringLiteral("notes")), "notes");
+                writeFile(dir.filePath(QStringLiteral("notes")), "notes") &&
+                writeFile(dir.filePath(QStringLiteral("bad.map")), "0 0 0\n1 2 300\n");
     for (const char* name : {"sized", "sized/empty", "gap", "fifo", "first"})
         made = made && dir.mkdir(QString::fromLatin1(name));
     for (const char* name : {"sized/frame-000.png", "gap/frame-0.png", "gap/frame-2.png"})

@@ -184,6 +184,30 @@ private slots:
                 "--samples takes a whole number from 1 to 8");
         row("window: samples", {"--samples", "2"},
             "--samples applies only with --render or --movie");
+        // The colouring.
+        for (const char* cap : {"0", "1000001", "x"})
+            row(cap, {"--render", "out.png", "--iterations", cap},
+                "--iterations takes a whole number from 1 to 1000000");
+        row("colour unknown", {"--render", "out.png", "--colour", "rainbow"},
+            "--colour takes ramp, cycle or smooth, not 'rainbow'");
+        row("palette with the ramp", {"--render", "out.png", "--palette", "ice"},
+            "--palette applies only with --colour cycle or smooth");
+        row("palette unknown", {"--render", "out.png", "--colour", "cycle", "--palette", "mauve"},
+            "a .map file or a picture's colours, and 'mauve' is none of them");
+        row("palette file bad",
+            {"--render", "out.png", "--colour", "cycle", "--palette", "bad.map"},
+            "cannot read 'bad.map': line 2: 300 is not a colour value from 0 to 255");
+        row("palette not a map",
+            {"--render", "out.png", "--colour", "cycle", "--palette", "plain.png"},
+            "cannot read 'plain.png': it is not a text file");
+        for (const char* density : {"0", "-1", "inf", "x"})
+            row(density,
+                {"--movie", "out", "--to", "1,1,1,1", "--colour", "smooth", "--density", density},
+                "--density takes a number above 0");
+        row("offset NaN", {"--render", "out.png", "--colour", "cycle", "--offset", "nan"},
+            "--offset takes a number, not 'nan'");
+        row("window: colour", {"--colour", "cycle"},
+            "--colour applies only with --render or --movie");
         for (const char* option : {"--view=1,2,3,4", "--size=8x8", "--threads=2", "--quiet"})
             row(option, {"--render", "out.png", option, option},
                 "is given more than once (try 'Quenthar --help')");

@@ -19,6 +19,7 @@
 #include <QJsonObject>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -254,6 +255,64 @@ private slots:
         QVERIFY2(refusedWith(outcome, "frame-1.png' has 2x2 samples a pixel, not 1x1: the folder "
                                       "holds frames of two movies"),
                  outcome.err.constData());
+    }
+
+    // A movie's frames record its colouring: a resume of another colouring
+    // and a join of frames of two are refused, naming both; a join's check
+    // gives the frames' own options.
+    void framesWithColours()
+    {
+        QTemporaryDir folder;
+        const QDir dir(folder.path());
+        const QStringList sized = {"--to", viewText(dense), "--size", "32x24", "--frames", "3"};
+        const QStringList coloured = {"--iterations", "3000",      "--colour",
+                                      "smooth",       "--palette", "ice"};
+        QCOMPARE(run(QStringList{"--movie", dir.filePath("ice")} + sized + coloured).status, 0);
+        Outcome outcome = run(QStringList{"--movie", dir.filePath("ice")} + sized +
+                              QStringList{"--iterations", "3000", "--colour", "cycle"});
+        QVERIFY2(refusedWith(outcome, "frame-0.png' is this movie's frame 0 coloured "
+                                      "Iterations=3000 Colour=smooth Palette=ice, not "
+                                      "Iterations=3000 Colour=cycle"),
+                 outcome.err.constData());
+        outcome = run(
+            {"--movie", dir.filePath("v.mp4"), "--frames-from", dir.filePath("ice"), "--check"});
+        QVERIFY2(outcome.status == 0 &&
+                     outcome.out.contains("--iterations=3000\n--colour=smooth\n--palette=ice\n"),
+                 outcome.out + outcome.err);
+        QCOMPARE(run(QStringList{"--movie", dir.filePath("mixed")} + sized).status, 0);
+        QVERIFY(QFile::remove(dir.filePath("mixed/frame-2.png")) &&
+                QFile::copy(dir.filePath("ice/frame-2.png"), dir.filePath("mixed/frame-2.png")));
+        outcome = run({"--movie", dir.filePath("v.mp4"), "--frames-from", dir.filePath("mixed")});
+        QVERIFY2(refusedWith(outcome, "frame-2.png' is coloured Iterations=3000 Colour=smooth "
+                                      "Palette=ice, not the window's: the folder holds frames of "
+                                      "two movies"),
+                 outcome.err.constData());
+    }
+
+    // Deep into a spiral's centre, to a width of 1e-10, the counts run into
+    // the thousands, where the ramp is all one yellow: cycled through a
+    // palette, to a cap high enough, every frame keeps at least 64 colours.
+    void deepZoomStaysColourful()
+    {
+        QTemporaryDir folder;
+        const QString frames = folder.filePath(QStringLiteral("deep"));
+        QCOMPARE(run({"--movie", frames, "--to",
+                      "0.24016082806169328,-0.5089135744890809,1e-10,7.5e-11", "--size", "64x48",
+                      "--frames", "120", "--iterations", "20000", "--colour", "cycle", "--quiet"})
+                     .status,
+                 0);
+        int fewest = 1 << 30;
+        for (const QString& name : QDir(frames).entryList({"frame-*.png"}, QDir::Files)) {
+            const QImage image =
+                QImage(QDir(frames).filePath(name)).convertToFormat(QImage::Format_RGB32);
+            QSet<QRgb> colours;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    colours.insert(image.pixel(x, y));
+            fewest = std::min(fewest, int(colours.size()));
+        }
+        qInfo("The frame of fewest colours has %d", fewest);
+        QVERIFY2(fewest >= 64, qPrintable(QString::number(fewest)));
     }
 
     // Slices rendered apart make the same frames as the whole; a second run

@@ -2,12 +2,15 @@
 // the engine's counts, bad command lines, write errors (a full disk,
 // pipes and FIFOs, standard output, names that are not UTF-8), no engine
 // library needed, an interrupted render, and the progress line.
+#include "colouring.h"
 #include "colourramp.h"
+#include "commandline.h"
 #include "engine.h"
 #include "enginebinding.h"
 #include "expectedpicture.h"
 #include "fulldisk.h"
 #include "hostilepictures.h"
+#include "kernel/escapeloop.h"
 #include "pictureview.h"
 #include "program.h"
 #include "viewmath.h"
@@ -147,6 +150,65 @@ private slots:
                 .status,
             0);
         QCOMPARE(contents(one), contents(out));
+    }
+
+    // Coloured renders: each pixel the colour of its count, to the cap given,
+    // as Engine's loop written plainly counts it; the picture records its
+    // colouring, and a render of it with no colour options makes it again,
+    // byte for byte. The cap and the ramp by default are today's picture.
+    void colouredRenders_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<bool>("palette"); // a palette picture, not red, green and blue
+        QTest::newRow("ramp to 100") << QStringList{"--iterations", "100"} << true;
+        QTest::newRow("cycle") << QStringList{"--iterations", "5000", "--colour", "cycle"} << true;
+        QTest::newRow("cycle, ice, density and offset")
+            << QStringList{"--colour",  "cycle", "--palette", "ice",
+                           "--density", "0.25",  "--offset",  "-3"}
+            << true;
+        QTest::newRow("smooth") << QStringList{"--iterations", "3000",      "--colour",
+                                               "smooth",       "--palette", "spectrum"}
+                                << false;
+    }
+    void colouredRenders()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(bool, palette);
+        const View view{0.2, -0.52, 0.04, 0.03};
+        QTemporaryDir folder;
+        const QString out = folder.filePath(QStringLiteral("out.png"));
+        QCOMPARE(
+            run(QStringList{"--render", out, "--size", "48x36", "--view", viewText(view)} + options)
+                .status,
+            0);
+        CommandLine commandLine;
+        QCOMPARE(commandLine.parse(QStringList{"Quenthar", "--render", out, "--size", "48x36",
+                                               "--view", viewText(view)} +
+                                   options),
+                 CommandLine::Outcome::Render);
+        const ColourChoice& choice = commandLine.render().job.colour;
+        const Colouring colouring(choice);
+        const Scales scales = scalesOf(view, 48, 36);
+        const PixelLattice lattice{scales.x, scales.y, view.viewLeft, view.viewTop, 48};
+        const QImage image = QImage(out).convertToFormat(QImage::Format_RGB32);
+        for (size_t i = 0; i < 48 * 36; ++i) {
+            EscapePoint point{};
+            const int32_t count = escapeLoop(lattice, i, choice.cap, point);
+            const Rgb colour = colouring.colour(count, &point);
+            QCOMPARE(image.pixel(int(i % 48), int(i / 48)), qRgb(colour.r, colour.g, colour.b));
+        }
+        QCOMPARE(QImageReader(out).imageFormat() == QImage::Format_Indexed8, palette);
+        // Drawn again from the picture alone.
+        const QString again = folder.filePath(QStringLiteral("again.png"));
+        QCOMPARE(run({"--render", again, "--size", "48x36", out}).status, 0);
+        QCOMPARE(contents(again), contents(out));
+        // The default colouring, given, is today's picture.
+        QCOMPARE(run({"--render", out, "--view", viewText(view), "--iterations", "1024", "--colour",
+                      "ramp"})
+                     .status,
+                 0);
+        QCOMPARE(run({"--render", again, "--view", viewText(view)}).status, 0);
+        QCOMPARE(contents(again), contents(out));
     }
 
     // Given a size of another shape, the view is widened about its centre to
@@ -515,7 +577,8 @@ private slots:
     {
         PassThreads threads;
         const int height = 2160;
-        const WorkEstimate work = WorkEstimate::sample(RenderJob{.view = View{}, .width = 3840, .height = height}, threads);
+        const WorkEstimate work = WorkEstimate::sample(
+            RenderJob{.view = View{}, .width = 3840, .height = height}, threads);
         QCOMPARE(work.share(0), 0.0);
         QCOMPARE(work.share(height), 1.0);
         for (int rows = 0; rows < height; rows += 8)

@@ -56,6 +56,8 @@ for said in "rendering: job 7, an array of 4 tasks" "every node must share" \
     grep -qF -- "$said" out || { echo "it did not say '$said': $(cat out)"; failed=1; }
 done
 submits 2:--samples=3 2:--frames=12 -- frames v.mp4 "${to[@]}" --frames 12 --samples 3
+submits 2:--iterations=5000 2:--colour=cycle 2:--palette=ice -- frames v.mp4 "${to[@]}" \
+    --frames 12 --iterations 5000 --colour cycle --palette ice
 submits 2:--frames=8 1:--array=0-7 -- --tasks 08 frames v.webm "${to[@]}" --frames 08 --size 64x48
 submits '2:--frames=40' '2:--from=-1.5,-1.5,3,3' -- frames v.mkv "${to[@]}" --seconds 2 --fps 20
 refuses "--tasks takes a whole number" --tasks 99999999999999999999 frames v.mp4 "${to[@]}"
