@@ -160,6 +160,10 @@ void printSummary(std::map<std::string, benchmark::BenchmarkReporter::Run> media
                     n, wall("render/" + name + "/samples3") * 1e3);
         ratio(("samples3/(9 x render) " + name).c_str(), wall("render/" + name + "/samples3"),
               9 * wall("render/" + name));
+        // The smooth colouring's counts to their escape points, its three
+        // steps further and its colours, against the ramp.
+        ratio(("smooth/render " + name).c_str(), wall("render/" + name + "/smooth"),
+              wall("render/" + name));
     }
     std::printf("peak MiB render 16384x16384: %.1f; with 4x4 samples: %.1f\n",
                 counter("peak/render", "peak_MiB"), counter("peak/render/samples4", "peak_MiB"));

@@ -20,6 +20,7 @@
 #include <cmath>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace bench {
@@ -70,11 +71,12 @@ private:
     bool m_open = false;
 };
 
-void renderBenchmark(benchmark::State& state, const NamedView& view, int samples)
+void renderBenchmark(benchmark::State& state, const NamedView& view, int samples, ColourMode colour)
 {
     NullRender render;
     RenderJob job{.view = view.view, .width = renderWidth, .height = renderHeight};
     job.samples = samples;
+    job.colour.mode = colour;
     for (auto _ : state)
         if (!render.run(state, job))
             break;
@@ -209,10 +211,14 @@ void registerRenderBenchmarks()
             ->Repetitions(3)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
-        for (const int samples : {1, 3})
-            benchmark::RegisterBenchmark(
-                (std::string("render/") + view->name + (samples > 1 ? "/samples3" : "")).c_str(),
-                renderBenchmark, *view, samples)
+        // One sample and the ramp, 3 x 3 samples, the smooth colouring.
+        const std::tuple<const char*, int, ColourMode> kinds[] = {
+            {"", 1, ColourMode::ramp},
+            {"/samples3", 3, ColourMode::ramp},
+            {"/smooth", 1, ColourMode::smooth}};
+        for (const auto& [kind, samples, colour] : kinds)
+            benchmark::RegisterBenchmark((std::string("render/") + view->name + kind).c_str(),
+                                         renderBenchmark, *view, samples, colour)
                 ->Iterations(1)
                 ->Repetitions(3)
                 ->Unit(benchmark::kMillisecond)
