@@ -29,7 +29,15 @@ constexpr double continuousBeyondCount = 64;
 // counted from entry 0 either way round.
 std::size_t wrapped(double place, std::size_t size)
 {
-    double index = std::fmod(std::floor(place), double(size));
+    const double whole = std::floor(place);
+    // A whole number that fits 63 bits wraps in integers, as fmod would, at
+    // a fraction of its cost; a larger one by fmod itself.
+    constexpr double fits = 0x1p62;
+    if (whole > -fits && whole < fits) {
+        const int64_t index = int64_t(whole) % int64_t(size);
+        return std::size_t(index < 0 ? index + int64_t(size) : index);
+    }
+    double index = std::fmod(whole, double(size));
     if (index < 0)
         index += double(size);
     return std::size_t(index);

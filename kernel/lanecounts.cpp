@@ -206,6 +206,12 @@ struct CappedCounts {
     }
 };
 
+// The same to Engine's cap, which the compiler then knows: the capped counts
+// default (the smooth colouring's), at the int16 counts' speed.
+struct EngineCapCounts : CappedCounts {
+    static constexpr int64_t cap = EngineCounts::cap;
+};
+
 // A loop over kVectors vectors of lanes, all but the vectors themselves:
 // where its pixels come from and their counts go, its lanes spelled out,
 // its round, how many lanes work and the round of the first last test to
@@ -367,7 +373,10 @@ void CountRun(const PixelLattice& lattice, size_t begin, size_t end, int16_t* co
 void CountRunCapped(const PixelLattice& lattice, size_t begin, size_t end, int32_t* counts,
                     int32_t cap, EscapePoint* escapes)
 {
-    CountInto(lattice, begin, end, CappedCounts{cap, counts, escapes});
+    if (cap == EngineCapCounts::cap)
+        CountInto(lattice, begin, end, EngineCapCounts{{cap, counts, escapes}});
+    else
+        CountInto(lattice, begin, end, CappedCounts{cap, counts, escapes});
 }
 
 int64_t Target()
