@@ -2,12 +2,12 @@
 # functions that install the missing ones. Sourced by both.
 
 # Packages needed to build and run the viewer (scdoc makes the manual page;
-# qt6-wayland is Qt's platform plugin for Wayland sessions; libpng-dev writes
-# the pictures of --render; libhwy-dev is Highway, on which the lane kernel
-# of --render and --movie runs; qt6-translations-l10n holds Qt's own
-# Slovene).
+# qt6-wayland is Qt's platform plugin for Wayland sessions; libpng-dev reads
+# saved pictures and frames; zlib1g-dev compresses the rows of --render's
+# pictures; libhwy-dev is Highway, on which the lane kernel of --render and
+# --movie runs; qt6-translations-l10n holds Qt's own Slovene).
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config qt6-base-dev libgl-dev libegl-dev fonts-dejavu-core
-    scdoc qt6-wayland libpng-dev libhwy-dev qt6-translations-l10n)
+    scdoc qt6-wayland libpng-dev zlib1g-dev libhwy-dev qt6-translations-l10n)
 # Further packages that the test suite needs: the end-to-end suite runs the
 # program in a virtual X server, drives it with xdotool and reads its
 # clipboard with xclip, and runs it once more on Wayland in weston, nested in
