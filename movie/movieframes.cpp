@@ -91,6 +91,37 @@ std::optional<FrameNumber> frameNumber(const QString& fileName)
     return FrameNumber{match.captured(1).toInt(), int(match.capturedLength(1))};
 }
 
+namespace {
+
+// Whether the frame, read up to its pixels, is of the movie's size, view,
+// rate, samples and colouring: stale until it is read whole, or else what it
+// is instead.
+bool ofThisMovie(const FrameReader& frame, const RenderJob& job, FrameCheck& check)
+{
+    check.size = frame.size();
+    check.samples = recordedSamples(frame.samples());
+    const std::vector<PictureText> colouring = recordedColouring(frame);
+    check.colouring = colouringText(colouring);
+    if (check.size != QSize(job.width, job.height))
+        check.state = FrameCheck::State::otherSize;
+    else if (frame.view() != formatView(job.view))
+        check.state = FrameCheck::State::otherView;
+    // A frame made before frames recorded their rate is this movie's too.
+    else if (!frame.frameRate().empty() && frame.frameRate() != formatNumber(job.frameRate))
+        check.state = FrameCheck::State::otherRate;
+    else if (check.samples != job.samples)
+        check.state = FrameCheck::State::otherSamples;
+    else if (check.colouring != colouringText(colourTexts(job.colour)))
+        check.state = FrameCheck::State::otherColouring;
+    else
+        check.state = FrameCheck::State::stale;
+    check.view = QString::fromStdString(frame.view());
+    check.frameRate = QString::fromStdString(frame.frameRate());
+    return check.state == FrameCheck::State::stale;
+}
+
+} // namespace
+
 FrameCheck checkFrame(const QString& fileName, const RenderJob& job, const std::atomic<bool>* stop,
                       bool rows)
 {
@@ -110,35 +141,7 @@ FrameCheck checkFrame(const QString& fileName, const RenderJob& job, const std::
     case FrameReader::Kind::picture:
         break;
     }
-    check.size = frame.size();
-    if (check.size != size) {
-        check.state = FrameCheck::State::otherSize;
-        return check;
-    }
-    if (frame.view() != formatView(job.view)) {
-        check.state = FrameCheck::State::otherView;
-        check.view = QString::fromStdString(frame.view());
-        return check;
-    }
-    // A frame made before frames recorded their rate is this movie's too.
-    if (!frame.frameRate().empty() && frame.frameRate() != formatNumber(job.frameRate)) {
-        check.state = FrameCheck::State::otherRate;
-        check.frameRate = QString::fromStdString(frame.frameRate());
-        return check;
-    }
-    check.samples = recordedSamples(frame.samples());
-    if (check.samples != job.samples) {
-        check.state = FrameCheck::State::otherSamples;
-        return check;
-    }
-    const std::vector<PictureText> colouring = recordedColouring(frame);
-    if (colouringText(colouring) != colouringText(colourTexts(job.colour))) {
-        check.state = FrameCheck::State::otherColouring;
-        check.colouring = colouringText(colouring);
-        return check;
-    }
-    check.state = FrameCheck::State::stale;
-    if (!rows)
+    if (!ofThisMovie(frame, job, check) || !rows)
         return check;
     std::vector<uint8_t> row(size_t(size.width()) * 3);
     for (int y = 0; y < size.height(); ++y) {

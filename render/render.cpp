@@ -5,6 +5,7 @@
 #include "colourtexts.h"
 #include "lanecounts.h"
 #include "pixelcolours.h"
+#include "pngparts.h"
 #include "pngstream.h"
 #include "printing.h"
 #include "stopsignals.h"
@@ -26,21 +27,51 @@ constexpr size_t bandPixels = size_t(1) << 18;
 // Bands in flight: one being worked out while the one before is written.
 constexpr int bandBuffers = 2;
 
-// Starts the PNG stream of the job's picture, its pixels indices in palette
-// or, without one, red, green and blue, with the texts it records.
-bool beginPng(PngStream& png, const RenderJob& job, const std::vector<uint32_t>& palette)
-{
-    std::vector<PictureText> texts = pictureTexts(job.view);
-    if (job.frameRate > 0)
-        texts.push_back({frameRateKey, formatNumber(job.frameRate)});
-    if (job.samples > 1)
-        texts.push_back({samplesKey, std::to_string(job.samples)});
-    for (PictureText& text : colourTexts(job.colour))
-        texts.push_back(std::move(text));
-    return png.begin(job.width, job.height, palette, texts);
-}
-
 } // namespace
+
+// The PNG of the job's picture, its pixels indices in palette or, without
+// one, red, green and blue, with the texts it records: the whole of it, or
+// the part of it that holds the job's rows.
+class PictureStream {
+public:
+    PictureStream(ByteSink& file, const RenderJob& job, const std::vector<uint32_t>& palette)
+    {
+        std::vector<PictureText> texts = pictureTexts(job.view);
+        if (job.frameRate > 0)
+            texts.push_back({frameRateKey, formatNumber(job.frameRate)});
+        if (job.samples > 1)
+            texts.push_back({samplesKey, std::to_string(job.samples)});
+        for (PictureText& text : colourTexts(job.colour))
+            texts.push_back(std::move(text));
+        const PngHeader header{job.width, job.height,
+                               palette.empty() ? PngHeader::Pixels::rgb
+                                               : PngHeader::Pixels::indexed,
+                               palette, texts};
+        if (job.whole()) {
+            m_begun = m_png.emplace(file).begin(header);
+        } else {
+            m_part.emplace(file);
+            m_begun = m_part->begin(header, job.firstRow, job.lastRowDrawn());
+        }
+    }
+
+    bool begun() const { return m_begun; }
+    bool writeRows(const uint8_t* pixels, int rows)
+    {
+        return m_png ? m_png->writeRows(pixels, rows) : m_part->writeRows(pixels, rows);
+    }
+    bool finish() { return m_png ? m_png->finish() : m_part->finish(); }
+    const QString& errorString() const
+    {
+        return m_png ? m_png->errorString() : m_part->errorString();
+    }
+
+private:
+    std::optional<PngStream> m_png;
+    std::optional<PngPartWriter> m_part;
+    bool m_begun = false;
+};
+
 
 Render::Render(PassThreads& threads) : m_threads(threads) {}
 
@@ -113,12 +144,12 @@ Render::Outcome Render::run(const RenderJob& job, Outputs outputs,
 {
     m_error.clear();
     const int width = job.width;
-    const int height = job.height;
+    const int rowsDrawn = job.lastRowDrawn() - job.firstRow + 1;
     // A band of the same work whatever the samples.
     const size_t bandWork = bandPixels / size_t(job.samples * job.samples);
-    const int bandRows = int(std::clamp(bandWork / size_t(width), size_t(1), size_t(height)));
-    const int bands = (height + bandRows - 1) / bandRows;
-    const auto rowsOf = [&](int band) { return std::min(bandRows, height - band * bandRows); };
+    const int bandRows = int(std::clamp(bandWork / size_t(width), size_t(1), size_t(rowsDrawn)));
+    const int bands = (rowsDrawn + bandRows - 1) / bandRows;
+    const auto rowsOf = [&](int band) { return std::min(bandRows, rowsDrawn - band * bandRows); };
     const PixelColours colours(job);
     std::vector<uint8_t> buffers[bandBuffers];
     for (std::vector<uint8_t>& buffer : buffers)
@@ -126,8 +157,8 @@ Render::Outcome Render::run(const RenderJob& job, Outputs outputs,
     // The counts of the band being worked out, turned into its levels.
     std::vector<int16_t> counts(size_t(bandRows) * size_t(width));
 
-    std::optional<PngStream> png;
-    if (outputs.png && !beginPng(png.emplace(*outputs.png), job, colours.palette())) {
+    std::optional<PictureStream> png;
+    if (outputs.png && !png.emplace(*outputs.png, job, colours.palette()).begun()) {
         m_error = png->errorString();
         return Outcome::writeFailed;
     }
@@ -147,33 +178,41 @@ Render::Outcome Render::run(const RenderJob& job, Outputs outputs,
 
     // The lattice of the samples: with N of them a side, the pixels of the
     // picture N times as wide and as high.
-    const Scales scales = scalesOf(job.view, width * job.samples, height * job.samples);
+    const Scales scales = scalesOf(job.view, width * job.samples, job.height * job.samples);
     const PixelLattice lattice{scales.x, scales.y, job.view.viewLeft, job.view.viewTop,
                                width * job.samples};
     Outcome outcome = Outcome::done;
     for (int band = 0; band < bands && outcome == Outcome::done; ++band) {
         uint8_t* pixels = buffers[band % bandBuffers].data();
-        workOut(job, colours, lattice, band * bandRows, rowsOf(band), pixels, counts, stop);
+        workOut(job, colours, lattice, job.firstRow + band * bandRows, rowsOf(band), pixels,
+                counts, stop);
         if (stop && stop->load(std::memory_order_relaxed))
             outcome = Outcome::stopped;
         else if (!writer.write(pixels, rowsOf(band)))
             outcome = Outcome::writeFailed;
         // The rows worked out, which the time their work took goes with.
         else if (progress)
-            progress(std::min(height, (band + 1) * bandRows));
+            progress(std::min(rowsDrawn, (band + 1) * bandRows));
     }
     // The last band's write ends before its buffer and the stream go.
     if (!writer.written() && outcome == Outcome::done)
         outcome = Outcome::writeFailed;
+    outcome = finish(outcome, png ? &*png : nullptr, stop);
+    if (outcome == Outcome::done && progress)
+        progress(rowsDrawn);
+    return outcome;
+}
+
+// The outcome of the bands' outcome once the picture is finished: its end
+// written, a write given up for the stop the stop's.
+Render::Outcome Render::finish(Outcome outcome, PictureStream* png, const std::atomic<bool>* stop)
+{
     if (outcome == Outcome::done && png && !png->finish()) {
         m_error = png->errorString();
         outcome = Outcome::writeFailed;
     }
-    // A write given up for the stop is the stop's.
     if (outcome == Outcome::writeFailed && stop && stop->load(std::memory_order_relaxed))
         outcome = Outcome::stopped;
-    if (outcome == Outcome::done && progress)
-        progress(height);
     return outcome;
 }
 

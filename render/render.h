@@ -17,6 +17,7 @@
 #include <vector>
 
 class ByteSink;
+class PictureStream;
 class PixelColours;
 struct PixelLattice;
 
@@ -46,6 +47,13 @@ struct RenderJob {
     // The cap of the counts and their colours: by default the window's ramp
     // to Engine's cap, recorded in the picture otherwise.
     ColourChoice colour = {};
+    // The rows drawn, first to last, counted from 0: all of them (lastRow -1)
+    // unless a part of the picture is (pngparts.h).
+    int firstRow = 0;
+    int lastRow = -1;
+
+    int lastRowDrawn() const { return lastRow < 0 ? height - 1 : lastRow; }
+    bool whole() const { return firstRow == 0 && lastRowDrawn() == height - 1; }
 };
 
 class Render {
@@ -69,14 +77,15 @@ public:
 
     // Where the picture goes: a PNG with the text entries of a saved
     // picture into png, which must be open (committing it is the caller's),
-    // and the levels into levels; either may be left out.
+    // or where only some of its rows are drawn, a part of that PNG; and the
+    // pixels into pixels; either may be left out.
     struct Outputs {
         ByteSink* png = nullptr;
         PixelSink* pixels = nullptr;
     };
 
     // Draws the picture of job into outputs. After each band, progress (if
-    // set) is called with the number of rows worked out so far, on the
+    // set) is called with the number of its rows worked out so far, on the
     // calling thread. A raised stop flag ends the render within a block of
     // pixels.
     Outcome run(const RenderJob& job, Outputs outputs,
@@ -86,6 +95,7 @@ public:
     const QString& errorString() const { return m_error; }
 
 private:
+    Outcome finish(Outcome outcome, PictureStream* png, const std::atomic<bool>* stop);
     void workOut(const RenderJob& job, const PixelColours& colours, PixelLattice lattice,
                  int firstRow, int rows, uint8_t* pixels, std::vector<int16_t>& counts,
                  const std::atomic<bool>* stop);
