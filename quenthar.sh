@@ -115,8 +115,12 @@ test)
     stage "Windows engine under Wine" wine_engine
     # The same suite under AddressSanitizer and UndefinedBehaviorSanitizer.
     stage "sanitizers" suite asan
-    # The threads under ThreadSanitizer: the pass's (tst_threads, the monkey)
-    # and the render's writer, the movie's and the video's (tst_movie).
+    # The threads under ThreadSanitizer: the pass's (tst_threads, the monkey),
+    # the window's export (tst_export) and the render's writer, the movie's
+    # and the video's (tst_movie). QProcess starts a child in the parent's
+    # memory (clone with CLONE_VM and CLONE_VFORK), which the sanitizer takes
+    # for a fork of a threaded process: die_after_fork=0 (CMakePresets.json)
+    # lets a suite start threads after it has run the program.
     stage "thread sanitizer" suite tsan
     stage "fuzzing" fuzz_engine
     echo "Stages:"

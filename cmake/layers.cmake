@@ -25,9 +25,10 @@ quenthar_render"
 quenthar_colour quenthar_render quenthar_video"
     "quenthar_commandline:Qt6::Core quenthar_core quenthar_views quenthar_picture \
 quenthar_picturefile quenthar_colour quenthar_render quenthar_video quenthar_movie"
-    # The window: a picture's view, none of the renderer's layer.
+    # The window: a picture's view, and the render room for its exports; none
+    # of the renderer's rooms after it.
     "quenthar_window:Qt6::Core Qt6::Gui Qt6::Widgets quenthar_core quenthar_views quenthar_picture \
-quenthar_picturefile")
+quenthar_picturefile quenthar_colour quenthar_render")
 
 # quenthar_layer(TARGET): declares TARGET, a static library of the program,
 # as a layer. When CMake has read every folder, what TARGET links is checked

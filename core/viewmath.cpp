@@ -81,9 +81,17 @@ bool isDrawable(const View& view, int columns, int rows)
     return viewFault(view, columns, rows).kind == ViewError::none;
 }
 
-View fittedView(const View& view, int columns, int rows)
+double pixelShape(const View& view, int columns, int rows)
 {
-    const double shape = double(columns) / double(rows);
+    // The quotient of the picture's sides is exact where it can be: the
+    // window's 640 x 480 picture of a square view gets exactly 0.75.
+    return view.viewWidth / view.viewHeight * (double(rows) / double(columns));
+}
+
+View fittedView(const View& view, int columns, int rows, double pixelShape)
+{
+    // With a pixel shape of 1 the product is columns itself.
+    const double shape = double(columns) * pixelShape / double(rows);
     const double mismatch = view.viewWidth / view.viewHeight / shape;
     if (!(std::abs(mismatch - 1) > 1e-12))
         return view;

@@ -58,10 +58,15 @@ struct ViewFault {
 ViewFault viewFault(const View& view, int columns, int rows);
 bool isDrawable(const View& view, int columns = picture::columns, int rows = picture::rows);
 
+// The shape of a pixel of view drawn on columns x rows pixels: its width in
+// the plane over its height, (viewWidth / columns) / (viewHeight / rows).
+double pixelShape(const View& view, int columns, int rows);
+
 // The view widened about its centre to the shape of columns x rows pixels,
-// so that a pixel is as wide as it is high and a circle stays round; the very
-// view where it has that shape already (to a part in 10^12).
-View fittedView(const View& view, int columns, int rows);
+// each pixelShape times as wide as it is high: with 1, a circle stays round;
+// with the pixel shape of another picture of the view, the pictures look
+// alike. The very view where it has that shape already (to a part in 10^12).
+View fittedView(const View& view, int columns, int rows, double pixelShape = 1);
 
 // A pointer coordinate in picture units rounded to nearest, ties to even, if
 // it fits a 16-bit corner field.

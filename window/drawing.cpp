@@ -17,21 +17,20 @@ namespace {
 
 constexpr uint32_t black = 0;
 
-// Why the window draws no picture of a view, by the view's fault.
-QString cannotDrawText(ViewError fault)
+} // namespace
+
+QString Form1::cannotDrawText(ViewError fault, const QString& at)
 {
+    const QString cannot = QStringLiteral("Pogleda ni mogoče narisati%1: ").arg(at);
     switch (fault) {
     case ViewError::extentNotPositive:
     case ViewError::extentTooSmall:
-        return QStringLiteral("Pogleda ni mogoče narisati: njegova širina ali višina je enaka nič "
-                              "ali premajhna.");
+        return cannot + QStringLiteral("njegova širina ali višina je enaka nič ali premajhna.");
     default:
-        return QStringLiteral("Pogleda ni mogoče narisati: njegov rob je zunaj obsega števil ali "
-                              "pa bi sosednje točke dobile enake koordinate.");
+        return cannot + QStringLiteral("njegov rob je zunaj obsega števil ali pa bi sosednje "
+                                       "točke dobile enake koordinate.");
     }
 }
-
-} // namespace
 
 void Form1::Form_Load()
 {

@@ -200,7 +200,12 @@ void Form1::showKeys()
 // (a file's name, a library's message) is no markup.
 void Form1::showError(const QString& text)
 {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Napaka"), text, QMessageBox::Ok, this);
+    showError(this, text);
+}
+
+void Form1::showError(QWidget* parent, const QString& text)
+{
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Napaka"), text, QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }
@@ -219,15 +224,19 @@ void Form1::Form_Unload(int16_t& /*cancel*/)
 // clipboard outlives the program only when the application object hands it
 // to a clipboard manager as it is destroyed; without one to keep, the process
 // ends here: no further event is handled and nothing of the pass runs again.
+// An export under way is stopped first, so that no temporary file is left.
 void Form1::endProgram()
 {
-    if (!QGuiApplication::clipboard()->ownsClipboard())
+    if (!QGuiApplication::clipboard()->ownsClipboard()) {
+        stopExport();
         std::_Exit(0);
+    }
     quitThroughEventLoop();
 }
 
 void Form1::quitThroughEventLoop()
 {
+    stopExport();
     m_leaving = true;
     hide();
     QCoreApplication::exit(0);

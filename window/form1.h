@@ -6,17 +6,19 @@
 //                    Exit, closing;
 //   drawing.cpp      start-up, the drawing pass, stop and restart;
 //   zoom.cpp         the zoom selection: corners, rubber band, cancel;
-//   viewactions.cpp  the window's commands, each a QAction with its standard
-//                    key, and the wheel and the extra mouse buttons: save,
-//                    copy, back, forward, zoom steps, open, the keys' box; and
-//                    showing a view given from outside.
+//   viewactions.cpp  the window's commands, each a QAction with its key (Qt's
+//                    standard one where there is one), and the wheel and the
+//                    extra mouse buttons: save, copy, export, back, forward,
+//                    zoom steps, open, the keys' box; and showing a view
+//                    given from outside.
 // The arithmetic they use lives in core/: the picture's size and the scan
 // order, the scales and the zoom's view, the colours, the pass's threads, the
 // view as text and the list of views. A saved picture's view is read back by
 // picture/pictureview.h. Here beside the window: the picture file and the
-// clipboard and their dialogs (picturefile.h), the refusal of a picture
-// whose view cannot be opened (pictureopen.h), the table of keys that the
-// keys' box and the manual page list (keytable.h).
+// clipboard and their dialogs (picturefile.h), the export of a picture at
+// any size, its dialog and its render in the background (pictureexport.h),
+// the refusal of a picture whose view cannot be opened (pictureopen.h), the
+// table of keys that the keys' box and the manual page list (keytable.h).
 #pragma once
 
 #include "enginebinding.h"
@@ -36,6 +38,7 @@ class QLabel;
 class QMessageBox;
 class QPushButton;
 class PictureBox;
+class PictureExport;
 
 class Form1 : public QWidget {
     Q_OBJECT
@@ -69,6 +72,11 @@ public:
     // What the user is told when a selection is refused.
     static const QString pointTooFarText;
     static QString refusalText(Zoom::Outcome outcome);
+    // Why a view cannot be drawn, by its fault; at says where, if not on the
+    // window's picture (" v velikosti 97 × 31").
+    static QString cannotDrawText(ViewError fault, const QString& at = {});
+    // An error, in the window's one error box, over parent.
+    static void showError(QWidget* parent, const QString& text);
 
     // The size of the window's client area, which holds the whole layout.
     static constexpr QSize clientSize{656, 578};
@@ -102,6 +110,15 @@ public slots:
     // message box. Returns whether the file was written.
     bool savePictureAs(const QString& fileName);
     void copyPicture();
+    // Exports the picture of the view that stands at the size, with the
+    // samples and into the file asked in the export dialog.
+    void exportPicture();
+    // Starts exporting the picture of the view that stands into fileName at
+    // size with samples (pictureexport.h), in the background; a refusal is
+    // shown in a message box, and so is a failure once the export has ended.
+    // Returns whether it started: one export runs at a time.
+    bool exportPictureAs(const QString& fileName, QSize size, int samples);
+    bool exporting() const { return !m_export.isNull(); }
     void backView();
     void forwardView();
     // A 2x zoom step about the point at, in picture units, refused as the
@@ -142,6 +159,9 @@ private:
     void cancelSelection();
     void refuseSelection(const QString& reason);
     void showError(const QString& text);
+    void showWriteError(const QString& fileName, const QString& reason);
+    // Stops an export under way and waits for it: its file is not written.
+    void stopExport();
     void keepClientSize();
     // Where the window stands when no pass runs: mode, the status line's
     // text, the idle buttons and the commands that go with them.
@@ -167,6 +187,7 @@ private:
 
     QAction* saveAction = nullptr;
     QAction* copyAction = nullptr;
+    QAction* exportAction = nullptr;
     QAction* openAction = nullptr;
     QAction* backAction = nullptr;
     QAction* forwardAction = nullptr;
@@ -194,4 +215,6 @@ private:
     QPointer<QWidget> m_focusHeir;
     PassThreads m_threads;
     ViewHistory m_history;
+    // The export under way, if any.
+    QPointer<PictureExport> m_export;
 };

@@ -63,6 +63,18 @@ inline constexpr Key pictureKeys[] = {
      "runs, as in desktop sessions, the copy stays on the clipboard after the program "
      "ends.",
      "Kopira sliko na odložišče, s štirimi števili pogleda kot besedilom."},
+    {"Ctrl+E", "Ctrl+E",
+     "Export the picture of the view into a PNG file of any size, up to 16384 pixels a side, "
+     "each pixel the average of _N_ × _N_ samples, _N_ from 1 to 8 (as *--samples*), as asked "
+     "in the export dialog: at first the window's own 640 × 480 pixels with one sample, into "
+     "the name the save dialog proposes (a name without a suffix gets _.png_, another suffix "
+     "is refused). At another shape the view is widened about its centre, its pixels keeping "
+     "the shape of the window's, so that the picture looks as the window's does. The file is "
+     "the one *--render* makes of the widened view with the same *--size* and *--samples*, "
+     "and *--stretch*. It is drawn in the background, one export at a time, while the window "
+     "goes on, with its progress in a box whose *Prekliči* stops it; a stopped or failed "
+     "export leaves an earlier file of that name as it was, and a failure is shown.",
+     "Izvozi sliko pogleda v datoteko PNG poljubne velikosti; risanje teče v ozadju."},
     {"Alt+Left, Alt+Right", "Alt+levo, Alt+desno",
      "Draw the view before (after) the current one. The window keeps up to 1,000 views: "
      "each zoom, *Nazaj na začetek* and each wheel step adds one, dropping the views ahead "

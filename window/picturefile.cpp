@@ -54,8 +54,10 @@ QString proposedName(const QString& folder)
 namespace {
 
 // The desktop's dialog for a picture to save (PNG first) or open (PNG or
-// JPEG, the pictures that hold a view), in startFolder().
-QString askPicture(QWidget* parent, const QString& title, QFileDialog::AcceptMode mode)
+// JPEG, the pictures that hold a view), in startFolder(); a save starts at
+// current where its folder is there.
+QString askPicture(QWidget* parent, const QString& title, QFileDialog::AcceptMode mode,
+                   const QString& current = {})
 {
     QFileDialog dialog(parent, title);
     dialog.setAcceptMode(mode);
@@ -63,12 +65,14 @@ QString askPicture(QWidget* parent, const QString& title, QFileDialog::AcceptMod
                                ? QStringLiteral("Slike PNG (*.png)")
                                : QStringLiteral("Slike (*.png *.jpg *.jpeg)"),
                            QStringLiteral("Vse datoteke (*)")});
-    const QString folder = startFolder();
+    const QFileInfo start(current);
+    const bool fromCurrent = !current.isEmpty() && start.absoluteDir().exists();
+    const QString folder = fromCurrent ? start.absolutePath() : startFolder();
     dialog.setDirectory(folder);
     if (mode == QFileDialog::AcceptSave) {
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setDefaultSuffix(QStringLiteral("png"));
-        dialog.selectFile(proposedName(folder));
+        dialog.selectFile(fromCurrent ? start.fileName() : proposedName(folder));
     } else {
         dialog.setFileMode(QFileDialog::ExistingFile);
     }
@@ -84,6 +88,11 @@ QString askPicture(QWidget* parent, const QString& title, QFileDialog::AcceptMod
 QString askSaveName(QWidget* parent)
 {
     return askPicture(parent, QStringLiteral("Shrani sliko"), QFileDialog::AcceptSave);
+}
+
+QString askExportName(QWidget* parent, const QString& current)
+{
+    return askPicture(parent, QStringLiteral("Izvozi sliko"), QFileDialog::AcceptSave, current);
 }
 
 QString askOpenName(QWidget* parent)
@@ -112,10 +121,18 @@ QString write(const QImage& image, const View& view, bool finished, const QStrin
         return writer.errorString();
 
     AtomicFile file(fileName);
-    // A FIFO or a device would hold the window until something reads it.
+    if (const QString why = open(file); !why.isEmpty())
+        return why;
+    if (!file.write(bytes.constData(), bytes.size()) || !file.commit())
+        return file.errorString();
+    return {};
+}
+
+QString open(AtomicFile& file)
+{
     if (file.writesInPlace())
         return QStringLiteral("to ni navadna datoteka.");
-    if (!file.open() || !file.write(bytes.constData(), bytes.size()) || !file.commit())
+    if (!file.open())
         return file.errorString();
     return {};
 }

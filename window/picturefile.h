@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QString>
 
+class AtomicFile;
 class QWidget;
 
 namespace picturefile {
@@ -25,9 +26,18 @@ QString proposedName(const QString& folder);
 // ".png". Empty if the user cancels.
 QString askSaveName(QWidget* parent);
 
+// Asks for the name of a PNG file to export a picture to, in the desktop's
+// save dialog, starting at current, a file's name. Empty if the user cancels.
+QString askExportName(QWidget* parent, const QString& current);
+
 // Asks for a picture to open, PNG or JPEG, in the desktop's open dialog,
 // starting in startFolder(). Empty if the user cancels.
 QString askOpenName(QWidget* parent);
+
+// Opens file for a picture. Anything but a regular file is refused: a FIFO
+// or a device would hold the window until something read it. Returns why the
+// file cannot be written, or an empty string.
+QString open(AtomicFile& file);
 
 // Writes image to fileName in the format its suffix names (PNG without a
 // suffix) with pictureTexts(view, finished) as its text entries, through an

@@ -1,11 +1,12 @@
-// The window's commands: save and copy the picture that stands, step back and
-// forward through the views drawn, zoom by steps with the keys and the wheel,
-// open a saved picture's view, show the keys; and showing a view given from
-// outside.
+// The window's commands: save, copy and export the picture that stands, step
+// back and forward through the views drawn, zoom by steps with the keys and
+// the wheel, open a saved picture's view, show the keys; and showing a view
+// given from outside.
 #include "form1.h"
 
 #include "outsidetext.h"
 #include "picturebox.h"
+#include "pictureexport.h"
 #include "picturefile.h"
 #include "pictureopen.h"
 #include "picturescan.h"
@@ -14,13 +15,13 @@
 #include <QDir>
 #include <QPushButton>
 
-// The commands of Qt's standard keys, on the window whatever has the focus.
-// A disabled command's key goes on to the focused control, as if the command
-// were not there: Alt+Left moves the picture's cursor while no picture
-// stands, for one.
+// The commands of Qt's standard keys, and Ctrl+E, which has none, on the
+// window whatever has the focus. A disabled command's key goes on to the
+// focused control, as if the command were not there: Alt+Left moves the
+// picture's cursor while no picture stands, for one.
 void Form1::createCommands()
 {
-    const auto command = [this](QKeySequence::StandardKey key, auto slot) {
+    const auto command = [this](auto key, auto slot) {
         auto* action = new QAction(this);
         action->setShortcuts(key);
         connect(action, &QAction::triggered, this, slot);
@@ -29,6 +30,7 @@ void Form1::createCommands()
     };
     saveAction = command(QKeySequence::Save, &Form1::savePicture);
     copyAction = command(QKeySequence::Copy, &Form1::copyPicture);
+    exportAction = command(QList<QKeySequence>{Qt::CTRL | Qt::Key_E}, &Form1::exportPicture);
     openAction = command(QKeySequence::Open, &Form1::openPicture);
     backAction = command(QKeySequence::Back, &Form1::backView);
     forwardAction = command(QKeySequence::Forward, &Form1::forwardView);
@@ -46,13 +48,15 @@ void Form1::createCommands()
 
 // The one place that says when each command acts: the ones on the picture
 // when it stands (not during a pass, not with a first corner placed, not
-// before the first pass); opening also before the first pass.
+// before the first pass); exporting then too while no export runs; opening
+// also before the first pass.
 void Form1::updateCommands()
 {
     const bool stands = pictureStands();
     for (QAction* action :
          {saveAction, copyAction, backAction, forwardAction, zoomInAction, zoomOutAction})
         action->setEnabled(stands);
+    exportAction->setEnabled(stands && !m_export);
     openAction->setEnabled(mayOpen());
 }
 
@@ -118,14 +122,58 @@ bool Form1::savePictureAs(const QString& fileName)
         picturefile::write(backupPic->image(), m_view, m_pictureFinished, fileName);
     if (reason.isEmpty())
         return true;
+    showWriteError(fileName, reason);
+    return false;
+}
+
+void Form1::showWriteError(const QString& fileName, const QString& reason)
+{
     showError(QStringLiteral("Slike ni bilo mogoče shraniti v »%1«:\n%2")
                   .arg(shownText(QDir::toNativeSeparators(fileName)), reason));
-    return false;
 }
 
 void Form1::copyPicture()
 {
     picturefile::copy(backupPic->image(), m_view, m_pictureFinished);
+}
+
+void Form1::exportPicture()
+{
+    if (!exportAction->isEnabled())
+        return;
+    ExportDialog dialog(m_view, this);
+    if (dialog.exec() == QDialog::Accepted)
+        exportPictureAs(dialog.fileName(), dialog.pictureSize(), dialog.samples());
+}
+
+// The export goes on while the window draws other views: it renders the view
+// that stood when it started.
+bool Form1::exportPictureAs(const QString& fileName, QSize size, int samples)
+{
+    if (!pictureStands() || m_export)
+        return false;
+    const RenderJob job = pictureexport::job(m_view, size, samples);
+    if (const QString refusal = pictureexport::refusal(job, fileName); !refusal.isEmpty()) {
+        showError(refusal);
+        return false;
+    }
+    auto* running = new PictureExport(job, fileName, m_threads.threads(), this);
+    m_export = running;
+    connect(running, &PictureExport::ended, this, [this, running, fileName](const QString& why) {
+        running->deleteLater();
+        m_export = nullptr;
+        updateCommands();
+        if (!why.isEmpty() && !m_leaving)
+            showWriteError(fileName, why);
+    });
+    updateCommands();
+    running->start();
+    return true;
+}
+
+void Form1::stopExport()
+{
+    delete m_export;
 }
 
 // The list's neighbour is drawn as any view is; being the current entry

@@ -1,10 +1,12 @@
 // The view as text: it reads back bit for bit, and what is not a drawable
-// view is refused with the field at fault; and the colour of a count.
+// view is refused with the field at fault; a view fitted to another size;
+// and the colour of a count.
 #include "colourramp.h"
 #include "viewmath.h"
 #include "views.h"
 #include "viewtext.h"
 
+#include <QSize>
 #include <QTest>
 
 #include <cfloat>
@@ -132,6 +134,53 @@ private slots:
         QCOMPARE(parse.reason(), std::string("the width '1e-14' is too small beside the left edge "
                                              "0.5 to be drawn on 640x480 pixels: neighbouring "
                                              "pixels would get the same coordinates"));
+    }
+
+    // A view widened to another size keeps the shape of the pixels it had;
+    // with a pixel shape of 1 a pixel is square.
+    void fittedViewKeepsThePixelShape_data()
+    {
+        QTest::addColumn<View>("view");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<double>("shape");
+        QTest::addColumn<View>("fitted");
+        const View square{-0.5, -0.5, 1, 1};
+        QTest::newRow("wider") << square << QSize(1280, 480) << 0.75 << View{-1, -0.5, 2, 1};
+        QTest::newRow("same shape") << square << QSize(2560, 1920) << 0.75 << square;
+        QTest::newRow("higher") << square << QSize(640, 960) << 0.75 << View{-0.5, -1, 1, 2};
+        QTest::newRow("wide pixels") << square << QSize(100, 100) << 2.0 << View{-1, -0.5, 2, 1};
+        QTest::newRow("square pixels") << View{} << QSize(200, 100) << 1.0 << View{-3, -1.5, 6, 3};
+        QTest::newRow("off by less than 1e-12")
+            << View{0, 0, 1 + 1e-13, 1} << QSize(64, 64) << 1.0 << View{0, 0, 1 + 1e-13, 1};
+    }
+    void fittedViewKeepsThePixelShape()
+    {
+        QFETCH(View, view);
+        QFETCH(QSize, size);
+        QFETCH(double, shape);
+        QFETCH(View, fitted);
+        const View made = fittedView(view, size.width(), size.height(), shape);
+        QVERIFY2(sameBits(made, fitted), formatView(made).c_str());
+    }
+
+    // The window's picture keeps its look at any size: at its own 640 x 480
+    // the view is itself, elsewhere its pixels have the picture's shape.
+    void pictureLooksAlikeAtAnySize()
+    {
+        QCOMPARE(pixelShape({-0.5, -0.5, 1, 1}, 640, 480), 0.75);
+        QCOMPARE(pixelShape({0, 0, 4, 3}, 640, 480), 1.0);
+        const View zoomed{-0.5030356770833333, -0.026616319444444647, 0.5313415364583334,
+                          0.26683576388888885};
+        const double shape = pixelShape(zoomed, 640, 480);
+        QVERIFY(sameBits(fittedView(zoomed, 640, 480, shape), zoomed));
+        for (const QSize size : {QSize(97, 31), QSize(31, 97), QSize(3840, 2160), QSize(1, 1)}) {
+            const View fitted = fittedView(zoomed, size.width(), size.height(), shape);
+            QVERIFY(std::abs(pixelShape(fitted, size.width(), size.height()) / shape - 1) < 1e-12);
+            QCOMPARE(fitted.viewLeft + fitted.viewWidth / 2,
+                     zoomed.viewLeft + zoomed.viewWidth / 2);
+            QCOMPARE(fitted.viewTop + fitted.viewHeight / 2,
+                     zoomed.viewTop + zoomed.viewHeight / 2);
+        }
     }
 
     void pictureTextsNameTheProgramAndTheView()
