@@ -213,6 +213,9 @@ OptionCheck readMovie(const QCommandLineParser& parser, const Options& options, 
         return usageError(QStringLiteral("give either --render or --movie, not both"));
     if (parser.isSet(options.view) || !parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("a movie takes its views with --from and --to"));
+    if (const OptionCheck error =
+            refuseOptions(parser, {&options.rows, &options.parts}, "--render"))
+        return error;
     if (const OptionCheck error = readOut(parser, options, job))
         return error;
     job.check = parser.isSet(options.check);

@@ -43,10 +43,11 @@ QCommandLineOption hiddenOption(const QString& name, bool takesValue)
 
 QList<QCommandLineOption> Options::all() const
 {
-    return QList<QCommandLineOption>{help,    version, threads,    view,       render,     size,
-                                     stretch, samples, iterations, colour,     palette,    density,
-                                     offset,  quiet,   display,    movie,      from,       to,
-                                     fps,     seconds, frames,     frameRange, framesFrom, check} +
+    return QList<QCommandLineOption>{help,       version, threads,    view,    render,  size,
+                                     stretch,    samples, iterations, colour,  palette, density,
+                                     offset,     rows,    parts,      quiet,   display, movie,
+                                     from,       to,      fps,        seconds, frames,  frameRange,
+                                     framesFrom, check} +
            qtOptions();
 }
 
@@ -65,7 +66,7 @@ std::string paletteNames()
 
 QList<const QCommandLineOption*> Options::movieOwn() const
 {
-    return {&from, &to, &fps, &seconds, &frames, &frameRange, &framesFrom, &check};
+    return {&from, &to, &fps, &seconds, &frames, &frameRange, &framesFrom};
 }
 
 QString nearestOption(const Options& options, const QString& name)
@@ -203,11 +204,11 @@ OptionCheck readSize(const QCommandLineParser& parser, const Options& options, i
 }
 
 OptionCheck fitView(const QCommandLineParser& parser, const Options& options, QSize size,
-                    View& view)
+                    View& view, double pixelShape)
 {
     if (!parser.isSet(options.size) || parser.isSet(options.stretch))
         return std::nullopt;
-    const View fitted = fittedView(view, size.width(), size.height());
+    const View fitted = fittedView(view, size.width(), size.height(), pixelShape);
     const ViewParse parse = parseView(formatView(fitted), size.width(), size.height());
     if (!parse.ok())
         return OptionError{QStringLiteral("the view %1, widened to the shape of %2x%3 pixels "

@@ -66,8 +66,10 @@ struct Options {
     QCommandLineOption size{
         QStringLiteral("size"),
         QStringLiteral("With --render: the picture's width and height in pixels, 1 to %L1 "
-                       "each (default: 640x480), the view widened to its shape; memory stays "
-                       "that of a band of rows. With --movie: each frame's, up to %L2.")
+                       "each (default: 640x480), the view widened to its shape, each pixel "
+                       "square, or as a saved picture FILE's are, so that a poster of it looks "
+                       "like it; memory stays that of a band of rows. With --movie: each "
+                       "frame's, up to %L2.")
             .arg(Render::largestSide)
             .arg(MovieJob::largestSide),
         QStringLiteral("WxH")};
@@ -116,6 +118,18 @@ struct Options {
         QStringLiteral("With --colour cycle or smooth: the palette entry count 0 is at, any "
                        "number (default 0)."),
         QStringLiteral("O")};
+    QCommandLineOption rows{
+        QStringLiteral("rows"),
+        QStringLiteral("With --render: draws only the rows I to J of the picture, counted from 0, "
+                       "into a part of its PNG in OUT, a folder (made if missing), so that "
+                       "several machines can share a poster; --parts joins the parts."),
+        QStringLiteral("I-J")};
+    QCommandLineOption parts{
+        QStringLiteral("parts"),
+        QStringLiteral("With --render: writes OUT from the parts --rows made in the folder DIR, "
+                       "nothing drawn or compressed again: byte for byte the PNG one --render "
+                       "makes in one go."),
+        QStringLiteral("DIR")};
     QCommandLineOption quiet{
         QStringLiteral("quiet"),
         QStringLiteral("With --render or --movie: no progress line on a terminal.")};
@@ -164,9 +178,9 @@ struct Options {
         QStringLiteral("DIR")};
     QCommandLineOption check{
         QStringLiteral("check"),
-        QStringLiteral("With --movie: checks the options, OUT and the frames there, draws "
-                       "nothing, and prints the movie's options in full, one a line, views as "
-                       "numbers.")};
+        QStringLiteral("With --movie or --render: checks the options, OUT and the frames "
+                       "there, draws nothing, and prints the movie's or the picture's options "
+                       "in full, one a line, views as numbers.")};
 };
 
 // "--" and the option's first name.
@@ -213,9 +227,10 @@ OptionCheck readViewOrFile(const QCommandLineParser& parser, const Options& opti
 OptionCheck readSize(const QCommandLineParser& parser, const Options& options, int largest,
                      QSize& size);
 // The view drawn on size: with --size, widened to its shape unless
-// --stretch; refused if it cannot be drawn then.
+// --stretch, each pixel pixelShape times as wide as high in the plane;
+// refused if it cannot be drawn then.
 OptionCheck fitView(const QCommandLineParser& parser, const Options& options, QSize size,
-                    View& view);
+                    View& view, double pixelShape = 1);
 
 // --samples, if given, into samples.
 OptionCheck readSamples(const QCommandLineParser& parser, const Options& options, int& samples);

@@ -1,10 +1,58 @@
 #include "renderoptions.h"
 
 #include "colouroptions.h"
+#include "localfiles.h"
+#include "optionvalues.h"
 #include "outsidetext.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+
+namespace {
+
+// --parts: the poster to write from the parts in a folder, which hold every
+// other thing about it.
+OptionCheck readJoin(const QCommandLineParser& parser, const Options& options,
+                     RenderCommand& render)
+{
+    if (const OptionCheck error =
+            readName(parser, options.parts, "the folder of the parts", render.partsFolder))
+        return error;
+    render.joinParts = true;
+    if (parser.isSet(options.view) || !parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("--parts joins the picture its parts hold: its view "
+                                         "is theirs"));
+    QList<const QCommandLineOption*> picture = {&options.size, &options.stretch, &options.samples,
+                                                &options.rows};
+    picture += options.colourOwn();
+    return refuseOptions(parser, picture, "--render without --parts: the parts hold the picture");
+}
+
+// --rows: the part of the picture that holds rows I to J, into the folder
+// OUT.
+OptionCheck readRows(const QCommandLineParser& parser, const Options& options,
+                     RenderCommand& render)
+{
+    RenderJob& job = render.job;
+    const QString range = parser.value(options.rows);
+    const qsizetype dash = range.indexOf(QLatin1Char('-'));
+    const std::optional<int> first = wholeNumber(range.left(dash), 0, job.height - 1);
+    const std::optional<int> last =
+        wholeNumber(range.mid(dash + 1), first.value_or(0), job.height - 1);
+    if (dash < 0 || !first || !last)
+        return usageError(QStringLiteral("--rows takes I-J, whole numbers with 0 <= I <= J <= %1 "
+                                         "for a picture of %2 rows, not '%3'")
+                              .arg(job.height - 1)
+                              .arg(job.height)
+                              .arg(shownText(range)));
+    job.firstRow = *first;
+    job.lastRow = *last;
+    render.partsFolder = render.file;
+    render.file = inFolder(render.file, RenderCommand::partName(*first, *last, job.height));
+    return std::nullopt;
+}
+
+} // namespace
 
 OptionCheck readRender(const QCommandLineParser& parser, const Options& options,
                        RenderCommand& render)
@@ -12,8 +60,12 @@ OptionCheck readRender(const QCommandLineParser& parser, const Options& options,
     if (const OptionCheck error =
             readName(parser, options.render, "the name of the file to write", render.file))
         return error;
+    render.check = parser.isSet(options.check);
+    if (parser.isSet(options.parts))
+        return readJoin(parser, options, render);
     const QString suffix = QFileInfo(render.file).suffix();
-    if (!suffix.isEmpty() && suffix.compare(QLatin1String("png"), Qt::CaseInsensitive) != 0)
+    if (!parser.isSet(options.rows) && !suffix.isEmpty() &&
+        suffix.compare(QLatin1String("png"), Qt::CaseInsensitive) != 0)
         return OptionError{QStringLiteral("--render writes PNG only, and '%1' ends in '.%2' (name "
                                           "it .png, or with no suffix)")
                                .arg(shownText(render.file), shownText(suffix))};
@@ -46,5 +98,15 @@ OptionCheck readRender(const QCommandLineParser& parser, const Options& options,
     if (picture && !parser.isSet(options.samples))
         if (const OptionCheck error = recordedSamples(*picture, job.samples))
             return error;
-    return fitView(parser, options, size, job.view);
+    if (parser.isSet(options.rows))
+        if (const OptionCheck error = readRows(parser, options, render))
+            return error;
+    // A picture's pixels keep their shape, so that a poster of it looks
+    // like it; a view's given in numbers are square. A JPEG picture is the
+    // window's.
+    const QSize pictureSize = picture && picture->width > 0
+                                  ? QSize(picture->width, picture->height)
+                                  : QSize(picture::columns, picture::rows);
+    return fitView(parser, options, size, job.view,
+                   picture ? pixelShape(job.view, pictureSize.width(), pictureSize.height()) : 1);
 }

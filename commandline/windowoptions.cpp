@@ -15,5 +15,10 @@ OptionCheck readWindow(const QCommandLineParser& parser, const Options& options,
         return error;
     if (const OptionCheck error = refuseOptions(parser, options.movieOwn(), "--movie"))
         return error;
+    if (const OptionCheck error =
+            refuseOptions(parser, {&options.rows, &options.parts}, "--render"))
+        return error;
+    if (const OptionCheck error = refuseOptions(parser, {&options.check}, "--render or --movie"))
+        return error;
     return readViewOrFile(parser, options, picture::columns, picture::rows, view);
 }

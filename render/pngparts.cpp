@@ -167,11 +167,13 @@ bool PngJoin::read(const QString& folder)
             QStringLiteral("cannot read the parts in %1: %2").arg(quoted(folder), *entries.error);
         return false;
     }
+    // Hidden files are parts still being written, under their temporary names.
+    entries.names.removeIf([](const QString& name) { return name.startsWith(QLatin1Char('.')); });
+    entries.names.sort();
     if (entries.names.isEmpty()) {
         m_error = QStringLiteral("%1 holds no parts").arg(quoted(folder));
         return false;
     }
-    entries.names.sort();
     for (const QString& name : std::as_const(entries.names)) {
         Part part;
         QByteArray prefix;

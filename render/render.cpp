@@ -43,10 +43,9 @@ public:
             texts.push_back({samplesKey, std::to_string(job.samples)});
         for (PictureText& text : colourTexts(job.colour))
             texts.push_back(std::move(text));
-        const PngHeader header{job.width, job.height,
-                               palette.empty() ? PngHeader::Pixels::rgb
-                                               : PngHeader::Pixels::indexed,
-                               palette, texts};
+        const PngHeader header{
+            job.width, job.height,
+            palette.empty() ? PngHeader::Pixels::rgb : PngHeader::Pixels::indexed, palette, texts};
         if (job.whole()) {
             m_begun = m_png.emplace(file).begin(header);
         } else {
@@ -71,7 +70,6 @@ private:
     std::optional<PngPartWriter> m_part;
     bool m_begun = false;
 };
-
 
 Render::Render(PassThreads& threads) : m_threads(threads) {}
 
@@ -184,8 +182,8 @@ Render::Outcome Render::run(const RenderJob& job, Outputs outputs,
     Outcome outcome = Outcome::done;
     for (int band = 0; band < bands && outcome == Outcome::done; ++band) {
         uint8_t* pixels = buffers[band % bandBuffers].data();
-        workOut(job, colours, lattice, job.firstRow + band * bandRows, rowsOf(band), pixels,
-                counts, stop);
+        workOut(job, colours, lattice, job.firstRow + band * bandRows, rowsOf(band), pixels, counts,
+                stop);
         if (stop && stop->load(std::memory_order_relaxed))
             outcome = Outcome::stopped;
         else if (!writer.write(pixels, rowsOf(band)))

@@ -11,11 +11,28 @@
 #include <QString>
 
 // What --render draws: the file to write, the picture's view and size, and
-// whether the progress is silenced.
+// whether the progress is silenced. With some of the picture's rows, the file
+// is a part of its PNG (pngparts.h) in the folder partsFolder; with parts,
+// the file is written from the parts in that folder instead.
 struct RenderCommand {
     QString file;
     RenderJob job;
     bool quiet = false;
+    QString partsFolder;
+    bool joinParts = false;
+    // Only check the options and OUT, and print the picture's options in
+    // full.
+    bool check = false;
+
+    // The picture's options in full, one a line ("--view=...", "--size=...",
+    // "--stretch", and the samples and the colouring where not the
+    // default's), the view as it is drawn: what makes this very picture
+    // again.
+    QString optionLines() const;
+
+    // The name of the part of rows first to last of a picture of height rows,
+    // numbered with as many digits as its last row, so that the names sort.
+    static QString partName(int first, int last, int height);
 };
 
 // Renders render on threads. Returns the exit status: 0, or 1 with one line

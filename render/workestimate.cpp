@@ -62,6 +62,8 @@ WorkEstimate WorkEstimate::sample(const RenderJob& job, PassThreads& threads)
 
     // Each sampled row stands for the rows nearest to it.
     WorkEstimate estimate;
+    estimate.m_first = size_t(job.firstRow);
+    estimate.m_last = size_t(job.lastRowDrawn());
     estimate.m_before.resize(size_t(job.height) + 1);
     size_t nearest = 0;
     for (int row = 0; row < job.height; ++row) {
@@ -92,10 +94,15 @@ double WorkEstimate::pictureIterations(const RenderJob& job, PassThreads& thread
 
 double WorkEstimate::share(int rows) const
 {
-    if (m_before.empty() || m_before.back() <= 0)
+    if (m_before.empty())
         return 0;
-    const size_t done = std::clamp<size_t>(size_t(std::max(rows, 0)), 0, m_before.size() - 1);
-    return m_before[done] / m_before.back();
+    const double first = m_before[m_first];
+    const double all = m_before[m_last + 1] - first;
+    if (!(all > 0))
+        return 0;
+    const size_t done =
+        std::clamp<size_t>(m_first + size_t(std::max(rows, 0)), m_first, m_last + 1);
+    return (m_before[done] - first) / all;
 }
 
 std::optional<double> secondsLeft(double share, double elapsed)

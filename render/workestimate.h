@@ -30,12 +30,16 @@ public:
     static double pictureIterations(const RenderJob& job, PassThreads& threads,
                                     double* sampled = nullptr);
 
-    // The share of the whole work in the first rows rows, 0 to 1.
+    // The share of the whole work in the first rows rows of those the job
+    // draws, 0 to 1.
     double share(int rows) const;
 
 private:
     // The estimated work of rows 0 to r - 1, for r = 0 to the height.
     std::vector<double> m_before;
+    // The rows the job draws, first to last.
+    size_t m_first = 0;
+    size_t m_last = 0;
 };
 
 // The seconds left when share of the work took elapsed seconds; none before

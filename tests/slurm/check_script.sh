@@ -12,6 +12,7 @@ printf '#!/bin/sh\nprintf "%%s\\n" "$@" >>"$SBATCH_LOG"\necho 7\n' >"$work/bin/s
 chmod +x "$work/bin/sbatch"
 export PATH=$work/bin:$PATH QUENTHAR=$program SBATCH_LOG=$work/log
 cd "$work"
+echo notes >notes
 failed=0
 to=(--to 0.2,-0.52,0.04,0.03)
 
@@ -48,35 +49,45 @@ refuses() {
     fi
 }
 
-submits 2:--fps=60 2:--frames=10 1:--array=0-3 2:--size=64x48 -- \
+submits 2:--fps=60 2:--frames=10 1:--array=0-3 2:--size=64x48 -- movie \
     frames v.mp4 "${to[@]}" -fps 60 --frames 010 --size 64x48
 # It says what it submitted: both jobs, the shared folder, ffmpeg, the logs.
 for said in "rendering: job 7, an array of 4 tasks" "every node must share" \
     "logs $PWD/frames.logs/render-7_TASK.out" "joining: job 7, after job 7" "ffmpeg on its node"; do
     grep -qF -- "$said" out || { echo "it did not say '$said': $(cat out)"; failed=1; }
 done
-submits 2:--samples=3 2:--frames=12 -- frames v.mp4 "${to[@]}" --frames 12 --samples 3
-submits 2:--iterations=5000 2:--colour=cycle 2:--palette=ice -- frames v.mp4 "${to[@]}" \
+submits 2:--samples=3 2:--frames=12 -- movie frames v.mp4 "${to[@]}" --frames 12 --samples 3
+submits 2:--iterations=5000 2:--colour=cycle 2:--palette=ice -- movie frames v.mp4 "${to[@]}" \
     --frames 12 --iterations 5000 --colour cycle --palette ice
-submits 2:--frames=8 1:--array=0-7 -- --tasks 08 frames v.webm "${to[@]}" --frames 08 --size 64x48
-submits '2:--frames=40' '2:--from=-1.5,-1.5,3,3' -- frames v.mkv "${to[@]}" --seconds 2 --fps 20
-refuses "--tasks takes a whole number" --tasks 99999999999999999999 frames v.mp4 "${to[@]}"
-refuses "--tasks takes a whole number from 1 to the movie's 12 frames" --tasks 13 \
+submits 2:--frames=8 1:--array=0-7 -- movie --tasks 08 frames v.webm "${to[@]}" --frames 08 --size 64x48
+submits '2:--frames=40' '2:--from=-1.5,-1.5,3,3' -- movie frames v.mkv "${to[@]}" --seconds 2 --fps 20
+refuses "--tasks takes a whole number" movie --tasks 99999999999999999999 frames v.mp4 "${to[@]}"
+refuses "--tasks takes a whole number from 1 to the 12 frames" movie --tasks 13 \
     frames v.mp4 "${to[@]}" --frames 12
-refuses "unknown option '--sise'" frames v.mp4 "${to[@]}" --sise 640x360
-refuses "must be even" frames v.mp4 "${to[@]}" --size 63x48
-refuses "2 to 1000000 frames" frames v.mp4 "${to[@]}" --frames 0
-refuses "ends in '.avi'" frames v.avi "${to[@]}"
-refuses "--threads is set by this script" frames v.mp4 "${to[@]}" --threads 4
+refuses "unknown option '--sise'" movie frames v.mp4 "${to[@]}" --sise 640x360
+refuses "must be even" movie frames v.mp4 "${to[@]}" --size 63x48
+refuses "2 to 1000000 frames" movie frames v.mp4 "${to[@]}" --frames 0
+refuses "ends in '.avi'" movie frames v.avi "${to[@]}"
+refuses "--threads is set by this script" movie frames v.mp4 "${to[@]}" --threads 4
 # A folder that holds another movie's frames is refused before anything runs.
 "$program" --movie other --to -1,-1,0.5,0.5 --size 64x48 --frames 12 --quiet
-refuses "is not this movie's frame" other v.mp4 "${to[@]}" --frames 12 --size 64x48
+refuses "is not this movie's frame" movie other v.mp4 "${to[@]}" --frames 12 --size 64x48
+
+# A poster: its options in full to the tasks, which share its rows, and the
+# join; what Quenthar would refuse is refused before anything is submitted.
+submits 2:--size=96x37 2:--stretch 1:--array=0-3 2:row 1:37 2:--samples=2 -- \
+    poster parts p.png --size 96x37 --samples 2
+refuses "--rows is set by this script" poster parts p.png --size 96x37 --rows 0-3
+refuses "--size takes WIDTHxHEIGHT" poster parts p.png --size 96x0
+refuses "--tasks takes a whole number from 1 to the 37 rows" poster --tasks 38 parts p.png \
+    --size 96x37
+refuses "cannot write the part into" poster notes p.png --size 96x37
 
 # An sbatch whose answer is no job id (it ignores --parsable) gets no join.
 printf '#!/bin/sh\nprintf "%%s\\n" "$@" >>"$SBATCH_LOG"\necho "Submitted batch job 7"\n' \
     >"$work/bin/sbatch"
 rm -f log
-if "$script" frames v.mp4 "${to[@]}" --frames 12 >out 2>err || ! grep -qF "not a job id" err ||
+if "$script" movie frames v.mp4 "${to[@]}" --frames 12 >out 2>err || ! grep -qF "not a job id" err ||
     grep -q -- '--dependency' log; then
     echo "a join was submitted after sbatch answered no job id: $(cat err)"
     failed=1

@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
-"""slurm/quenthar-movie.sh on a real cluster: a private one-node Slurm cluster
+"""slurm/quenthar-slurm.sh on a real cluster: a private one-node Slurm cluster
 (munged, slurmctld and slurmd on private ports and folders, run as root and
 with no cgroups) renders a small movie in four array tasks and joins it; its
 frames must equal those of one machine byte for byte, and its video must hold
-every frame.
+every frame. Then a small poster in four bands, joined: byte for byte the PNG
+one machine makes in one go.
 
-Usage: movie_slurm.py QUENTHAR SCRIPT
+Usage: cluster_slurm.py QUENTHAR SCRIPT
 Exits 77 (skipped) where it cannot run: not root, Slurm, munge or ffmpeg
 missing, or no cgroup file system for slurmd. Stops its daemons and removes its folders however it ends.
 """
@@ -26,6 +27,9 @@ FRAMES = 12
 MOVIE = ["--frames", str(FRAMES), "--size", "64x48", "--from", "-1.25,-0.75,2.5,1.5",
          "--to", "0.2,-0.52,0.04,0.03"]
 FPS = "12"
+# A poster of 37 rows: bands of 9 or 10 rows, supersampled and coloured.
+POSTER = ["--size", "96x37", "--samples", "2", "--colour", "cycle", "--palette", "ice",
+          "--view", "0.2,-0.52,0.04,0.03"]
 # The daemons live in /usr/sbin, which a user's PATH may lack.
 PATH = os.environ.get("PATH", "/usr/bin:/bin") + ":/usr/sbin:/sbin"
 
@@ -151,6 +155,24 @@ PartitionName=movie Nodes=ALL Default=YES MaxTime=INFINITE State=UP
                         print(f"--- {name}\n{f.read()[-3000:]}")
 
 
+def poster(cluster, program, script, env):
+    """A poster in bands of rows on the array's tasks, joined: the one-go PNG."""
+    parts = cluster.path("parts")
+    out = cluster.path("poster.png")
+    submit = subprocess.run([script, "poster", "--tasks", str(TASKS), "--wait", parts, out,
+                             *POSTER], env=env, cwd=cluster.root, text=True, capture_output=True,
+                            timeout=240)
+    print(submit.stdout + submit.stderr)
+    assert submit.returncode == 0, f"the script ended with {submit.returncode}"
+    logs = parts + ".logs"
+    bands = sorted(open(os.path.join(logs, name)).readline().split(": rows ")[1].split()[0]
+                   for name in os.listdir(logs) if name.startswith("render-"))
+    assert bands == ["0-8", "18-26", "27-36", "9-17"], bands
+    single = cluster.path("single.png")
+    subprocess.run([program, "--render", single, *POSTER, "--quiet"], check=True)
+    assert filecmp.cmp(out, single, shallow=False), "the joined poster is not the one-go PNG"
+
+
 def main():
     if len(sys.argv) != 3:
         sys.exit(__doc__)
@@ -174,8 +196,8 @@ def main():
         frames = cluster.path("frames")
         video = cluster.path("zoom.mp4")
         env = dict(cluster.env, QUENTHAR=program)
-        submit = subprocess.run([script, "--tasks", str(TASKS), "--wait", frames, video, *MOVIE,
-                                 "--fps", FPS], env=env, cwd=root, text=True,
+        submit = subprocess.run([script, "movie", "--tasks", str(TASKS), "--wait", frames, video,
+                                 *MOVIE, "--fps", FPS], env=env, cwd=root, text=True,
                                 capture_output=True, timeout=240)
         print(submit.stdout + submit.stderr)
         assert submit.returncode == 0, f"the script ended with {submit.returncode}"
@@ -201,9 +223,10 @@ def main():
         expected = {"width": 64, "height": 48, "r_frame_rate": f"{FPS}/1",
                     "nb_read_frames": str(FRAMES)}
         assert stream == expected, stream
+        poster(cluster, program, script, env)
         ok = True
         print(f"{TASKS} array tasks rendered the {FRAMES} frames of one machine, byte for byte; "
-              f"the video holds them all")
+              f"the video holds them all; {TASKS} more, the one machine's poster")
     finally:
         if not ok:
             cluster.logs()
