@@ -211,6 +211,99 @@ private slots:
         QCOMPARE(contents(again), contents(out));
     }
 
+    // Past the engine's 16-bit columns and rows: a long thin picture either
+    // way, each pixel the count of Engine's formula for its column and row.
+    void beyondSixteenBits_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("40000 x 3") << QSize(40000, 3);
+        QTest::newRow("3 x 40000") << QSize(3, 40000);
+    }
+    void beyondSixteenBits()
+    {
+        QFETCH(QSize, size);
+        const View view{-1.3, -0.4, 2.6, 0.8};
+        QTemporaryDir folder;
+        const QString out = folder.filePath(QStringLiteral("out.png"));
+        QCOMPARE(run({"--render", out, "--size",
+                      QStringLiteral("%1x%2").arg(size.width()).arg(size.height()), "--stretch",
+                      "--view", viewText(view)})
+                     .status,
+                 0);
+        const QImage image = readPicture(out);
+        QCOMPARE(image.size(), size);
+        const Scales scales = scalesOf(view, size.width(), size.height());
+        for (int row = 0; row < size.height(); ++row)
+            for (int col = 0; col < size.width(); ++col)
+                QCOMPARE(image.pixel(col, row),
+                         rgbOf(colourOf(int16_t(
+                             Engine(col, row, scales.x, scales.y, view.viewLeft, view.viewTop)))));
+    }
+
+    // A poster drawn in parts of rows, given in any split, joins into byte
+    // for byte the PNG of one render; parts of two pictures are refused, in
+    // one line naming them, and nothing is written.
+    void posterInParts()
+    {
+        QTemporaryDir folder;
+        const QDir dir(folder.path());
+        const QStringList picture = {"--size",   "301x173", "--samples", "2",
+                                     "--colour", "cycle",   "--view",    "0.2,-0.52,0.04,0.03"};
+        QCOMPARE(run(QStringList{"--render", dir.filePath("one.png")} + picture).status, 0);
+        for (const char* rows : {"0-9", "10-10", "11-150", "151-172"})
+            QCOMPARE(run(QStringList{"--render", dir.filePath("parts"), "--rows", rows} + picture)
+                         .status,
+                     0);
+        QCOMPARE(
+            run({"--render", dir.filePath("poster.png"), "--parts", dir.filePath("parts")}).status,
+            0);
+        QCOMPARE(contents(dir.filePath("poster.png")), contents(dir.filePath("one.png")));
+        QCOMPARE(
+            run({"--render", dir.filePath("parts"), "--rows", "0-9", "--size", "301x173"}).status,
+            0);
+        const Outcome outcome =
+            run({"--render", dir.filePath("again.png"), "--parts", dir.filePath("parts")});
+        QVERIFY2(refusedWith(outcome, "rows-000-009.part") &&
+                     outcome.err.contains("are parts of different pictures"),
+                 outcome.err.constData());
+        QVERIFY(!dir.exists(QStringLiteral("again.png")));
+    }
+
+    // A poster's view is read without its pixels, whatever its size: here
+    // one that claims a million pixels a side and holds a few bytes of them.
+    // And a poster of a saved picture keeps the picture's look: its pixels'
+    // shape, the view widened about its centre to the new size's shape.
+    void postersOfPictures()
+    {
+        QTemporaryDir folder;
+        const QDir dir(folder.path());
+        const QString huge = dir.filePath(QStringLiteral("huge.png"));
+        const QByteArray million = png::bigEndian(1000000);
+        QVERIFY(writeFile(
+            huge, QByteArray("\x89PNG\r\n\x1a\n", 8) +
+                      png::chunk("IHDR", million + million + QByteArray("\x08\0\0\0\0", 5)) +
+                      png::viewChunk("-0.5,-0.5,1,1") +
+                      png::chunk("IDAT", QByteArray::fromHex("7801"))));
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(readPictureView(huge).view, (View{-0.5, -0.5, 1, 1}));
+        QVERIFY(timer.elapsed() < 1000);
+        const auto drawn = [&](const QString& size) {
+            const Outcome outcome =
+                run({"--render", dir.filePath("poster.png"), "--check", "--size", size, huge});
+            return outcome.out.split('\n').value(0);
+        };
+        // A 640 x 480 picture of a square view.
+        QCOMPARE(run({"--render", huge, "--view", "-0.5,-0.5,1,1"}).status, 0);
+        QCOMPARE(drawn(QStringLiteral("1280x480")), QByteArray("--view=-1,-0.5,2,1"));
+        QCOMPARE(drawn(QStringLiteral("2560x1920")), QByteArray("--view=-0.5,-0.5,1,1"));
+        // A view given as numbers gets square pixels.
+        const Outcome numbers = run({"--render", dir.filePath("poster.png"), "--check", "--size",
+                                     "1280x480", "--view", "-0.5,-0.5,1,1"});
+        QVERIFY2(numbers.out.startsWith("--view=-1.3333333333333333,-0.5,2.6666666666666665,1"),
+                 numbers.out.constData());
+    }
+
     // Given a size of another shape, the view is widened about its centre to
     // that shape, a pixel as wide as high, and the picture records the view
     // drawn, which is drawn the same again.
