@@ -165,8 +165,14 @@ void printSummary(std::map<std::string, benchmark::BenchmarkReporter::Run> media
         ratio(("smooth/render " + name).c_str(), wall("render/" + name + "/smooth"),
               wall("render/" + name));
     }
-    std::printf("peak MiB render 16384x16384: %.1f; with 4x4 samples: %.1f\n",
-                counter("peak/render", "peak_MiB"), counter("peak/render/samples4", "peak_MiB"));
+    std::printf("peak MiB render 16384x16384: %.1f; with 4x4 samples: %.1f; 1000000x64: %.1f\n",
+                counter("peak/render", "peak_MiB"), counter("peak/render/samples4", "peak_MiB"),
+                counter("peak/render/wide", "peak_MiB"));
+    std::printf("poster 16384x16384 in 4 parts (%.1f MiB): joined in %.0f ms, copied by cp in %.0f "
+                "ms\n",
+                counter("poster/join", "MiB"), counter("poster/join", "join_ms"),
+                counter("poster/join", "copy_ms"));
+    ratio("join/copy", counter("poster/join", "join_ms"), counter("poster/join", "copy_ms"));
     // The time left of the progress line against the real one, from a tenth
     // of the render on; the target is 30 %.
     for (const NamedView* view : views)
@@ -265,7 +271,8 @@ int main(int argc, char** argv)
         benchmark::RunSpecifiedBenchmarks(&reporter);
     } else {
         benchmark::RunSpecifiedBenchmarks(&reporter, "^(engine|kernel|chain|pass|render|movie)/");
-        benchmark::RunSpecifiedBenchmarks(&reporter, "^(rubber_band|startup|peak|timeleft)/");
+        benchmark::RunSpecifiedBenchmarks(&reporter,
+                                          "^(rubber_band|startup|peak|timeleft|poster)/");
     }
     // Other work on the machine stretches the wall-clock times, of a pass on
     // all cores most of all. The load average at the end counts the bench's

@@ -1,6 +1,6 @@
 // Rendering without a window: a screen-sized picture on all cores against the
-// engine alone over the same pixels on one thread, and the peak memory of the
-// program rendering the largest picture it allows.
+// engine alone over the same pixels on one thread, the peak memory of the
+// program rendering the largest pictures it allows, and the join of a poster.
 #include "atomicfile.h"
 #include "bench.h"
 #include "moviepath.h"
@@ -12,7 +12,9 @@
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 
 #include <algorithm>
@@ -172,10 +174,15 @@ void movieTimeLeftBenchmark(benchmark::State& state)
     }
 }
 
+QString quentharBesideBench()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/Quenthar");
+}
+
 // The installed way: the program beside the bench renders a cheap view far
-// outside the set (every pixel escapes at once) at the largest size, so that
-// its memory is that of the bands and the PNG stream, not of the engine.
-void renderPeakBenchmark(benchmark::State& state, int samples)
+// outside the set (every pixel escapes at once) at a large size, so that its
+// memory is that of the bands and the PNG stream, not of the engine.
+void renderPeakBenchmark(benchmark::State& state, const QString& size, int samples)
 {
     // GNU time reports the program's own peak: a child's ru_maxrss as wait4
     // gives it would start from this process's, which it shares until exec.
@@ -184,11 +191,21 @@ void renderPeakBenchmark(benchmark::State& state, int samples)
         state.SkipWithError("no temporary file for the peak");
         return;
     }
-    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/Quenthar");
-    const QStringList arguments{
-        "-q",     "-f",        "%M",        "-o",        peak.fileName(),
-        program,  "--render",  "/dev/null", "--size",    "16384x16384",
-        "--view", "10,10,1,1", "--quiet",   "--samples", QString::number(samples)};
+    const QStringList arguments{"-q",
+                                "-f",
+                                "%M",
+                                "-o",
+                                peak.fileName(),
+                                quentharBesideBench(),
+                                "--render",
+                                "/dev/null",
+                                "--size",
+                                size,
+                                "--view",
+                                "10,10,1,1",
+                                "--quiet",
+                                "--samples",
+                                QString::number(samples)};
     for (auto _ : state) {
         if (QProcess::execute(QStringLiteral("/usr/bin/time"), arguments) != 0) {
             state.SkipWithError("Quenthar --render failed (or /usr/bin/time is missing)");
@@ -196,6 +213,49 @@ void renderPeakBenchmark(benchmark::State& state, int samples)
         }
         peak.seek(0);
         state.counters["peak_MiB"] = peak.readAll().trimmed().toDouble() / 1024.0;
+    }
+}
+
+// A poster of the default view drawn in four parts, then timed twice: the
+// join of its parts into one PNG, and a plain copy of that PNG, the least
+// any join could take.
+void posterJoinBenchmark(benchmark::State& state)
+{
+    constexpr int side = 16384;
+    constexpr int parts = 4;
+    QTemporaryDir folder;
+    const QString partsFolder = folder.filePath(QStringLiteral("parts"));
+    const QString poster = folder.filePath(QStringLiteral("poster.png"));
+    const QString size = QStringLiteral("%1x%1").arg(side);
+    const auto quenthar = [](QStringList arguments) {
+        arguments << "--quiet";
+        return QProcess::execute(quentharBesideBench(), arguments) == 0;
+    };
+    for (int part = 0; part < parts; ++part) {
+        const QString rows =
+            QStringLiteral("%1-%2").arg(part * side / parts).arg((part + 1) * side / parts - 1);
+        if (!quenthar({"--render", partsFolder, "--size", size, "--rows", rows})) {
+            state.SkipWithError("Quenthar --render --rows failed");
+            return;
+        }
+    }
+    for (auto _ : state) {
+        const Clock::time_point joinStart = Clock::now();
+        if (!quenthar({"--render", poster, "--parts", partsFolder})) {
+            state.SkipWithError("Quenthar --render --parts failed");
+            break;
+        }
+        const Clock::time_point copyStart = Clock::now();
+        if (QProcess::execute(QStringLiteral("cp"), {poster, poster + ".copy"}) != 0) {
+            state.SkipWithError("cp failed");
+            break;
+        }
+        const Clock::time_point copyEnd = Clock::now();
+        state.counters["join_ms"] = seconds(copyStart - joinStart) * 1e3;
+        state.counters["copy_ms"] = seconds(copyEnd - copyStart) * 1e3;
+        state.counters["MiB"] = double(QFileInfo(poster).size()) / (1 << 20);
+        QFile::remove(poster);
+        QFile::remove(poster + ".copy");
     }
 }
 
@@ -240,13 +300,22 @@ void registerRenderBenchmarks()
         ->Repetitions(1)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
-    for (const int samples : {1, 4})
-        benchmark::RegisterBenchmark(samples > 1 ? "peak/render/samples4" : "peak/render",
-                                     renderPeakBenchmark, samples)
+    // The largest square, 4 x 4 samples of it, and the widest picture.
+    const std::tuple<const char*, const char*, int> peaks[] = {
+        {"peak/render", "16384x16384", 1},
+        {"peak/render/samples4", "16384x16384", 4},
+        {"peak/render/wide", "1000000x64", 1}};
+    for (const auto& [name, size, samples] : peaks)
+        benchmark::RegisterBenchmark(name, renderPeakBenchmark, QString::fromLatin1(size), samples)
             ->Iterations(1)
             ->Repetitions(1)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
+    benchmark::RegisterBenchmark("poster/join", posterJoinBenchmark)
+        ->Iterations(1)
+        ->Repetitions(1)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
 }
 
 } // namespace bench
