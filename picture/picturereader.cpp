@@ -81,7 +81,9 @@ constexpr unsigned char pngSignature[8] = {137, 'P', 'N', 'G', '\r', '\n', 26, '
 // read such a chunk whole.
 constexpr png_alloc_size_t longestChunk = 64 << 10;
 constexpr png_uint_32 mostTexts = 32;
-// The pixels' compressed bytes are at most twice their raw size and this.
+// The pixels' compressed bytes are at most twice their raw size, rowFlush a
+// row, and pixelSlack.
+constexpr std::size_t rowFlush = 16;
 constexpr std::size_t pixelSlack = 1 << 20;
 const std::string_view endsEarly = "the file ends before its pixels";
 
@@ -277,10 +279,11 @@ Read Reader::beginPng()
         read.recorded = std::move(recorded);
         read.width = int(png_get_image_width(png.png, png.info));
         read.height = int(png_get_image_height(png.png, png.info));
-        // The rows' bytes: at most twice the raw rows, a filter byte each.
-        const std::size_t rows =
-            std::size_t(read.height) * (png_get_rowbytes(png.png, png.info) + 1);
-        m_source.setLimit(longestScan + 2 * rows + pixelSlack);
+        // The rows' bytes: at most twice the raw rows, a filter byte each,
+        // and a flush's empty block each for rows compressed one by one.
+        const std::size_t height = read.height;
+        const std::size_t rows = height * (png_get_rowbytes(png.png, png.info) + 1);
+        m_source.setLimit(longestScan + 2 * rows + rowFlush * height + pixelSlack);
     } else {
         read = damaged(png.error);
     }
