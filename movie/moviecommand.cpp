@@ -1,7 +1,7 @@
 #include "moviecommand.h"
 
-#include "leftovers.h"
 #include "colourtexts.h"
+#include "leftovers.h"
 #include "localfiles.h"
 #include "movieframes.h"
 #include "moviejoin.h"
