@@ -155,18 +155,49 @@ PartitionName=movie Nodes=ALL Default=YES MaxTime=INFINITE State=UP
                         print(f"--- {name}\n{f.read()[-3000:]}")
 
 
+def submit(cluster, script, env, subcommand, folder, out, arguments, word):
+    """Runs the script's subcommand to its end; gives what each task's log
+    says it took after word (a slice of frames or a band of rows), sorted."""
+    run = subprocess.run([script, subcommand, "--tasks", str(TASKS), "--wait", folder, out,
+                          *arguments], env=env, cwd=cluster.root, text=True, capture_output=True,
+                         timeout=240)
+    print(run.stdout + run.stderr)
+    assert run.returncode == 0, f"the script ended with {run.returncode}"
+    logs = folder + ".logs"
+    return sorted(open(os.path.join(logs, name)).readline().split(word)[1].split()[0]
+                  for name in os.listdir(logs) if name.startswith("render-"))
+
+
+def movie(cluster, program, script, env):
+    """A movie in slices of frames on the array's tasks: the one machine's
+    frames byte for byte, and the video holds them all."""
+    frames = cluster.path("frames")
+    video = cluster.path("zoom.mp4")
+    slices = submit(cluster, script, env, "movie", frames, video, [*MOVIE, "--fps", FPS],
+                    ": frames ")
+    assert slices == ["0-2", "3-5", "6-8", "9-11"], slices
+
+    single = cluster.path("single")
+    subprocess.run([program, "--movie", single, *MOVIE, "--fps", FPS, "--quiet"], check=True)
+    names = sorted(os.listdir(single))
+    assert len(names) == FRAMES and sorted(os.listdir(frames)) == names, os.listdir(frames)
+    _, different, errors = filecmp.cmpfiles(frames, single, names, shallow=False)
+    assert not different and not errors, (different, errors)
+
+    probe = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0",
+                            "-show_entries", "stream=width,height,r_frame_rate,nb_read_frames",
+                            "-of", "json", video], check=True, capture_output=True, text=True)
+    stream = json.loads(probe.stdout)["streams"][0]
+    expected = {"width": 64, "height": 48, "r_frame_rate": f"{FPS}/1",
+                "nb_read_frames": str(FRAMES)}
+    assert stream == expected, stream
+
+
 def poster(cluster, program, script, env):
     """A poster in bands of rows on the array's tasks, joined: the one-go PNG."""
     parts = cluster.path("parts")
     out = cluster.path("poster.png")
-    submit = subprocess.run([script, "poster", "--tasks", str(TASKS), "--wait", parts, out,
-                             *POSTER], env=env, cwd=cluster.root, text=True, capture_output=True,
-                            timeout=240)
-    print(submit.stdout + submit.stderr)
-    assert submit.returncode == 0, f"the script ended with {submit.returncode}"
-    logs = parts + ".logs"
-    bands = sorted(open(os.path.join(logs, name)).readline().split(": rows ")[1].split()[0]
-                   for name in os.listdir(logs) if name.startswith("render-"))
+    bands = submit(cluster, script, env, "poster", parts, out, POSTER, ": rows ")
     assert bands == ["0-8", "18-26", "27-36", "9-17"], bands
     single = cluster.path("single.png")
     subprocess.run([program, "--render", single, *POSTER, "--quiet"], check=True)
@@ -193,36 +224,8 @@ def main():
     ok = False
     try:
         cluster.up()
-        frames = cluster.path("frames")
-        video = cluster.path("zoom.mp4")
         env = dict(cluster.env, QUENTHAR=program)
-        submit = subprocess.run([script, "movie", "--tasks", str(TASKS), "--wait", frames, video,
-                                 *MOVIE, "--fps", FPS], env=env, cwd=root, text=True,
-                                capture_output=True, timeout=240)
-        print(submit.stdout + submit.stderr)
-        assert submit.returncode == 0, f"the script ended with {submit.returncode}"
-
-        # Four tasks, each a slice of its own, their logs beside the frames.
-        logs = frames + ".logs"
-        slices = sorted(open(os.path.join(logs, name)).readline().split(": frames ")[1].split()[0]
-                        for name in os.listdir(logs) if name.startswith("render-"))
-        assert slices == ["0-2", "3-5", "6-8", "9-11"], slices
-
-        single = cluster.path("single")
-        subprocess.run([program, "--movie", single, *MOVIE, "--fps", FPS, "--quiet"], check=True)
-        names = sorted(os.listdir(single))
-        assert len(names) == FRAMES and sorted(os.listdir(frames)) == names, os.listdir(frames)
-        _, different, errors = filecmp.cmpfiles(frames, single, names, shallow=False)
-        assert not different and not errors, (different, errors)
-
-        probe = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-select_streams",
-                                "v:0", "-show_entries",
-                                "stream=width,height,r_frame_rate,nb_read_frames", "-of", "json",
-                                video], check=True, capture_output=True, text=True)
-        stream = json.loads(probe.stdout)["streams"][0]
-        expected = {"width": 64, "height": 48, "r_frame_rate": f"{FPS}/1",
-                    "nb_read_frames": str(FRAMES)}
-        assert stream == expected, stream
+        movie(cluster, program, script, env)
         poster(cluster, program, script, env)
         ok = True
         print(f"{TASKS} array tasks rendered the {FRAMES} frames of one machine, byte for byte; "
