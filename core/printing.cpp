@@ -1,5 +1,6 @@
 #include "printing.h"
 
+#include "localfiles.h"
 #include "outsidetext.h"
 
 #include <cerrno>
@@ -31,6 +32,13 @@ int failWith(const QString& line, int status)
 int refuseWith(const QString& line)
 {
     return failWith(line, 2);
+}
+
+int printOptions(const QString& lines)
+{
+    if (!printText(stdout, lines))
+        return failWith(QStringLiteral("cannot write the options: %1").arg(systemError(errno)));
+    return 0;
 }
 
 QString quoted(const QString& fileName)

@@ -22,6 +22,9 @@ int failWith(const QString& line, int status = 1);
 // The same with status 2: what the command line asks for cannot be done, and
 // nothing is written.
 int refuseWith(const QString& line);
+// Prints the option lines of a check on stdout: 0, or 1 with the reason if
+// they could not be written.
+int printOptions(const QString& lines);
 // A file's name as a message quotes it: 'name', escaped.
 QString quoted(const QString& fileName);
 // A file that cannot be written, quoted as outside text, and why.

@@ -363,10 +363,7 @@ int checkMovie(MovieJob job)
                               .arg(quoted(job.out)));
     if (const int status = job.framesFrom.isEmpty() ? checkFramesThere(job) : checkJoinFrames(job))
         return status;
-    const QByteArray lines = job.optionLines().toUtf8();
-    if (std::fputs(lines.constData(), stdout) < 0 || std::fflush(stdout) != 0)
-        return failWith(QStringLiteral("cannot write the options: %1").arg(systemError(errno)));
-    return 0;
+    return printOptions(job.optionLines());
 }
 
 } // namespace

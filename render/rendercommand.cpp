@@ -83,10 +83,7 @@ int checkRender(const RenderCommand& command)
     if (!part && out == FileKind::folder)
         return refuseWith(
             QStringLiteral("cannot write %1: it is a folder").arg(quoted(command.file)));
-    const QByteArray lines = command.joinParts ? QByteArray() : command.optionLines().toUtf8();
-    if (std::fputs(lines.constData(), stdout) < 0 || std::fflush(stdout) != 0)
-        return failWith(QStringLiteral("cannot write the options: %1").arg(systemError(errno)));
-    return 0;
+    return printOptions(command.joinParts ? QString() : command.optionLines());
 }
 
 // The folder of a part, made unless it is there (and removed again on the
