@@ -59,7 +59,14 @@ install_missing() {
     done
     if [ "${#missing[@]}" -gt 0 ]; then
         echo "Installing: ${missing[*]}"
-        as_root apt-get update -qq
+        # A mirror in the middle of a sync fails an index or two for a
+        # while: one more try, then the lists there are, which the install
+        # itself judges.
+        if ! as_root apt-get update -qq; then
+            sleep 10
+            as_root apt-get update -qq ||
+                echo "apt-get update failed twice; installing from the package lists there are" >&2
+        fi
         as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
     fi
 }
