@@ -18,10 +18,14 @@
 
 namespace {
 
+// Lock-free atomics, safe in a signal handler, whichever thread it runs on:
+// the thread that reads them later may have seen the stop only through a
+// relaxed load of the flag.
 std::atomic<bool> stopRequested{false};
-volatile std::sig_atomic_t stopSignal = 0;
-volatile std::sig_atomic_t endAtOnce = 0;
-volatile std::sig_atomic_t lineOpen = 0;
+std::atomic<int> stopSignal{0};
+std::atomic<bool> endAtOnce{false};
+std::atomic<bool> lineOpen{false};
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
 constexpr int stopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 // The stop line as it is printed, whole, in one of two buffers: the one not
@@ -70,9 +74,9 @@ void writeAll(const char* data, std::size_t size)
 // while a write may block for ever, ends the program here.
 extern "C" void requestStop(int signal)
 {
-    if (endAtOnce || stopRequested.load())
+    if (endAtOnce.load() || stopRequested.load())
         endBy(signal);
-    stopSignal = signal;
+    stopSignal.store(signal);
     stopRequested.store(true);
 }
 
@@ -101,17 +105,17 @@ const std::atomic<bool>& stopFlag()
 
 void setEndAtOnce(bool atOnce)
 {
-    endAtOnce = atOnce;
+    endAtOnce.store(atOnce);
 }
 
 void setProgressLineOpen(bool open)
 {
-    lineOpen = open;
+    lineOpen.store(open);
 }
 
 bool progressLineOpen()
 {
-    return lineOpen != 0;
+    return lineOpen.load();
 }
 
 void setStopLine(const QString& line)
@@ -126,7 +130,8 @@ void setStopLine(const QString& line)
 
 void endByStopSignal()
 {
-    endBy(stopSignal != 0 ? int(stopSignal) : SIGTERM);
+    const int signal = stopSignal.load();
+    endBy(signal != 0 ? signal : SIGTERM);
 }
 
 int runCommand(const std::function<int()>& command)

@@ -275,13 +275,15 @@ std::optional<int> frameIntoMovie(const MovieJob& job, int frame, bool toMake, R
                 progress.encoded(video->encodedFrames());
         },
         &stopFlag(), &error);
-    // A write to the video that failed is ffmpeg's to explain.
+    // A write to the video that failed is ffmpeg's to explain, unless the
+    // stop made it fail.
     const bool videoFailed = video && !video->errorString().isEmpty();
-    if (outcome != Render::Outcome::done && !videoFailed) {
+    if (outcome == Render::Outcome::stopped || (outcome != Render::Outcome::done && !videoFailed)) {
         progress.stop();
         return renderEnd(outcome, fileName, error);
     }
-    progress.made(double(fileSize(fileName)));
+    if (outcome == Render::Outcome::done)
+        progress.made(double(fileSize(fileName)));
     return std::nullopt;
 }
 
@@ -311,10 +313,11 @@ int makeMovie(const MovieJob& job, int threadCount)
         if (const std::optional<int> status =
                 frameIntoMovie(job, frame, make, render, video ? &*video : nullptr, progress))
             return *status;
-        if (make)
-            setMovieStopLine(++whole, all, "made");
+        // A frame whose video write failed was not kept.
         if (video && !video->errorString().isEmpty())
             break;
+        if (make)
+            setMovieStopLine(++whole, all, "made");
         if (video)
             progress.encoded(video->encodedFrames());
     }

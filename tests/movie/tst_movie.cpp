@@ -488,7 +488,7 @@ private slots:
         QVERIFY(reached);
         signalWhereItStands(program, signal);
         const Outcome outcome = finish(process);
-        QVERIFY(outcome.crashed);
+        QVERIFY2(outcome.crashed, outcome.err.left(3000).constData());
         QCOMPARE(process.exitCode(), signal);
 
         const QStringList made = QDir(dir.filePath(work)).entryList({"frame-*.png"}, QDir::Files);
