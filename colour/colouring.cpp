@@ -45,9 +45,21 @@ std::size_t wrappedWhole(double whole, std::size_t size)
     return std::size_t(index);
 }
 
+// std::floor without a call where x fits 62 bits (every place but those of
+// the largest densities): truncated to an integer, exactly, then one less
+// below 0.
+double floorOf(double x)
+{
+    constexpr double fits = 0x1p62;
+    if (!(x > -fits && x < fits))
+        return std::floor(x);
+    const auto whole = double(int64_t(x));
+    return whole > x ? whole - 1 : whole;
+}
+
 std::size_t wrapped(double place, std::size_t size)
 {
-    return wrappedWhole(std::floor(place), size);
+    return wrappedWhole(floorOf(place), size);
 }
 
 // From + (to - from) * fraction rounded to the nearest level, ties to even,
@@ -164,7 +176,7 @@ std::size_t Colouring::cycleEntry(int32_t count) const
 Rgb Colouring::colourAt(double place) const
 {
     const std::vector<Rgb>& entries = m_choice.palette.entries;
-    const double whole = std::floor(place);
+    const double whole = floorOf(place);
     const double fraction = place - whole;
     const std::size_t from = wrappedWhole(whole, entries.size());
     const Rgb a = entries[from];
