@@ -16,9 +16,11 @@ set(quenthar_layer_rule
     # A picture's view and a frame's rows, on the core.
     "quenthar_picturefile:Qt6::Core quenthar_core quenthar_views quenthar_picture"
     # The renderer's layer, no Qt Gui, no widgets, each room on those before
-    # it: --render, a video by ffmpeg, --movie, the command line.
+    # it: the PNG a render streams, --render, a video by ffmpeg, --movie, the
+    # command line.
+    "quenthar_png:Qt6::Core quenthar_core quenthar_views"
     "quenthar_render:Qt6::Core quenthar_core quenthar_views quenthar_kernel quenthar_picture \
-quenthar_colour"
+quenthar_colour quenthar_png"
     "quenthar_video:Qt6::Core quenthar_core quenthar_views quenthar_picture quenthar_colour \
 quenthar_render"
     "quenthar_movie:Qt6::Core quenthar_core quenthar_views quenthar_picture quenthar_picturefile \
