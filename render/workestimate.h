@@ -13,8 +13,8 @@
 // What a pixel costs beside its iterations (handing it to a lane, mapping it,
 // its count written out, its colour and its share of the PNG stream), in
 // iterations of the lane kernel, which it runs in a fraction of a nanosecond:
-// about 20, by the time-left benchmarks of a render and of a movie (whose
-// frames have a cost of their own beside, FrameClock).
+// about 20, by the time-left benchmarks of renders. A movie's frames weigh
+// the same, with a cost of their own beside (FrameClock).
 inline constexpr double pixelCost = 20;
 
 class WorkEstimate {
