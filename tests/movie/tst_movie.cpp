@@ -107,6 +107,30 @@ QString largeMovie()
     return made ? frames : QString();
 }
 
+// The sanitizers' options of this environment with their suppression
+// files copied into folder, where another user reads them: a build under
+// /root is out of nobody's reach.
+QProcessEnvironment withSuppressionsIn(const QString& folder)
+{
+    QProcessEnvironment environment = noDisplay();
+    static const QRegularExpression suppressions(
+        QStringLiteral("suppressions=(\"([^\"]*)\"|([^:]*))"));
+    for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "TSAN_OPTIONS", "UBSAN_OPTIONS"}) {
+        QString options = environment.value(QString::fromLatin1(name));
+        const QRegularExpressionMatch match = suppressions.match(options);
+        if (!match.hasMatch())
+            continue;
+        const QString file = match.captured(2) + match.captured(3);
+        const QString copy = QDir(folder).filePath(QString::fromLatin1(name) + ".supp");
+        if (!QFile::copy(file, copy) || !QFile::setPermissions(copy, QFile::Permissions(0x4444)))
+            qWarning("cannot copy %s for another user", qPrintable(file));
+        options.replace(match.capturedStart(), match.capturedLength(),
+                        QStringLiteral("suppressions=%1").arg(copy));
+        environment.insert(QString::fromLatin1(name), options);
+    }
+    return environment;
+}
+
 // Copies the files of folder into a new folder to.
 bool copyFolder(const QString& folder, const QString& to)
 {
@@ -819,10 +843,10 @@ private slots:
             ls -A | grep '^\.')sh";
         const QStringList arguments = {"-c", QString::fromLatin1(script), program, folder.path(),
                                        viewText(dense)};
-        const Outcome outcome = ::geteuid() == 0
-                                    ? run(QStringList{"-u", "nobody", "--", "/bin/sh"} + arguments,
-                                          QStringLiteral("runuser"))
-                                    : run(arguments, QStringLiteral("/bin/sh"));
+        const Outcome outcome =
+            ::geteuid() == 0 ? run(QStringList{"-u", "nobody", "--", "/bin/sh"} + arguments,
+                                   QStringLiteral("runuser"), withSuppressionsIn(folder.path()))
+                             : run(arguments, QStringLiteral("/bin/sh"));
         QVERIFY2(outcome.out == "ro.mp4 2\npriv.mp4 0\n600\nlink.mp4 0\nvideo\ndangling.mp4 "
                                 "0\nvideo\nff.mp4 2\n",
                  outcome.out + outcome.err);
