@@ -243,17 +243,15 @@ private slots:
     }
 
     // Frames with samples are the pictures --render --samples makes of their
-    // views; a resume refuses frames of other samples, a join frames of
-    // mixed samples, naming both, and a join's check gives the frames' own.
+    // views.
     void framesWithSamples()
     {
         QTemporaryDir folder;
         const QDir dir(folder.path());
-        const QStringList sized = {"--to", viewText(dense), "--size", "32x24", "--frames", "3"};
-        QCOMPARE(
-            run(QStringList{"--movie", dir.filePath("two")} + sized + QStringList{"--samples", "2"})
-                .status,
-            0);
+        QCOMPARE(run({"--movie", dir.filePath("two"), "--to", viewText(dense), "--size", "32x24",
+                      "--frames", "3", "--samples", "2"})
+                     .status,
+                 0);
         for (int frame = 0; frame < 3; ++frame) {
             const QString name = dir.filePath(QStringLiteral("two/frame-%1.png").arg(frame));
             const QString render = dir.filePath(QStringLiteral("render.png"));
@@ -264,53 +262,56 @@ private slots:
             QCOMPARE(QImage(name), QImage(render));
             QCOMPARE(QImageReader(name).text(QStringLiteral("Samples")), QStringLiteral("2"));
         }
-        Outcome outcome = run(QStringList{"--movie", dir.filePath("two")} + sized);
-        QVERIFY2(refusedWith(outcome, "frame-0.png' is this movie's frame 0 with 2x2 samples a "
-                                      "pixel, not 1x1: give --samples 2"),
-                 outcome.err.constData());
-        outcome = run(
-            {"--movie", dir.filePath("v.mp4"), "--frames-from", dir.filePath("two"), "--check"});
-        QVERIFY2(outcome.status == 0 && outcome.out.contains("--samples=2\n"),
-                 outcome.out + outcome.err);
-        QCOMPARE(run(QStringList{"--movie", dir.filePath("one")} + sized).status, 0);
-        QVERIFY(QFile::remove(dir.filePath("one/frame-1.png")) &&
-                QFile::copy(dir.filePath("two/frame-1.png"), dir.filePath("one/frame-1.png")));
-        outcome = run({"--movie", dir.filePath("v.mp4"), "--frames-from", dir.filePath("one")});
-        QVERIFY2(refusedWith(outcome, "frame-1.png' has 2x2 samples a pixel, not 1x1: the folder "
-                                      "holds frames of two movies"),
-                 outcome.err.constData());
     }
 
-    // A movie's frames record its colouring: a resume of another colouring
-    // and a join of frames of two are refused, naming both; a join's check
-    // gives the frames' own options.
-    void framesWithColours()
+    // A movie's frames record their samples and colouring: a resume with
+    // other ones and a join of frames of two movies are refused, naming both,
+    // and a join's check gives the frames' own options.
+    void framesOfOtherOptions_data()
     {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QStringList>("resumedWith");
+        QTest::addColumn<QString>("resumeRefusal");
+        QTest::addColumn<QString>("checked");
+        QTest::addColumn<QString>("joinRefusal");
+        QTest::newRow("samples")
+            << QStringList{"--samples", "2"} << QStringList{}
+            << "frame-0.png' is this movie's frame 0 with 2x2 samples a pixel, not 1x1: give "
+               "--samples 2"
+            << "--samples=2\n"
+            << "frame-2.png' has 2x2 samples a pixel, not 1x1: the folder holds frames of two "
+               "movies";
+        QTest::newRow("colouring")
+            << QStringList{"--iterations", "3000", "--colour", "smooth", "--palette", "ice"}
+            << QStringList{"--iterations", "3000", "--colour", "cycle"}
+            << "frame-0.png' is this movie's frame 0 coloured Iterations=3000 Colour=smooth "
+               "Palette=ice, not Iterations=3000 Colour=cycle"
+            << "--iterations=3000\n--colour=smooth\n--palette=ice\n"
+            << "frame-2.png' is coloured Iterations=3000 Colour=smooth Palette=ice, not the "
+               "window's: the folder holds frames of two movies";
+    }
+    void framesOfOtherOptions()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QStringList, resumedWith);
+        QFETCH(QString, resumeRefusal);
+        QFETCH(QString, checked);
+        QFETCH(QString, joinRefusal);
         QTemporaryDir folder;
         const QDir dir(folder.path());
         const QStringList sized = {"--to", viewText(dense), "--size", "32x24", "--frames", "3"};
-        const QStringList coloured = {"--iterations", "3000",      "--colour",
-                                      "smooth",       "--palette", "ice"};
-        QCOMPARE(run(QStringList{"--movie", dir.filePath("ice")} + sized + coloured).status, 0);
-        Outcome outcome = run(QStringList{"--movie", dir.filePath("ice")} + sized +
-                              QStringList{"--iterations", "3000", "--colour", "cycle"});
-        QVERIFY2(refusedWith(outcome, "frame-0.png' is this movie's frame 0 coloured "
-                                      "Iterations=3000 Colour=smooth Palette=ice, not "
-                                      "Iterations=3000 Colour=cycle"),
-                 outcome.err.constData());
+        QCOMPARE(run(QStringList{"--movie", dir.filePath("made")} + sized + options).status, 0);
+        Outcome outcome = run(QStringList{"--movie", dir.filePath("made")} + sized + resumedWith);
+        QVERIFY2(refusedWith(outcome, resumeRefusal), outcome.err.constData());
         outcome = run(
-            {"--movie", dir.filePath("v.mp4"), "--frames-from", dir.filePath("ice"), "--check"});
-        QVERIFY2(outcome.status == 0 &&
-                     outcome.out.contains("--iterations=3000\n--colour=smooth\n--palette=ice\n"),
+            {"--movie", dir.filePath("v.mp4"), "--frames-from", dir.filePath("made"), "--check"});
+        QVERIFY2(outcome.status == 0 && outcome.out.contains(checked.toUtf8()),
                  outcome.out + outcome.err);
         QCOMPARE(run(QStringList{"--movie", dir.filePath("mixed")} + sized).status, 0);
         QVERIFY(QFile::remove(dir.filePath("mixed/frame-2.png")) &&
-                QFile::copy(dir.filePath("ice/frame-2.png"), dir.filePath("mixed/frame-2.png")));
+                QFile::copy(dir.filePath("made/frame-2.png"), dir.filePath("mixed/frame-2.png")));
         outcome = run({"--movie", dir.filePath("v.mp4"), "--frames-from", dir.filePath("mixed")});
-        QVERIFY2(refusedWith(outcome, "frame-2.png' is coloured Iterations=3000 Colour=smooth "
-                                      "Palette=ice, not the window's: the folder holds frames of "
-                                      "two movies"),
-                 outcome.err.constData());
+        QVERIFY2(refusedWith(outcome, joinRefusal), outcome.err.constData());
     }
 
     // Deep into a spiral's centre, to a width of 1e-10, the counts run into
