@@ -25,15 +25,13 @@ constexpr int extraSteps = 3;
 // and at most 57 as ln |z|, where above 0, is at least ln(1 + 2^-52) / 2.
 constexpr double continuousBeyondCount = 64;
 
-// The index of the whole palette place whole in a palette of size entries,
+// The index of palette place floor(place) in a palette of size entries,
 // counted from entry 0 either way round.
-std::size_t wrappedWhole(double whole, std::size_t size)
+std::size_t wrapped(double place, std::size_t size)
 {
+    const double whole = std::floor(place);
     // A whole number that fits 63 bits wraps in integers, as fmod would, at
-    // a fraction of its cost (in 32 bits, the common case, at a fraction of
-    // that); a larger one by fmod itself.
-    if (whole >= 0 && whole < 0x1p32)
-        return uint32_t(whole) % uint32_t(size);
+    // a fraction of its cost; a larger one by fmod itself.
     constexpr double fits = 0x1p62;
     if (whole > -fits && whole < fits) {
         const int64_t index = int64_t(whole) % int64_t(size);
@@ -45,32 +43,9 @@ std::size_t wrappedWhole(double whole, std::size_t size)
     return std::size_t(index);
 }
 
-// std::floor without a call where x fits 62 bits (every place but those of
-// the largest densities): truncated to an integer, exactly, then one less
-// below 0.
-double floorOf(double x)
-{
-    constexpr double fits = 0x1p62;
-    if (!(x > -fits && x < fits))
-        return std::floor(x);
-    const auto whole = double(int64_t(x));
-    return whole > x ? whole - 1 : whole;
-}
-
-std::size_t wrapped(double place, std::size_t size)
-{
-    return wrappedWhole(floorOf(place), size);
-}
-
-// From + (to - from) * fraction rounded to the nearest level, ties to even,
-// as std::nearbyint rounds it, without a call per channel: a sum with 2^52
-// keeps no fraction bits, so that adding 2^52 and taking it away rounds any
-// number from 0 to 2^52 in the current rounding mode.
 uint8_t between(uint8_t from, uint8_t to, double fraction)
 {
-    constexpr double noFraction = 0x1p52;
-    const double level = from + (to - from) * fraction;
-    return uint8_t((level + noFraction) - noFraction);
+    return uint8_t(std::nearbyint(from + (to - from) * fraction));
 }
 
 } // namespace
@@ -176,9 +151,8 @@ std::size_t Colouring::cycleEntry(int32_t count) const
 Rgb Colouring::colourAt(double place) const
 {
     const std::vector<Rgb>& entries = m_choice.palette.entries;
-    const double whole = floorOf(place);
-    const double fraction = place - whole;
-    const std::size_t from = wrappedWhole(whole, entries.size());
+    const double fraction = place - std::floor(place);
+    const std::size_t from = wrapped(place, entries.size());
     const Rgb a = entries[from];
     const Rgb b = entries[from + 1 == entries.size() ? 0 : from + 1];
     return {between(a.r, b.r, fraction), between(a.g, b.g, fraction), between(a.b, b.b, fraction)};
