@@ -134,3 +134,24 @@ TemporaryFile makeTemporaryFile(const QByteArray& folder, const QByteArray& pref
     }
     return temporary;
 }
+
+std::optional<QString> makeFolder(const QString& folder)
+{
+    if (fileKind(folder) == FileKind::folder)
+        return std::nullopt;
+    const QByteArray path = fileNameToBytes(folder);
+    if (::mkdir(path.constData(), 0777) != 0) {
+        // Something that is no folder is there, or a link that cannot be
+        // followed.
+        const int error = errno;
+        struct stat status {};
+        if (error != EEXIST)
+            return systemError(error);
+        if (::stat(path.constData(), &status) == 0)
+            return QStringLiteral("it is not a folder");
+        return errno == ENOENT ? QStringLiteral("it is a symbolic link to nothing")
+                               : systemError(errno);
+    }
+    leftovers::addFolder(path.constData());
+    return std::nullopt;
+}

@@ -54,6 +54,10 @@ struct TemporaryFile {
 TemporaryFile makeTemporaryFile(const QByteArray& folder, const QByteArray& prefix,
                                 mode_t mode = 0600);
 
+// Makes the folder unless one is there, registered as a leftover folder
+// (removed on the way out if nothing goes into it): why not, or none.
+std::optional<QString> makeFolder(const QString& folder);
+
 // Why something that must be a regular file cannot be used: "it is not a
 // regular file".
 QString notRegularFile();

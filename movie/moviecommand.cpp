@@ -20,13 +20,11 @@
 #include <QCoreApplication>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <optional>
 #include <vector>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -60,22 +58,9 @@ QString notAFolder(const QString& folder)
 // frame ever goes into it), and checks that it takes files.
 std::optional<QString> prepareFolder(const QString& folder)
 {
+    if (const std::optional<QString> error = makeFolder(folder))
+        return error;
     const QByteArray path = fileNameToBytes(folder);
-    if (fileKind(folder) != FileKind::folder) {
-        if (::mkdir(path.constData(), 0777) != 0) {
-            // Something that is no folder is there, or a link that cannot be
-            // followed.
-            const int error = errno;
-            struct stat status {};
-            if (error != EEXIST)
-                return systemError(error);
-            if (::stat(path.constData(), &status) == 0)
-                return QStringLiteral("it is not a folder");
-            return errno == ENOENT ? QStringLiteral("it is a symbolic link to nothing")
-                                   : systemError(errno);
-        }
-        leftovers::addFolder(path.constData());
-    }
     const TemporaryFile probe = makeTemporaryFile(path, ".probe");
     if (probe.fd < 0)
         return systemError(probe.error);

@@ -2,7 +2,6 @@
 
 #include "atomicfile.h"
 #include "colourtexts.h"
-#include "leftovers.h"
 #include "localfiles.h"
 #include "outsidetext.h"
 #include "passthreads.h"
@@ -16,11 +15,9 @@
 
 #include <QCoreApplication>
 
-#include <cerrno>
 #include <cstdio>
 #include <optional>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 QString RenderCommand::optionLines() const
@@ -86,19 +83,6 @@ int checkRender(const RenderCommand& command)
     return printOptions(command.joinParts ? QString() : command.optionLines());
 }
 
-// The folder of a part, made unless it is there (and removed again on the
-// way out if nothing goes into it): why not, or nothing.
-std::optional<QString> makePartsFolder(const QString& folder)
-{
-    if (fileKind(folder) == FileKind::folder)
-        return std::nullopt;
-    const QByteArray path = fileNameToBytes(folder);
-    if (::mkdir(path.constData(), 0777) != 0)
-        return systemError(errno);
-    leftovers::addFolder(path.constData());
-    return std::nullopt;
-}
-
 // Draws the job into the file, with the progress of its rows on a terminal.
 Render::Outcome draw(const RenderCommand& command, AtomicFile& file, Render& render,
                      PassThreads& threads)
@@ -142,7 +126,7 @@ int runRender(int argc, char* argv[], const RenderCommand& command, int threadCo
     if (command.joinParts)
         return joinParts(command);
     if (!command.partsFolder.isEmpty())
-        if (const std::optional<QString> error = makePartsFolder(command.partsFolder))
+        if (const std::optional<QString> error = makeFolder(command.partsFolder))
             return refuseWith(QStringLiteral("cannot write the part into %1: %2")
                                   .arg(quoted(command.partsFolder), *error));
 
