@@ -247,7 +247,9 @@ inline bool inSyscall(qint64 pid, long number)
 }
 
 // Sends signal to a process that is held stopped meanwhile, so that the
-// signal lands where the process stood when it was stopped.
+// signal lands where the process stood when it was stopped. Not for a
+// program run by script, which stops itself for good when its child is
+// stopped.
 inline void signalWhereItStands(qint64 pid, int signal)
 {
     ::kill(pid_t(pid), SIGSTOP);
